@@ -1,0 +1,21 @@
+#include "run/fatal_stop.hpp"
+
+#include <cstdio>
+
+namespace korvanel {
+
+FatalStop fatalStop(const std::string& message) {
+    return FatalStop{{message}, {message}};
+}
+
+FatalStop runtimeError(int code) {
+    char buffer[80];
+    std::snprintf(buffer, sizeof buffer,
+                  "Runtime Error Code %03d: please contact the KORVANEL support", code);
+    std::vector<std::string> lines{buffer, "Sorry for the inconvenience"};
+    return FatalStop{lines, lines};
+}
+
+FatalStop outOfMemory() { return fatalStop("Not enough memory for the analysis"); }
+
+}  // namespace korvanel
