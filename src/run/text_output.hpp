@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace korvanel {
 
@@ -40,6 +41,14 @@ struct OutputChannel {
     std::FILE* file = nullptr;
     std::string path;               // empty for the console
     bool failed = false;            // a write to the file failed
+
+    OutputChannel() = default;
+    OutputChannel(OutputChannel&& other) noexcept { *this = std::move(other); }
+    OutputChannel& operator=(OutputChannel&& other) noexcept;
+    OutputChannel(const OutputChannel&) = delete;
+    OutputChannel& operator=(const OutputChannel&) = delete;
+    // A file still open here (a stop left it unfinished) is closed silently.
+    ~OutputChannel();
 };
 
 // Creates (or empties) an output file. Failure is the fatal stop
@@ -47,6 +56,8 @@ struct OutputChannel {
 OutputChannel createOutputFile(const std::string& path, char decimalSeparator);
 // Flushes and closes; a failed write is the same fatal stop.
 void closeOutputFile(OutputChannel& channel);
+// Closes without reporting anything: used when a stop is already on its way.
+void abandonOutputFile(OutputChannel& channel);
 
 // The console: standard output, never closed.
 OutputChannel consoleChannel(char decimalSeparator);

@@ -1,0 +1,308 @@
+#include "run/text_input.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "run/fatal_stop.hpp"
+
+namespace korvanel {
+namespace {
+
+constexpr std::size_t kMaxStringValue = 4096;
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+void skipBlanks(InputText& in) {
+    while (in.pos < in.data.size() && isBlank(in.data[in.pos])) ++in.pos;
+}
+
+// Consumes one line end (CR LF, CR or LF) if one is at the position.
+bool consumeLineEnd(InputText& in) {
+    if (in.pos >= in.data.size()) return false;
+    char c = in.data[in.pos];
+    if (c == '\n') {
+        ++in.pos;
+        return true;
+    }
+    if (c == '\r') {
+        ++in.pos;
+        if (in.pos < in.data.size() && in.data[in.pos] == '\n') ++in.pos;
+        return true;
+    }
+    return false;
+}
+
+// After a value: blanks and tabs, then one comma or one line end.
+void finishValue(InputText& in) {
+    skipBlanks(in);
+    if (in.pos < in.data.size() && in.data[in.pos] == ',') {
+        ++in.pos;
+        return;
+    }
+    consumeLineEnd(in);
+}
+
+// The quoted text from the opening quote at in.pos to the next quote (or
+// the end of the file); the position ends after the closing quote.
+std::string_view quotedText(InputText& in) {
+    std::size_t start = in.pos + 1;
+    std::size_t close = in.data.find('"', start);
+    if (close == std::string::npos) {
+        in.pos = in.data.size();
+        return std::string_view(in.data).substr(start);
+    }
+    in.pos = close + 1;
+    return std::string_view(in.data).substr(start, close - start);
+}
+
+FatalStop outOfRange(const InputText& in) {
+    return fatalStop("Number out of range in the file " + in.path);
+}
+
+// Value of a "&H", "&O" or "&B" integer: the longest run of valid digits
+// after the prefix. False when it exceeds the 64-bit range.
+bool convertRadix(std::string_view text, std::int64_t& value) {
+    char kind = static_cast<char>(text[1] | 0x20);
+    unsigned base = kind == 'h' ? 16 : kind == 'o' ? 8 : 2;
+    std::uint64_t accumulated = 0;
+    constexpr std::uint64_t limit = std::numeric_limits<std::int64_t>::max();
+    for (std::size_t i = 2; i < text.size(); ++i) {
+        char c = text[i];
+        unsigned digit;
+        if (isDigit(c))
+            digit = static_cast<unsigned>(c - '0');
+        else if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f')
+            digit = static_cast<unsigned>((c | 0x20) - 'a' + 10);
+        else
+            break;
+        if (digit >= base) break;
+        if (accumulated > (limit - digit) / base) return false;
+        accumulated = accumulated * base + digit;
+    }
+    value = static_cast<std::int64_t>(accumulated);
+    return true;
+}
+
+bool hasRadixPrefix(std::string_view text) {
+    if (text.size() < 2 || text[0] != '&') return false;
+    char kind = static_cast<char>(text[1] | 0x20);
+    return kind == 'h' || kind == 'o' || kind == 'b';
+}
+
+bool looksReal(std::string_view text) {
+    return text.find_first_of(".eEdD") != std::string_view::npos;
+}
+
+// Length of the leading real number: [+-]?(digits[.digits]|.digits)
+// followed by an exponent [eEdD][+-]?digits when complete. 0 when the text
+// does not begin with a number.
+std::size_t realPrefixLength(std::string_view text) {
+    std::size_t i = 0, n = text.size();
+    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+    std::size_t mantissaDigits = 0;
+    while (i < n && isDigit(text[i])) ++i, ++mantissaDigits;
+    if (i < n && text[i] == '.') {
+        std::size_t afterPoint = i + 1, j = afterPoint;
+        while (j < n && isDigit(text[j])) ++j;
+        if (mantissaDigits > 0 || j > afterPoint) {
+            mantissaDigits += j - afterPoint;
+            i = j;
+        }
+    }
+    if (mantissaDigits == 0) return 0;
+    if (i < n && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D')) {
+        std::size_t j = i + 1;
+        if (j < n && (text[j] == '+' || text[j] == '-')) ++j;
+        std::size_t digitsStart = j;
+        while (j < n && isDigit(text[j])) ++j;
+        if (j > digitsStart) i = j;
+    }
+    return i;
+}
+
+// Converts decimal number text already known to be well formed (no "+",
+// exponent letter "e"). Overflow is false; underflow gives the nearest
+// representable value (0 or a subnormal).
+bool parseDecimal(const char* first, const char* last, double& value) {
+    auto result = std::from_chars(first, last, value, std::chars_format::general);
+    if (result.ec == std::errc()) return true;
+    // Out of range: tell overflow from underflow with strtod.
+    std::string copy(first, last);
+    errno = 0;
+    double slow = std::strtod(copy.c_str(), nullptr);
+    if (std::isinf(slow)) return false;
+    value = slow;
+    return true;
+}
+
+// The leading real number of the text, prepared for from_chars: a leading
+// "+" dropped, exponent letters "d"/"D" read as "e".
+bool convertRealPrefix(std::string_view text, double& value) {
+    std::size_t length = realPrefixLength(text);
+    if (length == 0) {
+        value = 0.0;
+        return true;
+    }
+    std::string_view number = text.substr(0, length);
+    bool plus = number[0] == '+';
+    if (plus) number.remove_prefix(1);
+    if (number.find_first_of("dD") == std::string_view::npos)
+        return parseDecimal(number.data(), number.data() + number.size(), value);
+    std::string copy(number);
+    for (char& c : copy)
+        if (c == 'd' || c == 'D') c = 'e';
+    return parseDecimal(copy.data(), copy.data() + copy.size(), value);
+}
+
+// The leading decimal integer [+-]?digits; none gives 0.
+bool convertDecimalInteger(std::string_view text, std::int64_t& value) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    std::uint64_t magnitude = 0;
+    const std::uint64_t limit =
+        negative ? std::uint64_t{1} << 63 : std::uint64_t(std::numeric_limits<std::int64_t>::max());
+    for (; i < text.size() && isDigit(text[i]); ++i) {
+        unsigned digit = static_cast<unsigned>(text[i] - '0');
+        if (magnitude > (limit - digit) / 10) return false;
+        magnitude = magnitude * 10 + digit;
+    }
+    value = negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
+    return true;
+}
+
+}  // namespace
+
+bool convertReal(std::string_view text, double& value) {
+    if (hasRadixPrefix(text)) {
+        std::int64_t integer = 0;
+        if (!convertRadix(text, integer)) return false;
+        value = static_cast<double>(integer);
+        return true;
+    }
+    // Digits-only text also goes through the real conversion: it gives the
+    // nearest double however many digits there are.
+    return convertRealPrefix(text, value);
+}
+
+bool convertInteger(std::string_view text, std::int64_t& value) {
+    if (hasRadixPrefix(text)) return convertRadix(text, value);
+    if (!looksReal(text)) return convertDecimalInteger(text, value);
+    double real = 0.0;
+    if (!convertRealPrefix(text, real)) return false;
+    double rounded = std::nearbyint(real);  // default rounding: ties to even
+    if (!(rounded >= -9223372036854775808.0 && rounded < 9223372036854775808.0)) return false;
+    value = static_cast<std::int64_t>(rounded);
+    return true;
+}
+
+InputText inputTextFromString(std::string path, std::string data) {
+    InputText in;
+    in.path = std::move(path);
+    in.data = std::move(data);
+    return in;
+}
+
+InputText openInputText(const std::string& path) {
+    FatalStop cannotOpen = fatalStop("Cannot open the input file " + path);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw cannotOpen;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        throw cannotOpen;
+    }
+    InputText in;
+    in.path = path;
+    std::size_t used = 0;
+    std::size_t capacity = S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) + 1 : 65536;
+    try {
+        in.data.resize(capacity);
+        for (;;) {
+            if (used == in.data.size()) in.data.resize(in.data.size() * 2);
+            ssize_t got = ::read(fd, in.data.data() + used, in.data.size() - used);
+            if (got < 0) {
+                if (errno == EINTR) continue;
+                ::close(fd);
+                throw cannotOpen;
+            }
+            if (got == 0) break;
+            used += static_cast<std::size_t>(got);
+        }
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        throw outOfMemory();
+    }
+    ::close(fd);
+    in.data.resize(used);
+    return in;
+}
+
+void readWholeLine(InputText& in) {
+    while (in.pos < in.data.size() && !isLineEnd(in.data[in.pos])) ++in.pos;
+    consumeLineEnd(in);
+}
+
+std::string_view readValueText(InputText& in) {
+    skipBlanks(in);
+    if (in.pos >= in.data.size()) return {};
+    std::string_view value;
+    if (in.data[in.pos] == '"') {
+        value = quotedText(in);
+    } else {
+        std::size_t start = in.pos;
+        const char* p = in.data.data();
+        std::size_t n = in.data.size(), i = start;
+        while (i < n) {
+            char c = p[i];
+            if (c == ',' || c == ' ' || c == '\t' || c == '\r' || c == '\n') break;
+            ++i;
+        }
+        in.pos = i;
+        value = std::string_view(in.data).substr(start, i - start);
+    }
+    finishValue(in);
+    return value;
+}
+
+std::string readStringValue(InputText& in) {
+    skipBlanks(in);
+    std::string_view value;
+    if (in.pos < in.data.size() && in.data[in.pos] == '"') {
+        value = quotedText(in);
+        finishValue(in);
+    } else {
+        std::size_t start = in.pos;
+        while (in.pos < in.data.size() && in.data[in.pos] != ',' && !isLineEnd(in.data[in.pos]))
+            ++in.pos;
+        value = std::string_view(in.data).substr(start, in.pos - start);
+        if (in.pos < in.data.size() && in.data[in.pos] == ',')
+            ++in.pos;
+        else
+            consumeLineEnd(in);
+    }
+    return std::string(value.substr(0, kMaxStringValue));
+}
+
+double readReal(InputText& in) {
+    double value = 0.0;
+    if (!convertReal(readValueText(in), value)) throw outOfRange(in);
+    return value;
+}
+
+std::int64_t readInteger(InputText& in) {
+    std::int64_t value = 0;
+    if (!convertInteger(readValueText(in), value)) throw outOfRange(in);
+    return value;
+}
+
+}  // namespace korvanel

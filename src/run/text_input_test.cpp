@@ -1,0 +1,147 @@
+#include "run/text_input.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "run/fatal_stop.hpp"
+
+namespace korvanel {
+namespace {
+
+InputText text(const std::string& data) { return inputTextFromString("job.inp", data); }
+
+double real(std::string_view s) {
+    double v = -99.0;
+    EXPECT_TRUE(convertReal(s, v)) << s;
+    return v;
+}
+
+std::int64_t integer(std::string_view s) {
+    std::int64_t v = -99;
+    EXPECT_TRUE(convertInteger(s, v)) << s;
+    return v;
+}
+
+TEST(NumericConversion, RealsAndLeadingNumericPrefix) {
+    EXPECT_EQ(real("2.5"), 2.5);
+    EXPECT_EQ(real("1d3"), 1000.0);
+    EXPECT_EQ(real("-1.5D-2"), -0.015);
+    EXPECT_EQ(real("+.5"), 0.5);
+    EXPECT_EQ(real("12abc"), 12.0);
+    EXPECT_EQ(real("3.5x7"), 3.5);
+    EXPECT_EQ(real("1e"), 1.0);    // incomplete exponent is ignored
+    EXPECT_EQ(real("1e+"), 1.0);
+    EXPECT_EQ(real("abc"), 0.0);
+    EXPECT_EQ(real("inf"), 0.0);
+    EXPECT_EQ(real("nan"), 0.0);
+    EXPECT_EQ(real("-"), 0.0);
+    EXPECT_EQ(real(""), 0.0);
+    EXPECT_EQ(real("."), 0.0);
+    EXPECT_EQ(real("2."), 2.0);
+    EXPECT_EQ(real("1e-400"), 0.0);
+    EXPECT_EQ(real("123456789012345678901234567890"), 1.2345678901234568e29);
+    EXPECT_EQ(real("&H1E"), 30.0);
+    EXPECT_EQ(real("&o17"), 15.0);
+    EXPECT_EQ(real("&B101"), 5.0);
+    EXPECT_EQ(real("&Hzz"), 0.0);
+}
+
+TEST(NumericConversion, IntegersRoundRealsTiesToEven) {
+    EXPECT_EQ(integer("2.0"), 2);
+    EXPECT_EQ(integer("2.5"), 2);
+    EXPECT_EQ(integer("3.5"), 4);
+    EXPECT_EQ(integer("-2.5"), -2);
+    EXPECT_EQ(integer("1e3"), 1000);
+    EXPECT_EQ(integer("42abc"), 42);
+    EXPECT_EQ(integer("-9223372036854775808"), std::numeric_limits<std::int64_t>::min());
+    EXPECT_EQ(integer("9223372036854775807"), std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(integer("000000000000000000000000007"), 7);
+    EXPECT_EQ(integer("&HFF"), 255);
+    EXPECT_EQ(integer("&H7FFFFFFFFFFFFFFF"), std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(integer("word"), 0);
+}
+
+TEST(NumericConversion, OutOfRangeValuesAreRefused) {
+    double d;
+    std::int64_t i;
+    EXPECT_FALSE(convertReal("1e400", d));
+    EXPECT_FALSE(convertReal("-1e400", d));
+    EXPECT_FALSE(convertReal("1d999", d));
+    EXPECT_FALSE(convertReal("&HFFFFFFFFFFFFFFFFFF", d));
+    EXPECT_FALSE(convertInteger("9223372036854775808", i));
+    EXPECT_FALSE(convertInteger("-9223372036854775809", i));
+    EXPECT_FALSE(convertInteger("9.3e18", i));
+    EXPECT_FALSE(convertInteger("&H8000000000000000", i));
+    EXPECT_FALSE(convertInteger("1e400", i));
+    EXPECT_FALSE(convertReal(std::string(400, '9'), d));
+}
+
+TEST(ValueRead, SeparatorsLineEndsAndEmptyValues) {
+    InputText in = text("3, 4\r\n  2.0\n\n7\r8,,9");
+    EXPECT_EQ(readInteger(in), 3);
+    EXPECT_EQ(readInteger(in), 4);
+    EXPECT_EQ(readInteger(in), 2);
+    EXPECT_EQ(readInteger(in), 0);  // empty line: one empty value
+    EXPECT_EQ(readInteger(in), 7);  // lone CR is a line end
+    EXPECT_EQ(readInteger(in), 8);
+    EXPECT_EQ(readInteger(in), 0);  // between two commas
+    EXPECT_FALSE(atEnd(in));
+    EXPECT_EQ(readInteger(in), 9);
+    EXPECT_TRUE(atEnd(in));
+    EXPECT_EQ(readInteger(in), 0);  // at the end of the file
+}
+
+TEST(ValueRead, TextAfterLastValueIsLeftForTheNextWholeLineRead) {
+    InputText in = text("1  word\r\ncomment\r\n2\r\n");
+    EXPECT_EQ(readInteger(in), 1);
+    readWholeLine(in);  // takes "word", not the comment line
+    EXPECT_EQ(readInteger(in), 0);  // "comment" has no leading number
+    EXPECT_EQ(readInteger(in), 2);
+    EXPECT_TRUE(atEnd(in));
+}
+
+TEST(ValueRead, QuotedValuesAndBlanksBetweenValues) {
+    InputText in = text("\"1,5\" , 6\t7 \r\n\"12");
+    EXPECT_EQ(readValueText(in), "1,5");
+    EXPECT_EQ(readValueText(in), "6");
+    EXPECT_EQ(readValueText(in), "7");
+    EXPECT_EQ(readValueText(in), "12");  // no closing quote: to the end of the file
+    EXPECT_TRUE(atEnd(in));
+}
+
+TEST(ValueRead, OutOfRangeNamesTheFile) {
+    InputText in = text("1e400");
+    try {
+        readReal(in);
+        FAIL();
+    } catch (const FatalStop& stop) {
+        EXPECT_EQ(stop.consoleLines.at(0), "Number out of range in the file job.inp");
+    }
+}
+
+TEST(StringValueRead, KeepsInnerAndTrailingBlanks) {
+    InputText in = text("  my dir ,job\r\n");
+    EXPECT_EQ(readStringValue(in), "my dir ");
+    EXPECT_EQ(readStringValue(in), "job");
+    in = text("\"a,b\"  ,\"c\"\r\nrest");
+    EXPECT_EQ(readStringValue(in), "a,b");
+    EXPECT_EQ(readStringValue(in), "c");
+    EXPECT_EQ(readStringValue(in), "rest");
+    in = text(std::string(5000, 'x'));
+    EXPECT_EQ(readStringValue(in).size(), 4096u);
+}
+
+TEST(InputFile, MissingFileOrDirectoryCannotBeOpened) {
+    try {
+        openInputText("/nonexistent/dir/x.inp");
+        FAIL();
+    } catch (const FatalStop& stop) {
+        EXPECT_EQ(stop.advisoryLines.at(0), "Cannot open the input file /nonexistent/dir/x.inp");
+    }
+    EXPECT_THROW(openInputText("/tmp"), FatalStop);
+}
+
+}  // namespace
+}  // namespace korvanel
