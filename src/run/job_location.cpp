@@ -1,0 +1,22 @@
+#include "run/job_location.hpp"
+
+#include "run/text_input.hpp"
+
+namespace korvanel {
+
+JobLocation readJobControlFile(const std::string& path) {
+    InputText in = openInputText(path);
+    JobLocation job;
+    job.directory = readStringValue(in);
+    job.name = readStringValue(in);
+    return job;
+}
+
+std::string jobFilePath(const JobLocation& job, std::string_view extension) {
+    std::string path;
+    path.reserve(job.directory.size() + job.name.size() + extension.size() + 1);
+    path.append(job.directory).append("/").append(job.name).append(extension);
+    return path;
+}
+
+}  // namespace korvanel

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace korvanel {
+
+// The local time of day as HH:MM:SS (24-hour clock).
+std::string timeOfDay();
+
+// The decimal separator of the user's numeric locale; "." when the locale
+// gives none or gives more than one character.
+char localeDecimalSeparator();
+
+// Writes the lines of a fatal stop to the advisory file (emptied first),
+// each followed by CR LF. Returns false when the file cannot be written.
+bool writeAdvisoryFile(const std::string& path, const std::vector<std::string>& lines);
+
+}  // namespace korvanel
