@@ -1,0 +1,129 @@
+#include "run/node_analysis.hpp"
+
+#include <string>
+
+#include "fatigue/sn_curve.hpp"
+#include "input/material_selection.hpp"
+#include "output/cycle_detail_files.hpp"
+#include "output/path_file.hpp"
+#include "run/fatal_stop.hpp"
+#include "stress/block_correction.hpp"
+#include "stress/history_assembly.hpp"
+#include "stress/path_compaction.hpp"
+#include "stress/plastic_material.hpp"
+
+namespace korvanel {
+namespace {
+
+FatalStop correctionImpossible() {
+    return fatalStop(
+        "The material data do not allow the elasto-plastic correction: please check yield stress, "
+        "Young's modulus, static strength and strain at failure");
+}
+
+// Formats 1 and 2: history, compaction, correction, extraction, damage.
+NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const MaterialValues& material,
+                          const PlasticMaterial& plastic, const SnCurve& curve,
+                          bool writesDetailFiles, NodeScratch& scratch) {
+    const AnalysisParameters& p = run.parameters;
+    const bool singleHistory = p.stressInputFormat == 1;
+    auto& history = scratch.history;
+    if (singleHistory) {
+        history.assign(run.stressHistory.states.begin(), run.stressHistory.states.end());
+    } else {
+        const NodeStressTable& nodes = run.nodeStress;
+        combineLoadCases(nodes.baseStress[node], nodes.loadCasesOf(node), nodes.loadCaseCount,
+                         run.combination.factor.data(), run.combination.timePointCount,
+                         p.stressScaleFactor, p.loadCaseScaleFactor, history);
+    }
+    compactPath(history, scratch.keepMarks);
+
+    if (p.elastoPlastic == 1) {
+        correctPath(history, run.timePointCount, p.elastoPlasticMethod, plastic, scratch.correction);
+        if (writesDetailFiles)
+            writePathFile(jobFilePath(run.job, ".sep"), history, run.decimalSeparator);
+    }
+
+    extractHalfCycles(history, run.timePointCount, p.stressPathCorrection == 1, scratch.extraction,
+                      scratch.halfCycles);
+    if (p.cyclesExtraction == 1 && !singleHistory) throw runtimeError(912);
+
+    const std::int64_t nodeId = singleHistory ? 1 : run.nodeStress.nodes[node].nodeId;
+    HistoryDamage damage =
+        accumulateHalfCycles(scratch.halfCycles, p.stressInputFormat, p.groundAirGround == 1, material,
+                             curve, nodeId, scratch.halfCycleDamage);
+
+    NodeResult result;
+    if (singleHistory) {
+        result.totalDamage = damage.damage;
+        result.lastStaticType = damage.lastStaticType;
+    } else {
+        StoredDamage stored = storeNodeDamage(damage.damage);
+        result.nodeDamage = stored.nodeDamage;
+        result.lifeRepeats = stored.lifeRepeats;
+        result.staticFailureCode = damage.nodeCode;
+    }
+
+    if (writesDetailFiles) {
+        const auto& d = scratch.halfCycleDamage;
+        writeHalfCycleFile(jobFilePath(run.job, ".cyc"), scratch.halfCycles, d.halfCycleDamage,
+                           d.staticFailureFlag, singleHistory ? nullptr : &p.completeOutputNode,
+                           run.decimalSeparator);
+        if (singleHistory && p.cyclesExtraction == 1)
+            writeHalfCycleEndsFile(jobFilePath(run.job, ".cif"), scratch.halfCycles,
+                                   run.decimalSeparator);
+    }
+    return result;
+}
+
+// Format 3: block states, block correction, blocks analysis.
+NodeResult analyseBlocks(const RunInputs& run, std::int64_t node, const MaterialValues& material,
+                         const PlasticMaterial& plastic, const SnCurve& curve,
+                         bool writesDetailFiles, NodeScratch& scratch) {
+    const AnalysisParameters& p = run.parameters;
+    const NodeStressTable& nodes = run.nodeStress;
+    const BlockSpectrum& spectrum = run.blockSpectrum;
+    blockStates(nodes.baseStress[node], nodes.loadCasesOf(node), nodes.loadCaseCount,
+                spectrum.blockFrom.data(), spectrum.blockTo.data(), spectrum.blockCount,
+                p.stressScaleFactor, p.loadCaseScaleFactor, scratch.blockFrom, scratch.blockTo);
+    if (p.elastoPlastic == 1)
+        correctBlocks(scratch.blockFrom, scratch.blockTo, p.elastoPlasticMethod, plastic);
+
+    const std::int64_t nodeId = nodes.nodes[node].nodeId;
+    HistoryDamage damage = accumulateBlocks(scratch.blockFrom, scratch.blockTo, spectrum.blockCycles,
+                                            p.loadVariabilityFactor, p.blocksDamageType,
+                                            run.blockGroups, material, curve, nodeId,
+                                            scratch.blockDamage);
+    StoredDamage stored = storeNodeDamage(damage.damage);
+    NodeResult result;
+    result.nodeDamage = stored.nodeDamage;
+    result.lifeRepeats = stored.lifeRepeats;
+    result.staticFailureCode = damage.nodeCode;
+
+    if (writesDetailFiles) {
+        const auto& d = scratch.blockDamage;
+        writeBlockCycleFile(jobFilePath(run.job, ".cyc"), p.completeOutputNode, d.mean, d.amplitude,
+                            spectrum.blockCycles, d.damageOfOneCycle, d.staticFailureFlag,
+                            run.decimalSeparator);
+    }
+    return result;
+}
+
+}  // namespace
+
+NodeResult analyseNode(const RunInputs& run, std::int64_t node, MaterialValues& inEffect,
+                       bool writesDetailFiles, NodeScratch& scratch) {
+    const AnalysisParameters& p = run.parameters;
+    if (p.materialsMode == 2 && p.stressInputFormat != 1)
+        selectMaterial(run.nodeStress.nodes[node].nodeMaterialId, run.materials, p.stressInputFormat,
+                       inEffect);
+    const PlasticMaterial plastic = derivePlasticMaterial(inEffect);
+    if (p.elastoPlastic == 1 && !allowsElastoPlasticCorrection(plastic)) throw correctionImpossible();
+    const SnCurve curve = prepareSnCurve(inEffect, p.stressInputFormat);
+
+    if (p.stressInputFormat == 3)
+        return analyseBlocks(run, node, inEffect, plastic, curve, writesDetailFiles, scratch);
+    return analyseHistory(run, node, inEffect, plastic, curve, writesDetailFiles, scratch);
+}
+
+}  // namespace korvanel

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "fatigue/cycle_extraction.hpp"
+#include "fatigue/damage.hpp"
+#include "run/run_inputs.hpp"
+#include "stress/path_correction.hpp"
+#include "stress/stress6.hpp"
+
+namespace korvanel {
+
+// The work tables of one node, reused from node to node so that the loop
+// allocates nothing once they have grown to the largest node.
+struct NodeScratch {
+    std::vector<Stress6> history;
+    std::vector<unsigned char> keepMarks;
+    CorrectionScratch correction;
+    ExtractionScratch extraction;
+    std::vector<HalfCycle> halfCycles;
+    HalfCycleDamageScratch halfCycleDamage;
+    std::vector<Stress6> blockFrom;
+    std::vector<Stress6> blockTo;
+    BlockDamageScratch blockDamage;
+};
+
+struct NodeResult {
+    double nodeDamage = 0.0;            // floored at 1e-18 (formats 2 and 3)
+    double lifeRepeats = 0.0;
+    std::int64_t staticFailureCode = 0;
+    double totalDamage = 0.0;           // format 1: the damage of the history
+    std::int64_t lastStaticType = 0;    // format 1: type of the last static failure
+};
+
+// Analyses node index `node` (0-based). `inEffect` holds the material values
+// in effect: material selection replaces them when a record matches and
+// they carry over to the next node otherwise. Detail files (.sep, .cyc,
+// .cif) are written when `writesDetailFiles` is set.
+NodeResult analyseNode(const RunInputs& run, std::int64_t node, MaterialValues& inEffect,
+                       bool writesDetailFiles, NodeScratch& scratch);
+
+}  // namespace korvanel

@@ -1,0 +1,187 @@
+#include "run/run_driver.hpp"
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "input/block_group_file.hpp"
+#include "input/block_spectrum_file.hpp"
+#include "input/combination_file.hpp"
+#include "input/material_file.hpp"
+#include "input/node_stress_file.hpp"
+#include "input/stress_history_file.hpp"
+#include "output/cycle_detail_files.hpp"
+#include "output/node_damage_files.hpp"
+#include "output/summary.hpp"
+#include "run/analysis_parameters_file.hpp"
+#include "run/fatal_stop.hpp"
+#include "run/node_analysis.hpp"
+#include "run/run_environment.hpp"
+
+namespace korvanel {
+namespace {
+
+const char* const kJobControlFile = "korvanel.inp";
+const char* const kAdvisoryFile = "korvanel.adv";
+
+void printLine(OutputChannel& console, const std::string& text) {
+    putText(console, text);
+    putLineEnd(console);
+}
+
+void printStartBanner(OutputChannel& console) {
+    putText(console, "Runtime begin");
+    putZone(console);
+    putText(console, timeOfDay());
+    putLineEnd(console);
+    printLine(console, "You are running KORVANEL version v25.02");
+    printLine(console, " ");
+    printLine(console, "Executing KORVANEL version 25.02 ...");
+}
+
+void printEndLines(OutputChannel& console) {
+    printLine(console, "End of KORVANEL");
+    putText(console, "Runtime end");
+    putZone(console);
+    putText(console, timeOfDay());
+    putLineEnd(console);
+}
+
+// The input files of the chosen stress-input format, in their order.
+void readInputData(RunInputs& run) {
+    const AnalysisParameters& p = run.parameters;
+    if (p.blocksDamageType == 2) run.blockGroups = readBlockGroupFile(jobFilePath(run.job, ".btf"));
+    if (p.stressInputFormat == 1) {
+        run.stressHistory = readStressHistoryFile(jobFilePath(run.job, ".sig"));
+        run.timePointCount = static_cast<std::int64_t>(run.stressHistory.states.size());
+        run.nodeCount = 1;
+        return;
+    }
+    if (p.materialsMode == 2) run.materials = readMaterialFile(jobFilePath(run.job, ".mtr"));
+    run.nodeStress = readNodeStressFile(jobFilePath(run.job, ".nds"), p.nodeCount, p.loadCaseCount);
+    run.nodeCount = run.nodeStress.nodeCount;
+    if (p.stressInputFormat == 2) {
+        run.combination = readCombinationFile(jobFilePath(run.job, ".cmb"), p.loadCaseCount);
+        run.timePointCount = run.combination.timePointCount;
+    } else {
+        run.blockSpectrum = readBlockSpectrumFile(jobFilePath(run.job, ".blc"), p.loadCaseCount);
+    }
+}
+
+// Formats 2 and 3: the last node index whose ID is the complete-output node.
+void findCompleteOutputNode(RunInputs& run) {
+    if (run.parameters.stressInputFormat == 1) {
+        run.completeOutputNodeFound = true;
+        run.completeOutputIndex = 1;
+        return;
+    }
+    const auto& nodes = run.nodeStress.nodes;
+    for (std::int64_t n = 0; n < run.nodeCount; ++n) {
+        if (nodes[n].nodeId == run.parameters.completeOutputNode) {
+            run.completeOutputNodeFound = true;
+            run.completeOutputIndex = n + 1;
+        }
+    }
+}
+
+bool writesDetailFiles(const RunInputs& run, std::int64_t node) {
+    if (run.parameters.stressInputFormat == 1) return true;
+    return run.nodeStress.nodes[node].nodeId == run.parameters.completeOutputNode;
+}
+
+struct NodeTables {
+    std::vector<double> nodeDamage;
+    std::vector<double> lifeRepeats;
+    std::vector<std::int64_t> staticFailureCode;
+};
+
+void runJob(OutputChannel& console) {
+    printStartBanner(console);
+
+    RunInputs run;
+    run.decimalSeparator = console.decimalSeparator;
+    run.job = readJobControlFile(kJobControlFile);
+    const std::string parameterPath = jobFilePath(run.job, ".inp");
+    putText(console, "Name of input file : ");
+    putZone(console);
+    putText(console, parameterPath);
+    putLineEnd(console);
+    {
+        InputText parameterFile = openInputText(parameterPath);
+        run.parameters = readAnalysisParameters(parameterFile);
+    }
+    checkAnalysisParameters(run.parameters);
+    const AnalysisParameters& p = run.parameters;
+
+    readInputData(run);
+    findCompleteOutputNode(run);
+    const std::string cyclePath = jobFilePath(run.job, ".cyc");
+    if (!run.completeOutputNodeFound)
+        writeMissingNodeLine(cyclePath, p.completeOutputNode, run.decimalSeparator);
+
+    NodeTables tables;
+    const bool nodeStresses = p.stressInputFormat != 1;
+    if (nodeStresses) {
+        tables.nodeDamage.assign(run.nodeCount, 0.0);
+        tables.lifeRepeats.assign(run.nodeCount, 0.0);
+        tables.staticFailureCode.assign(run.nodeCount, -1);
+    }
+
+    SummaryData summary;
+    summary.parameters = p;
+    summary.timePointCount = run.timePointCount;
+    summary.blockCount = run.blockSpectrum.blockCount;
+    summary.completeOutputNodeFound = run.completeOutputNodeFound;
+
+    MaterialValues inEffect = p.material;
+    NodeScratch scratch;
+    for (std::int64_t node = 0; node < run.nodeCount; ++node) {
+        NodeResult result = analyseNode(run, node, inEffect, writesDetailFiles(run, node), scratch);
+        if (nodeStresses) {
+            tables.nodeDamage[node] = result.nodeDamage;
+            tables.lifeRepeats[node] = result.lifeRepeats;
+            tables.staticFailureCode[node] = result.staticFailureCode;
+            if (result.staticFailureCode > 0) summary.staticFailureAtSomeNode = true;
+        } else {
+            summary.totalDamage = result.totalDamage;
+            summary.historyStaticFailure = result.lastStaticType;
+        }
+    }
+
+    if (!run.completeOutputNodeFound)
+        writeMissingNodeLine(cyclePath, p.completeOutputNode, run.decimalSeparator);
+    if (nodeStresses) {
+        summary.maxDamageNode = writeNodeDamageFile(
+            jobFilePath(run.job, ".ndd"), run.nodeStress.nodes, tables.nodeDamage, tables.lifeRepeats,
+            tables.staticFailureCode, p.lifeUnitsPerRepeat, run.decimalSeparator);
+        writeLogLifeFile(jobFilePath(run.job, ".ans"), run.nodeStress.nodes, tables.lifeRepeats,
+                         p.lifeUnitsPerRepeat, run.decimalSeparator);
+    }
+    writeSummaryFile(jobFilePath(run.job, ".sum"), summary, run.decimalSeparator);
+    writeConsoleSummary(console, summary);
+    printEndLines(console);
+}
+
+void reportFatalStop(OutputChannel& console, const FatalStop& stop) {
+    for (const auto& line : stop.consoleLines) printLine(console, line);
+    flushConsole(console);
+    writeAdvisoryFile(kAdvisoryFile, stop.advisoryLines);
+}
+
+}  // namespace
+
+int runKorvanel(OutputChannel& console) {
+    try {
+        runJob(console);
+    } catch (const FatalStop& stop) {
+        reportFatalStop(console, stop);
+        return 1;
+    } catch (const std::bad_alloc&) {
+        reportFatalStop(console, outOfMemory());
+        return 1;
+    }
+    flushConsole(console);
+    return 0;
+}
+
+}  // namespace korvanel

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "run/text_output.hpp"
+
+namespace korvanel {
+
+// Runs the job named by korvanel.inp in the working directory. Everything
+// the run shows goes to `console`; a fatal stop shows its lines there and
+// writes korvanel.adv. Returns the exit status: 0 after a normal end, 1
+// after a fatal stop.
+int runKorvanel(OutputChannel& console);
+
+}  // namespace korvanel
