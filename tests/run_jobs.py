@@ -1,0 +1,107 @@
+#!/usr/bin/env python3
+"""Runs every end-to-end job under a directory and compares the results.
+
+A job case is a directory holding
+  input/          the working directory before the run (korvanel.inp and the job files)
+  expected/       every file the run creates or changes, by its path below the working
+                  directory, plus console.txt (standard output) and exit_status
+Each case runs the real binary, without arguments, in a fresh temporary copy of input/.
+Every created or changed file must equal its expected file byte for byte; no other file
+may appear or change. The two clock times on the console are masked.
+
+Usage: run_jobs.py <korvanel-binary> <jobs-dir> [case-name ...]
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+CLOCK = re.compile(rb"^(Runtime (?:begin|end) *)\d\d:\d\d:\d\d", re.M)
+SPECIAL = {"console.txt", "exit_status"}
+
+
+def mask_clock(data):
+    return CLOCK.sub(rb"\1hh:mm:ss", data)
+
+
+def tree(root):
+    files = {}
+    for folder, _, names in os.walk(root):
+        for name in names:
+            full = os.path.join(folder, name)
+            files[os.path.relpath(full, root)] = full
+    return files
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def first_difference(actual, expected):
+    a_lines, e_lines = actual.split(b"\n"), expected.split(b"\n")
+    for i, (a, e) in enumerate(zip(a_lines, e_lines)):
+        if a != e:
+            return "line %d: got %r, expected %r" % (i + 1, a, e)
+    return "lengths differ: got %d lines, expected %d" % (len(a_lines), len(e_lines))
+
+
+def run_case(binary, case_dir, extra_args=()):
+    problems = []
+    with tempfile.TemporaryDirectory(prefix="korvanel-e2e-") as work:
+        shutil.copytree(os.path.join(case_dir, "input"), work, dirs_exist_ok=True)
+        before = {rel: read(path) for rel, path in tree(work).items()}
+        proc = subprocess.run([binary, *extra_args], cwd=work, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, timeout=600)
+        expected_dir = os.path.join(case_dir, "expected")
+        expected = tree(expected_dir)
+
+        status = read(expected["exit_status"]).strip().decode()
+        if str(proc.returncode) != status:
+            problems.append("exit status %d, expected %s" % (proc.returncode, status))
+        console = mask_clock(proc.stdout)
+        want = mask_clock(read(expected["console.txt"]))
+        if console != want:
+            problems.append("console: " + first_difference(console, want))
+
+        after = tree(work)
+        for rel, path in sorted(after.items()):
+            if rel in expected and rel not in SPECIAL:
+                got, want = read(path), read(expected[rel])
+                if got != want:
+                    problems.append("%s: %s" % (rel, first_difference(got, want)))
+            elif rel not in before:
+                problems.append("%s: created but not expected" % rel)
+            elif read(path) != before[rel]:
+                problems.append("%s: changed but not expected" % rel)
+        for rel in sorted(set(expected) - set(after) - SPECIAL):
+            problems.append("%s: expected but not created" % rel)
+    return problems
+
+
+def main():
+    if len(sys.argv) < 3:
+        print(__doc__)
+        return 2
+    binary = os.path.abspath(sys.argv[1])
+    jobs = sys.argv[2]
+    names = sys.argv[3:] or sorted(
+        n for n in os.listdir(jobs) if os.path.isdir(os.path.join(jobs, n, "input")))
+    failed = 0
+    for name in names:
+        problems = run_case(binary, os.path.join(jobs, name))
+        if problems:
+            failed += 1
+            print("FAIL %s" % name)
+            for p in problems[:10]:
+                print("     " + p)
+        else:
+            print("ok   %s" % name)
+    print("%d of %d job cases failed" % (failed, len(names)))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
