@@ -1,0 +1,197 @@
+#include "fatigue/damage.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <string>
+
+#include "run/fatal_stop.hpp"
+#include "stress/stress_measures.hpp"
+
+namespace korvanel {
+
+namespace {
+
+// Half-cycles with an amplitude not above this gate do no damage.
+constexpr double amplitudeGate = 0.0001;
+constexpr double damageFloor = 1e-18;
+constexpr double lifeCeiling = 1e18;
+
+// Start values of the running maxima; the first real value replaces them.
+constexpr double largestDamageStart = -10000.0;
+constexpr double largestGroupDamageStart = -1.23456;
+
+// Both static failure types seen at a node so far.
+struct StaticFailures {
+    bool type1 = false;
+    bool type2 = false;
+
+    void note(Verdict kind) {
+        if (kind == Verdict::staticFailureType1) type1 = true;
+        if (kind == Verdict::staticFailureType2) type2 = true;
+    }
+    std::int64_t code(std::int64_t previous) const {
+        if (type1 && type2) return 12;
+        if (type1) return 1;
+        if (type2) return 2;
+        return previous;
+    }
+};
+
+std::int8_t flagOf(Verdict kind) {
+    if (kind == Verdict::staticFailureType1) return 1;
+    if (kind == Verdict::staticFailureType2) return 2;
+    return 0;
+}
+
+void stopIfNotANumber(double damage, std::int64_t nodeId) {
+    if (std::isnan(damage))
+        throw fatalStop("Error: the damage is not a number at node ID " + std::to_string(nodeId) +
+                        ", please check the material and S-N curve data");
+}
+
+template <typename T>
+void resetTable(std::vector<T>& table, std::size_t size) {
+    try {
+        table.assign(size, T{});
+    } catch (const std::bad_alloc&) {
+        throw outOfMemory();
+    }
+}
+
+}  // namespace
+
+HistoryDamage accumulateHalfCycles(std::vector<HalfCycle>& halfCycles, std::int64_t stressInputFormat,
+                                   bool groundAirGround, const MaterialValues& m, const SnCurve& curve,
+                                   std::int64_t nodeIdForMessages, HalfCycleDamageScratch& scratch) {
+    const bool nodeFormat = stressInputFormat == 2;
+    const std::size_t count = halfCycles.size();
+    resetTable(scratch.halfCycleDamage, count);
+    resetTable(scratch.staticFailureFlag, count);
+
+    HistoryDamage result;
+    StaticFailures failures;
+    double sum = 0.0;
+    double largest = largestDamageStart;
+
+    for (std::size_t j = 0; j < count; ++j) {
+        HalfCycle& hc = halfCycles[j];
+        const double range = std::sqrt(hc.rangeSquared);
+        const double amplitude = range / 2.0;
+        if (amplitude <= amplitudeGate) continue;
+
+        const double mean = hc.meanIntegral / range;
+        hc.meanIntegral = mean;
+
+        const double seq = equivalentAmplitude(amplitude, mean, m);
+        const CycleVerdict verdict = cycleVerdict(seq, mean, m, curve);
+        // A half-cycle counts as a full cycle here; the sum is halved below,
+        // so a statically failed half-cycle contributes exactly 1.
+        double damage = 0.0;
+        if (verdict.kind == Verdict::cyclesToFailure) {
+            damage = 1.0 / verdict.cyclesToFailure;
+        } else if (verdict.kind != Verdict::noDamage) {
+            damage = 2.0;
+            failures.note(verdict.kind);
+            result.lastStaticType = flagOf(verdict.kind);
+        }
+        scratch.halfCycleDamage[j] = damage;
+        scratch.staticFailureFlag[j] = flagOf(verdict.kind);
+        if (verdict.kind != Verdict::noDamage) sum += damage;
+
+        if (nodeFormat) {
+            if (damage > largest) largest = damage;
+            result.nodeCode = failures.code(result.nodeCode);
+        }
+    }
+
+    stopIfNotANumber(sum, nodeIdForMessages);
+    double d = sum / 2.0;
+    if (nodeFormat) {
+        if (result.nodeCode < 0) throw runtimeError(109);
+        // Ground-Air-Ground: the node's single most damaging half-cycle.
+        if (groundAirGround) d = largest / 2.0;
+    }
+    stopIfNotANumber(d, nodeIdForMessages);
+    result.damage = d;
+    return result;
+}
+
+HistoryDamage accumulateBlocks(const std::vector<Stress6>& fromStates, const std::vector<Stress6>& toStates,
+                               const std::vector<double>& blockCycles, double loadVariabilityFactor,
+                               std::int64_t blocksDamageType, const std::vector<BlockGroup>& groups,
+                               const MaterialValues& m, const SnCurve& curve, std::int64_t nodeIdForMessages,
+                               BlockDamageScratch& scratch) {
+    const std::size_t count = std::min({fromStates.size(), toStates.size(), blockCycles.size()});
+    resetTable(scratch.amplitude, count);
+    resetTable(scratch.mean, count);
+    resetTable(scratch.damageOfOneCycle, count);
+    resetTable(scratch.blockDamage, count);
+    resetTable(scratch.staticFailureFlag, count);
+
+    HistoryDamage result;
+    StaticFailures failures;
+    double sum = 0.0;
+    double largest = largestDamageStart;
+
+    for (std::size_t b = 0; b < count; ++b) {
+        const Stress6 halfRange = 0.5 * (toStates[b] - fromStates[b]);
+        const Stress6 meanState = 0.5 * (fromStates[b] + toStates[b]);
+        const double amplitude = std::sqrt(vonMisesSquared(halfRange));
+        const double mean = firstInvariant(meanState);
+        scratch.amplitude[b] = amplitude;
+        scratch.mean[b] = mean;
+
+        // Every block is full cycles: no amplitude gate, and the load
+        // variability factor scales the amplitude only.
+        const double sa = loadVariabilityFactor * amplitude;
+        const double seq = equivalentAmplitude(sa, mean, m);
+        const CycleVerdict verdict = cycleVerdict(seq, mean, m, curve);
+        double damageOfOneCycle = 0.0;
+        if (verdict.kind == Verdict::cyclesToFailure) {
+            damageOfOneCycle = 1.0 / verdict.cyclesToFailure;
+        } else if (verdict.kind != Verdict::noDamage) {
+            damageOfOneCycle = 1.0;
+            failures.note(verdict.kind);
+            result.lastStaticType = flagOf(verdict.kind);
+        }
+        const double blockDamage = damageOfOneCycle * blockCycles[b];
+        scratch.damageOfOneCycle[b] = damageOfOneCycle;
+        scratch.blockDamage[b] = blockDamage;
+        sum += blockDamage;
+        if (blockDamage > largest) largest = blockDamage;
+        scratch.staticFailureFlag[b] = flagOf(verdict.kind);
+        result.nodeCode = failures.code(result.nodeCode);
+    }
+
+    stopIfNotANumber(sum, nodeIdForMessages);
+    if (result.nodeCode < 0) throw runtimeError(109);
+
+    double d = sum;
+    if (blocksDamageType == 0) {
+        d = largest;
+    } else if (blocksDamageType == 2) {
+        // Groups may overlap; each sums its blocks in spectrum order.
+        double largestGroup = largestGroupDamageStart;
+        for (const BlockGroup& group : groups) {
+            double groupDamage = 0.0;
+            for (std::size_t b = 0; b < count; ++b) {
+                const auto blockNumber = static_cast<std::int64_t>(b) + 1;
+                if (group.firstBlock <= blockNumber && blockNumber <= group.lastBlock)
+                    groupDamage += scratch.blockDamage[b];
+            }
+            if (groupDamage > largestGroup) largestGroup = groupDamage;
+        }
+        d = largestGroup;
+    }
+    stopIfNotANumber(d, nodeIdForMessages);
+    result.damage = d;
+    return result;
+}
+
+StoredDamage storeNodeDamage(double damage) {
+    if (damage >= damageFloor) return {damage, 1.0 / damage};
+    return {damageFloor, lifeCeiling};
+}
+
+}  // namespace korvanel

@@ -1,0 +1,74 @@
+#pragma once
+
+// Damage of one repeat of the load history at a node (Palmgren-Miner rule)
+// and the kind of static failure: over the half-cycles of a stress history
+// (stress-input formats 1 and 2) or over the blocks of a block spectrum
+// (format 3).
+
+#include <cstdint>
+#include <vector>
+
+#include "fatigue/cycle_extraction.hpp"
+#include "fatigue/sn_curve.hpp"
+#include "input/job_tables.hpp"
+#include "run/analysis_parameters.hpp"
+#include "stress/stress6.hpp"
+
+namespace korvanel {
+
+// Per-half-cycle results of one node, reused from node to node.
+struct HalfCycleDamageScratch {
+    std::vector<double> halfCycleDamage;        // 1/N, 0, or 2 for a static failure
+    std::vector<std::int8_t> staticFailureFlag; // 0 none, 1 or 2: the static failure type
+};
+
+struct HistoryDamage {
+    // Formats 1 and 2: the halved sum (or, with Ground-Air-Ground in format 2,
+    // half the largest half-cycle damage); format 3: the damage of the chosen
+    // blocks damage type. Not yet floored.
+    double damage = 0.0;
+    // Formats 2 and 3: 0 none, 1 or 2 only that static failure type, 12 both.
+    // A code above 0 marks the run as having a static failure somewhere.
+    std::int64_t nodeCode = 0;
+    // 0, or the type (1 or 2) of the last half-cycle or block that failed statically.
+    std::int64_t lastStaticType = 0;
+};
+
+// Formats 1 and 2. Every half-cycle whose amplitude is above the amplitude
+// gate gets its mean stress in place of its meanIntegral, and its damage and
+// static failure flag in `scratch` (skipped half-cycles keep 0 there).
+// Throws FatalStop when the damage is not a number.
+HistoryDamage accumulateHalfCycles(std::vector<HalfCycle>& halfCycles, std::int64_t stressInputFormat,
+                                   bool groundAirGround, const MaterialValues& m, const SnCurve& curve,
+                                   std::int64_t nodeIdForMessages, HalfCycleDamageScratch& scratch);
+
+// Per-block results of one node, reused from node to node.
+struct BlockDamageScratch {
+    std::vector<double> amplitude;         // von Mises half-range, before the load variability factor
+    std::vector<double> mean;              // first invariant of the mean state
+    std::vector<double> damageOfOneCycle;  // 1/N, 0, or 1 for a static failure
+    std::vector<double> blockDamage;       // damage of one cycle times the block's cycles
+    std::vector<std::int8_t> staticFailureFlag;
+};
+
+// Format 3. Block b runs blockCycles[b] full cycles between fromStates[b] and
+// toStates[b] (after any elasto-plastic correction). blocksDamageType 0 takes
+// the most damaging block, 1 the sum of all blocks, 2 the most damaging group
+// of `groups` (1-based block numbers). Throws FatalStop when the damage is not
+// a number.
+// REQUIRES: fromStates, toStates and blockCycles have the same size.
+HistoryDamage accumulateBlocks(const std::vector<Stress6>& fromStates, const std::vector<Stress6>& toStates,
+                               const std::vector<double>& blockCycles, double loadVariabilityFactor,
+                               std::int64_t blocksDamageType, const std::vector<BlockGroup>& groups,
+                               const MaterialValues& m, const SnCurve& curve, std::int64_t nodeIdForMessages,
+                               BlockDamageScratch& scratch);
+
+struct StoredDamage {
+    double nodeDamage;
+    double lifeRepeats;
+};
+
+// The damage kept for a node: never below 1e-18, life repeats at most 1e18.
+StoredDamage storeNodeDamage(double damage);
+
+}  // namespace korvanel

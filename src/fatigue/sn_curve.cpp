@@ -1,0 +1,84 @@
+#include "fatigue/sn_curve.hpp"
+
+#include <cmath>
+
+#include "run/fatal_stop.hpp"
+#include "stress/stress_measures.hpp"
+
+namespace korvanel {
+
+namespace {
+
+// Means whose magnitude is not above this gate count as zero mean.
+constexpr double meanGate = 0.0001;
+
+double signOf(double x) {
+    if (x > 0.0) return 1.0;
+    if (x < 0.0) return -1.0;
+    return 0.0;
+}
+
+}  // namespace
+
+SnCurve prepareSnCurve(const MaterialValues& m, std::int64_t stressInputFormat) {
+    SnCurve curve;
+    curve.type = m.snCurveType;
+    if (m.snCurveType == 1) {
+        curve.staticLimit =
+            m.enduranceLimit + std::pow(10.0, (decimalLog(m.palmgrenC) - m.palmgrenL1) / m.palmgrenP);
+        return curve;
+    }
+    if (m.snCurveType == 2) {
+        curve.staticLimit = m.weibullSault;
+        return curve;
+    }
+    // The multilinear curve is read but never evaluated.
+    if (stressInputFormat == 3 && m.snCurveType == 3)
+        throw fatalStop("ARRIVATO QUA CON LA CURVA MULTILINEARE !!!");
+    throw fatalStop("Type of SN curve definition needs values 1, 2 or 3");
+}
+
+double equivalentAmplitude(double amplitude, double mean, const MaterialValues& m) {
+    const double k = m.goodmanExponent;
+    const double smMax = m.goodmanSmMax;
+    if (m.goodmanMethod == 1) {
+        // A compressive mean lowers the amplitude, a tensile one raises it.
+        if (std::fabs(mean) <= meanGate) return amplitude;
+        return amplitude / (1.0 - signOf(mean) * std::pow(std::fabs(mean) / smMax, k));
+    }
+    if (m.goodmanMethod == 2) {
+        // Compressive means are not corrected.
+        if (mean >= meanGate) return amplitude / (1.0 - std::pow(mean / smMax, k));
+        return amplitude;
+    }
+    // Method 3 and any other value: tension and compression count alike.
+    if (std::fabs(mean) <= meanGate) return amplitude;
+    return amplitude / (1.0 - std::pow(std::fabs(mean) / smMax, k));
+}
+
+CycleVerdict cycleVerdict(double equivalentAmp, double mean, const MaterialValues& m,
+                          const SnCurve& curve) {
+    const double testedMean =
+        (m.goodmanMethod == 1 || m.goodmanMethod == 2) ? mean : std::fabs(mean);
+    if (testedMean >= m.goodmanSmMax) return {Verdict::staticFailureType1, 0.0};
+
+    const double seq = equivalentAmp;
+    if (curve.type == 1) {
+        if (seq >= curve.staticLimit) return {Verdict::staticFailureType2, 0.0};
+        if (seq <= m.enduranceLimit) return {Verdict::noDamage, 0.0};
+        const double n =
+            std::pow(10.0, m.palmgrenL1 + m.palmgrenP * decimalLog(seq - m.enduranceLimit)) -
+            m.palmgrenC;
+        return {Verdict::cyclesToFailure, n};
+    }
+    // Weibull (the only other type that curve preparation lets through).
+    const double sainf = m.weibullSainf;
+    const double sault = m.weibullSault;
+    if (seq >= sault) return {Verdict::staticFailureType2, 0.0};
+    if (seq <= sainf) return {Verdict::noDamage, 0.0};
+    const double n = std::pow(
+        10.0, m.weibullAlfa * std::pow(-std::log((seq - sainf) / (sault - sainf)), 1.0 / m.weibullBeta));
+    return {Verdict::cyclesToFailure, n};
+}
+
+}  // namespace korvanel

@@ -1,0 +1,43 @@
+#pragma once
+
+// S-N curves with the Goodman-type mean-stress correction: the per-node
+// curve preparation, the equivalent amplitude of a cycle and the verdict
+// that turns it into a static failure, no damage or a number of cycles.
+
+#include <cstdint>
+
+#include "run/analysis_parameters.hpp"
+
+namespace korvanel {
+
+// The curve of one node, prepared after its material selection.
+struct SnCurve {
+    std::int64_t type = 0;      // 1 Palmgren, 2 Weibull
+    double staticLimit = 0.0;   // equivalent amplitude of static failure of type 2
+};
+
+// Checks the curve type and computes the static limit: for Palmgren the
+// amplitude at which the equation gives 0 cycles, for Weibull Sault.
+// Throws FatalStop for a type other than 1 or 2 (with its own text for the
+// multilinear curve under stress-input format 3).
+SnCurve prepareSnCurve(const MaterialValues& m, std::int64_t stressInputFormat);
+
+// Mean-stress corrected amplitude of amplitude Sa about the mean stress m.
+// The result is meaningless (zero or negative denominator) when the mean
+// reaches SmMAX; the verdict then reports static failure of type 1 anyway.
+double equivalentAmplitude(double amplitude, double mean, const MaterialValues& m);
+
+enum class Verdict { staticFailureType1, staticFailureType2, noDamage, cyclesToFailure };
+
+struct CycleVerdict {
+    Verdict kind = Verdict::noDamage;
+    double cyclesToFailure = 0.0;   // set for Verdict::cyclesToFailure only
+};
+
+// Verdict for one cycle, tested in this order: mean at or beyond SmMAX,
+// amplitude at or beyond the static limit, amplitude at or below the fatigue
+// limit, otherwise the cycles to failure of the curve.
+CycleVerdict cycleVerdict(double equivalentAmp, double mean, const MaterialValues& m,
+                          const SnCurve& curve);
+
+}  // namespace korvanel

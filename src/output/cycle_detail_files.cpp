@@ -1,0 +1,147 @@
+#include "output/cycle_detail_files.hpp"
+
+#include <cmath>
+#include <limits>
+
+#include "run/fatal_stop.hpp"
+#include "run/text_output.hpp"
+
+namespace korvanel {
+
+namespace {
+
+// The amplitude gate of the damage accumulation.
+constexpr double listedAmplitudeGate = 0.0001;
+
+double amplitudeOf(const HalfCycle& halfCycle) { return std::sqrt(halfCycle.rangeSquared) / 2.0; }
+
+bool isListed(const HalfCycle& halfCycle) { return amplitudeOf(halfCycle) > listedAmplitudeGate; }
+
+}  // namespace
+
+std::int64_t listedCycleCount(double cycles) {
+    if (std::isnan(cycles)) return 0;
+    // x - floor(x) is exact for every double, so the tie test is exact too.
+    double rounded = std::floor(cycles);
+    const double fraction = cycles - rounded;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(rounded, 2.0) != 0.0)) rounded += 1.0;
+    constexpr double twoTo63 = 9223372036854775808.0;
+    if (rounded >= twoTo63) return std::numeric_limits<std::int64_t>::max();
+    if (rounded < -twoTo63) return std::numeric_limits<std::int64_t>::min();
+    return static_cast<std::int64_t>(rounded);
+}
+
+void writeHalfCycleFile(const std::string& path, std::span<const HalfCycle> halfCycles,
+                        std::span<const double> halfCycleDamage,
+                        std::span<const std::int8_t> staticFailureFlag,
+                        const std::int64_t* nodeIdColumn, char decimalSeparator) {
+    OutputChannel file = createOutputFile(path, decimalSeparator);
+
+    putText(file, " Fatigue half-cycles");
+    putLineEnd(file);
+    if (nodeIdColumn == nullptr)
+        putText(file, " Mean Stress  Amplitude     Damage        Static Failure");
+    else
+        putText(file, " Node ID       Mean Stress  Amplitude     Damage        Static Failure");
+    putLineEnd(file);
+
+    for (std::size_t j = 0; j < halfCycles.size(); ++j) {
+        const HalfCycle& halfCycle = halfCycles[j];
+        if (!isListed(halfCycle)) continue;
+        if (nodeIdColumn != nullptr) {
+            putInteger(file, *nodeIdColumn);
+            putZone(file);
+        }
+        putFormatted(file, halfCycle.meanIntegral);
+        putZone(file);
+        putFormatted(file, amplitudeOf(halfCycle));
+        putZone(file);
+        putFormatted(file, halfCycleDamage[j] / 2.0);
+        putZone(file);
+        putInteger(file, staticFailureFlag[j]);
+        putLineEnd(file);
+        flushIfLarge(file);
+    }
+
+    closeOutputFile(file);
+}
+
+void writeHalfCycleEndsFile(const std::string& path, std::span<const HalfCycle> halfCycles,
+                            char decimalSeparator) {
+    OutputChannel file = createOutputFile(path, decimalSeparator);
+
+    putText(file, " Fatigue half-cycles");
+    putLineEnd(file);
+    putText(file, " sigA(1,...,6)  ,  sigB(1,...,6)  ");
+    putLineEnd(file);
+
+    for (const HalfCycle& halfCycle : halfCycles) {
+        if (!isListed(halfCycle)) continue;
+        for (int k = 0; k < 6; ++k) {
+            putFormatted(file, halfCycle.sigA[k]);
+            putZone(file);
+        }
+        for (int k = 0; k < 6; ++k) {
+            putFormatted(file, halfCycle.sigB[k]);
+            if (k < 5) putZone(file);
+        }
+        putLineEnd(file);
+        flushIfLarge(file);
+    }
+
+    closeOutputFile(file);
+}
+
+void writeBlockCycleFile(const std::string& path, std::int64_t completeOutputNode,
+                         std::span<const double> mean, std::span<const double> amplitude,
+                         std::span<const double> blockCycles,
+                         std::span<const double> damageOfOneCycle,
+                         std::span<const std::int8_t> staticFailureFlag, char decimalSeparator) {
+    OutputChannel file = createOutputFile(path, decimalSeparator);
+
+    putText(file, " Fatigue cycles");
+    putLineEnd(file);
+    putText(file,
+            " Node ID       Mean Stress  Amplitude      No. of cycles              "
+            "Damage of 1 cycle        Static Failure");
+    putLineEnd(file);
+
+    for (std::size_t b = 0; b < mean.size(); ++b) {
+        if (staticFailureFlag[b] > 2) {
+            closeOutputFile(file);
+            throw runtimeError(409);
+        }
+        putInteger(file, completeOutputNode);
+        putZone(file);
+        putFormatted(file, mean[b]);
+        putZone(file);
+        putFormatted(file, amplitude[b]);
+        putZone(file);
+        putInteger(file, listedCycleCount(blockCycles[b]));
+        putZone(file);
+        putText(file, "  ");
+        putZone(file);
+        putFormatted(file, damageOfOneCycle[b]);
+        putZone(file);
+        putText(file, "  ");
+        putZone(file);
+        putInteger(file, staticFailureFlag[b]);
+        putLineEnd(file);
+        flushIfLarge(file);
+    }
+
+    closeOutputFile(file);
+}
+
+void writeMissingNodeLine(const std::string& path, std::int64_t completeOutputNode,
+                          char decimalSeparator) {
+    OutputChannel file = createOutputFile(path, decimalSeparator);
+    putText(file,
+            "The node where complete output is requested looks not existing: please chek node ID =");
+    putZone(file);
+    putInteger(file, completeOutputNode);
+    putLineEnd(file);
+    closeOutputFile(file);
+}
+
+}  // namespace korvanel

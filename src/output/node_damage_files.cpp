@@ -1,0 +1,59 @@
+#include "output/node_damage_files.hpp"
+
+#include "run/text_output.hpp"
+#include "stress/stress_measures.hpp"
+
+namespace korvanel {
+
+MaxDamageNode writeNodeDamageFile(const std::string& path, const std::vector<NodeEntry>& nodes,
+                                  const std::vector<double>& nodeDamage,
+                                  const std::vector<double>& lifeRepeats,
+                                  const std::vector<std::int64_t>& staticFailureCode,
+                                  double lifeUnitsPerRepeat, char decimalSeparator) {
+    OutputChannel file = createOutputFile(path, decimalSeparator);
+    MaxDamageNode maxNode;
+
+    putText(file, " Node ID      Damage        Life           Static Failure");
+    putLineEnd(file);
+
+    for (std::size_t n = 0; n < nodes.size(); ++n) {
+        const double damage = nodeDamage[n];
+        if (!(maxNode.damage >= damage)) {
+            maxNode.damage = damage;
+            maxNode.nodeId = nodes[n].nodeId;
+            maxNode.lifeRepeats = lifeRepeats[n];
+            maxNode.staticFailureCode = staticFailureCode[n];
+        }
+        putInteger(file, nodes[n].nodeId);
+        putZone(file);
+        putFormatted(file, damage / lifeUnitsPerRepeat);
+        putZone(file);
+        putFormatted(file, lifeRepeats[n] * lifeUnitsPerRepeat);
+        putZone(file);
+        putInteger(file, staticFailureCode[n]);
+        putLineEnd(file);
+        flushIfLarge(file);
+    }
+
+    closeOutputFile(file);
+    return maxNode;
+}
+
+void writeLogLifeFile(const std::string& path, const std::vector<NodeEntry>& nodes,
+                      const std::vector<double>& lifeRepeats, double lifeUnitsPerRepeat,
+                      char decimalSeparator) {
+    OutputChannel file = createOutputFile(path, decimalSeparator);
+
+    for (std::size_t n = 0; n < nodes.size(); ++n) {
+        const double life = lifeRepeats[n] * lifeUnitsPerRepeat;
+        putFormatted(file, static_cast<double>(nodes[n].nodeId));
+        putText(file, " ");
+        putFormatted(file, decimalLog(life));
+        putLineEnd(file);
+        flushIfLarge(file);
+    }
+
+    closeOutputFile(file);
+}
+
+}  // namespace korvanel

@@ -1,0 +1,42 @@
+#pragma once
+
+// The per-node result files of a node-stress analysis: the node damage file
+// (.ndd: damage per life unit, life in life units and static-failure code of
+// every node) and the log-life file (.ans: decimal logarithm of every node's
+// life). Both are written once, after the node loop.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "input/job_tables.hpp"
+
+namespace korvanel {
+
+// The node of largest damage, found while the .ndd is written. With no node
+// at all it keeps these start values.
+struct MaxDamageNode {
+    std::int64_t nodeId = 0;
+    double damage = -123456000.0;
+    double lifeRepeats = 0.0;
+    std::int64_t staticFailureCode = 0;
+};
+
+// Writes the .ndd and returns the node of largest damage: a node replaces the
+// running maximum only with a strictly greater damage, so the first of equal
+// nodes wins.
+// REQUIRES: nodeDamage, lifeRepeats and staticFailureCode have one entry per node.
+MaxDamageNode writeNodeDamageFile(const std::string& path, const std::vector<NodeEntry>& nodes,
+                                  const std::vector<double>& nodeDamage,
+                                  const std::vector<double>& lifeRepeats,
+                                  const std::vector<std::int64_t>& staticFailureCode,
+                                  double lifeUnitsPerRepeat, char decimalSeparator);
+
+// Writes the .ans: node ID (as a formatted real), a blank, and the decimal
+// logarithm of the life in life units.
+// REQUIRES: lifeRepeats has one entry per node.
+void writeLogLifeFile(const std::string& path, const std::vector<NodeEntry>& nodes,
+                      const std::vector<double>& lifeRepeats, double lifeUnitsPerRepeat,
+                      char decimalSeparator);
+
+}  // namespace korvanel

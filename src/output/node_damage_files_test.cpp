@@ -1,0 +1,105 @@
+#include "output/node_damage_files.hpp"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <gtest/gtest.h>
+
+#include "run/fatal_stop.hpp"
+
+namespace korvanel {
+namespace {
+
+std::string spaces(int n) { return std::string(static_cast<std::size_t>(n), ' '); }
+
+class NodeDamageFilesTest : public ::testing::Test {
+protected:
+    std::filesystem::path dir;
+
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = std::filesystem::temp_directory_path() /
+              ("korvanel_" + std::string(info->name()) + "_" + std::to_string(getpid()));
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    std::string pathOf(const char* name) const { return (dir / name).string(); }
+
+    static std::string bytesOf(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+};
+
+const std::string heading = " Node ID      Damage        Life           Static Failure\r\n";
+
+TEST_F(NodeDamageFilesTest, ListsEveryNodeAndKeepsTheFirstOfEqualMaxima) {
+    const std::vector<NodeEntry> nodes{{11, 0}, {12, 0}, {-13, 0}};
+    const std::string ndd = pathOf("job.ndd");
+    const MaxDamageNode maxNode =
+        writeNodeDamageFile(ndd, nodes, {1e-3, 4e-3, 4e-3}, {1000.0, 250.0, 250.0}, {0, 2, 12}, 1.0, '.');
+
+    EXPECT_EQ(maxNode.nodeId, 12);
+    EXPECT_EQ(maxNode.damage, 4e-3);
+    EXPECT_EQ(maxNode.lifeRepeats, 250.0);
+    EXPECT_EQ(maxNode.staticFailureCode, 2);
+    EXPECT_EQ(bytesOf(ndd), heading +
+                                " 11" + spaces(11) + "1.000000e-03  1.000000e+03   0\r\n" +
+                                " 12" + spaces(11) + "4.000000e-03  2.500000e+02   2\r\n" +
+                                "-13" + spaces(11) + "4.000000e-03  2.500000e+02   12\r\n");
+
+    const std::string ans = pathOf("job.ans");
+    writeLogLifeFile(ans, nodes, {1000.0, 250.0, 250.0}, 1.0, '.');
+    EXPECT_EQ(bytesOf(ans), "1.100000e+01 3.000000e+00\r\n"
+                            "1.200000e+01 2.397940e+00\r\n"
+                            "-1.300000e+01 2.397940e+00\r\n");
+}
+
+TEST_F(NodeDamageFilesTest, FloorNodeAndLifeUnits) {
+    const std::vector<NodeEntry> nodes{{1, 0}};
+    const std::string ndd = pathOf("job.ndd");
+    const std::string ans = pathOf("job.ans");
+
+    writeNodeDamageFile(ndd, nodes, {1e-18}, {1e18}, {0}, 1.0, '.');
+    writeLogLifeFile(ans, nodes, {1e18}, 1.0, '.');
+    EXPECT_EQ(bytesOf(ndd), heading + " 1" + spaces(12) + "1.000000e-18  1.000000e+18   0\r\n");
+    EXPECT_EQ(bytesOf(ans), "1.000000e+00 1.800000e+01\r\n");
+
+    // Damage per life unit and life in life units; the locale's separator.
+    writeNodeDamageFile(ndd, nodes, {0.5}, {2.0}, {1}, 2000.0, ',');
+    writeLogLifeFile(ans, nodes, {2.0}, 2000.0, ',');
+    EXPECT_EQ(bytesOf(ndd), heading + " 1" + spaces(12) + "2,500000e-04  4,000000e+03   1\r\n");
+    EXPECT_EQ(bytesOf(ans), "1,000000e+00 3,602060e+00\r\n");
+}
+
+TEST_F(NodeDamageFilesTest, NoNodesGiveHeadingOnlyAndKeepTheStartValues) {
+    const std::string ndd = pathOf("job.ndd");
+    const std::string ans = pathOf("job.ans");
+    const MaxDamageNode maxNode = writeNodeDamageFile(ndd, {}, {}, {}, {}, 1.0, '.');
+    writeLogLifeFile(ans, {}, {}, 1.0, '.');
+
+    EXPECT_EQ(bytesOf(ndd), heading);
+    EXPECT_TRUE(std::filesystem::exists(ans));
+    EXPECT_EQ(bytesOf(ans), "");
+    EXPECT_EQ(maxNode.nodeId, 0);
+    EXPECT_EQ(maxNode.damage, -123456000.0);
+    EXPECT_EQ(maxNode.lifeRepeats, 0.0);
+    EXPECT_EQ(maxNode.staticFailureCode, 0);
+}
+
+TEST_F(NodeDamageFilesTest, UnwritablePathIsAFatalStop) {
+    const std::string path = pathOf("missing_dir/job.ndd");
+    try {
+        writeNodeDamageFile(path, {}, {}, {}, {}, 1.0, '.');
+        FAIL() << "no stop";
+    } catch (const FatalStop& stop) {
+        EXPECT_EQ(stop.consoleLines, std::vector<std::string>{"Cannot write the output file " + path});
+    }
+}
+
+}  // namespace
+}  // namespace korvanel

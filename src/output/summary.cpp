@@ -1,0 +1,169 @@
+#include "output/summary.hpp"
+
+namespace korvanel {
+
+namespace {
+
+constexpr std::string_view title = "KORVANEL version v25.02";
+
+// Damages at or below the damage floor are reported as a bound, not a value.
+constexpr double damageFloor = 1e-18;
+
+void line(OutputChannel& ch, std::string_view text) {
+    putText(ch, text);
+    putLineEnd(ch);
+}
+
+void labelledReal(OutputChannel& ch, std::string_view label, double value) {
+    putText(ch, label);
+    putZone(ch);
+    putDouble(ch, value);
+    putLineEnd(ch);
+}
+
+void labelledInteger(OutputChannel& ch, std::string_view label, std::int64_t value) {
+    putText(ch, label);
+    putZone(ch);
+    putInteger(ch, value);
+    putLineEnd(ch);
+}
+
+// "<label>", zone, node ID, zone, "<verb>", zone, value.
+void nodeValueLine(OutputChannel& ch, std::string_view label, std::int64_t nodeId,
+                   std::string_view verb, double value) {
+    putText(ch, label);
+    putZone(ch);
+    putInteger(ch, nodeId);
+    putZone(ch);
+    putText(ch, verb);
+    putZone(ch);
+    putDouble(ch, value);
+    putLineEnd(ch);
+}
+
+void writeMaterialBlock(OutputChannel& ch, const MaterialValues& m) {
+    line(ch, "The following parameters define the elasto-plastic behavior of the material:");
+    labelledReal(ch, "Yielding stress ", m.yieldStress);
+    labelledReal(ch, "Young's modulus ", m.youngsModulus);
+    labelledReal(ch, "Static strength ", m.staticStrength);
+    labelledReal(ch, "Total strain at failure (%)", m.strainAtFailurePercent);
+}
+
+void writeCorrectionLine(OutputChannel& ch, const AnalysisParameters& p) {
+    if (p.elastoPlastic != 1)
+        line(ch, "Analysis performed without elasto-plastic correction");
+    else if (p.elastoPlasticMethod == 1)
+        line(ch, "The elasto-plastic correction with Neuber Linear has been applied");
+    else
+        line(ch, "The elasto-plastic correction with Neuber Non-Linear has been applied");
+}
+
+void writeCurveBlock(OutputChannel& ch, const MaterialValues& m) {
+    line(ch, " ");
+    line(ch, "The following unique set of material properties has been used for the analysis:");
+    if (m.snCurveType == 1) {
+        line(ch, "The S-N curve format is the Palmgren's equation, with the following parameters:");
+        labelledReal(ch, "L1 = ", m.palmgrenL1);
+        labelledReal(ch, "p = ", m.palmgrenP);
+        labelledReal(ch, "C = ", m.palmgrenC);
+        labelledReal(ch, "Endurance limit = ", m.enduranceLimit);
+    } else if (m.snCurveType == 2) {
+        line(ch, "The S-N curve format is the Weibull's equation, with the following parameters:");
+        labelledReal(ch, "Sainf = ", m.weibullSainf);
+        labelledReal(ch, "Sault = ", m.weibullSault);
+        labelledReal(ch, "alfa = ", m.weibullAlfa);
+        labelledReal(ch, "beta = ", m.weibullBeta);
+    }
+    line(ch, "Parameters for the mean-stress correction:");
+    labelledReal(ch, "Goodman exponent", m.goodmanExponent);
+    labelledInteger(ch, "Goodman method", m.goodmanMethod);
+    labelledReal(ch, "Goodman SmMAX   ", m.goodmanSmMax);
+}
+
+// Material block, correction line and curve block; the material data are
+// only shown when one material serves every node.
+void writeAnalysisSetup(OutputChannel& ch, const AnalysisParameters& p) {
+    const bool oneMaterial = p.materialsMode == 1;
+    if (oneMaterial) writeMaterialBlock(ch, p.material);
+    writeCorrectionLine(ch, p);
+    if (oneMaterial) writeCurveBlock(ch, p.material);
+}
+
+void writeHistoryResult(OutputChannel& ch, const SummaryData& d) {
+    if (d.historyStaticFailure == 1 || d.historyStaticFailure == 2)
+        line(ch, "Static Failure occurred, see file .cyc for details");
+    if (d.totalDamage <= damageFloor) {
+        line(ch, "Total damage is < 1e-18");
+        line(ch, "Number of Life Repeats is > 1e18");
+        return;
+    }
+    labelledReal(ch, "Total damage is equal to", d.totalDamage);
+    const double lifeRepeats = 1.0 / d.totalDamage;
+    labelledReal(ch, "Number of Life Repeats", lifeRepeats);
+    labelledReal(ch, "Total Fatigue Life", d.parameters.lifeUnitsPerRepeat * lifeRepeats);
+}
+
+void writeNodeResult(OutputChannel& ch, const SummaryData& d) {
+    const AnalysisParameters& p = d.parameters;
+    const MaxDamageNode& maxNode = d.maxDamageNode;
+    const std::int64_t node = maxNode.nodeId;
+
+    line(ch, " ");
+    labelledInteger(ch, "Number of nodes ", p.nodeCount);
+    labelledInteger(ch, "Number of load cases ", p.loadCaseCount);
+    if (p.stressInputFormat == 2)
+        labelledInteger(ch, "Number of time points ", d.timePointCount);
+    else
+        labelledInteger(ch, "Number of blocks ", d.blockCount);
+    line(ch, "For the damage summary on all the nodes see file .ndd");
+    if (d.staticFailureAtSomeNode)
+        line(ch, "Static Failure occurred at least at one node, see file .ndd for the details at the nodes");
+    labelledInteger(ch, "Max damage is at node ", node);
+    nodeValueLine(ch, "Damage at node ", node, "is = ", maxNode.damage);
+    nodeValueLine(ch, "Life Repeats at node ", node, "are = ", maxNode.lifeRepeats);
+    nodeValueLine(ch, "Total Fatigue Life at node ", node, "is = ",
+                  p.lifeUnitsPerRepeat * maxNode.lifeRepeats);
+    switch (maxNode.staticFailureCode) {
+        case 1: labelledInteger(ch, "Static failure of type 1 occurred at node ", node); break;
+        case 2: labelledInteger(ch, "Static failure of type 2 occurred at node ", node); break;
+        case 12: labelledInteger(ch, "Static failures of both type 1 and 2 occurred at node ", node); break;
+        default: break;
+    }
+}
+
+bool isNodeStressRun(const AnalysisParameters& p) {
+    return p.stressInputFormat == 2 || p.stressInputFormat == 3;
+}
+
+void writeResult(OutputChannel& ch, const SummaryData& d) {
+    if (d.parameters.stressInputFormat == 1)
+        writeHistoryResult(ch, d);
+    else if (isNodeStressRun(d.parameters))
+        writeNodeResult(ch, d);
+}
+
+}  // namespace
+
+void writeSummaryFile(const std::string& path, const SummaryData& d, char decimalSeparator) {
+    OutputChannel file = createOutputFile(path, decimalSeparator);
+    line(file, title);
+    line(file, " ");
+    writeAnalysisSetup(file, d.parameters);
+    writeResult(file, d);
+    closeOutputFile(file);
+}
+
+void writeConsoleSummary(OutputChannel& console, const SummaryData& d) {
+    line(console, title);
+    writeAnalysisSetup(console, d.parameters);
+    writeResult(console, d);
+    if (isNodeStressRun(d.parameters) && !d.completeOutputNodeFound) {
+        putText(console,
+                "The node where complete output was requested looks not existing! please chek node ID: ");
+        putZone(console);
+        putInteger(console, d.parameters.completeOutputNode);
+        putLineEnd(console);
+    }
+}
+
+}  // namespace korvanel

@@ -1,0 +1,41 @@
+#pragma once
+
+// The run summary: the material and S-N curve data used (one material only),
+// the kind of elasto-plastic correction, and the result: total damage and
+// life of a single history, or the counts of a node-stress analysis and its
+// node of maximum damage. Written to the .sum file and then to the console.
+
+#include <cstdint>
+#include <string>
+
+#include "output/node_damage_files.hpp"
+#include "run/analysis_parameters.hpp"
+#include "run/text_output.hpp"
+
+namespace korvanel {
+
+struct SummaryData {
+    AnalysisParameters parameters;   // as read from the parameter file
+
+    // Stress-input format 1.
+    double totalDamage = 0.0;
+    std::int64_t historyStaticFailure = 0;   // 0, or the type (1, 2) of the last static failure
+
+    // Stress-input formats 2 and 3.
+    std::int64_t timePointCount = 0;          // format 2
+    std::int64_t blockCount = 0;              // format 3
+    bool staticFailureAtSomeNode = false;
+    MaxDamageNode maxDamageNode;
+    bool completeOutputNodeFound = true;
+};
+
+// Creates the .sum, writes it in full and closes it. Call it before
+// writeConsoleSummary: the file is complete before the console shows anything.
+void writeSummaryFile(const std::string& path, const SummaryData& d, char decimalSeparator);
+
+// The same summary on the console (no blank line after the title; ends with
+// the "not existing" line when the complete-output node was not found).
+// Does not flush the console.
+void writeConsoleSummary(OutputChannel& console, const SummaryData& d);
+
+}  // namespace korvanel
