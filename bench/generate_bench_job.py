@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""Deterministic benchmark jobs for korvanel.
+
+Usage: generate_bench_job.py <kind> <workdir> [--nodes N] [--seed S]
+Kinds: F2 (format 2, 100,000 nodes, 6 load cases, 1,000 time points, no correction),
+       F2-N1 / F2-N2 (the same with the Neuber correction, methods 1 and 2; 10,000 nodes),
+       F3 (format 3, 100,000 nodes, 6 load cases, 200 blocks, correction on),
+       F1 / F1-N1 (format 1, one history of 1,000,000 multiaxial points, correction off / on).
+Stresses are realistic multiaxial states of a steel part (yield 355): a base stress plus unit
+load cases whose combination reaches about 1.3 times the yield stress at the worst nodes.
+"""
+import argparse
+import math
+import os
+import random
+
+PARAMS = """Yielding stress, Young's modulus, Static strength, Total strain at failure (%)
+355, 210000, 510, 20
+Elasto-plastic correction
+{ep}
+Method of elasto-plastic correction
+{method}
+Stress-path based correction
+0
+Type of S-N curve
+1
+Palmgren's equation
+L1, p, C, Endurance limit
+12.6, -3.5, 0, 40
+Weibull's equation
+Sainf, Sault, alfa, beta
+80, 450, 6.5, 2
+Multilinear curve
+value, then seven integers
+0, 0, 0, 0, 0, 0, 0, 0
+Goodman exponent, Goodman method, Goodman SmMAX
+1, 1, 600
+Stress-input format
+{fmt}
+Stress scale factor, load-case scale factor
+1, 1
+Complete-output node ID
+{cout}
+Materials
+1
+Number of nodes, number of load cases
+{nodes}, {lcs}
+Load Variability Factor
+1
+Ground-Air-Ground
+0
+Cycles extraction
+0
+Type of damage in the blocks analysis
+1
+Life units per repeat
+1000
+"""
+
+KINDS = {
+    "F2": dict(fmt=2, ep=0, method=1, nodes=100000, lcs=6, points=1000),
+    "F2-N1": dict(fmt=2, ep=1, method=1, nodes=10000, lcs=6, points=1000),
+    "F2-N2": dict(fmt=2, ep=1, method=2, nodes=10000, lcs=6, points=1000),
+    "F3": dict(fmt=3, ep=1, method=1, nodes=100000, lcs=6, blocks=200),
+    "F1": dict(fmt=1, ep=0, method=1, points=1000000),
+    "F1-N1": dict(fmt=1, ep=1, method=1, points=1000000),
+}
+
+
+def crlf(text):
+    return text.replace("\n", "\r\n")
+
+
+def state(rng, scale):
+    normal = [rng.gauss(0.0, scale) for _ in range(3)]
+    shear = [rng.gauss(0.0, 0.4 * scale) for _ in range(3)]
+    return normal + shear
+
+
+def write_nds(path, rng, nodes, lcs):
+    severity = [0.3 + 0.7 * rng.random() ** 3 for _ in range(nodes)]
+    with open(path, "w", newline="") as f:
+        for block in range(lcs + 1):
+            rows = []
+            for n in range(nodes):
+                scale = (15.0 if block == 0 else 55.0) * severity[n]
+                values = ", ".join("%.3f" % v for v in state(rng, scale))
+                rows.append("%d, 1, %s\r\n" % (1000 + n, values))
+            f.write("".join(rows))
+
+
+def load_factors(rng, lcs, points):
+    periods = [rng.uniform(20, 200) for _ in range(lcs)]
+    phases = [rng.uniform(0, 2 * math.pi) for _ in range(lcs)]
+    for t in range(points):
+        yield [math.sin(2 * math.pi * t / periods[k] + phases[k]) + 0.2 * rng.gauss(0, 1)
+               for k in range(lcs)]
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("kind", choices=sorted(KINDS))
+    ap.add_argument("workdir")
+    ap.add_argument("--nodes", type=int)
+    ap.add_argument("--seed", type=int, default=2026)
+    a = ap.parse_args()
+    k = dict(KINDS[a.kind])
+    if a.nodes:
+        k["nodes"] = a.nodes
+    rng = random.Random(a.seed)
+    job = os.path.join(a.workdir, "job")
+    os.makedirs(job, exist_ok=True)
+    with open(os.path.join(a.workdir, "korvanel.inp"), "w", newline="") as f:
+        f.write("job\r\nbench\r\n")
+    nodes, lcs = k.get("nodes", 1), k.get("lcs", 0)
+    with open(os.path.join(job, "bench.inp"), "w", newline="") as f:
+        f.write(crlf(PARAMS.format(ep=k["ep"], method=k["method"], fmt=k["fmt"], cout=1000,
+                                   nodes=nodes, lcs=lcs)))
+    if k["fmt"] == 1:
+        with open(os.path.join(job, "bench.sig"), "w", newline="") as f:
+            base = [60.0, 20.0, 0.0, 15.0, 0.0, 0.0]
+            dirs = [state(rng, 1.0) for _ in range(3)]
+            for fac in load_factors(rng, 3, k["points"]):
+                s = [base[c] + 160.0 * sum(fac[j] * dirs[j][c] for j in range(3)) for c in range(6)]
+                f.write(", ".join("%.3f" % v for v in s) + "\r\n")
+        return
+    write_nds(os.path.join(job, "bench.nds"), rng, nodes, lcs)
+    if k["fmt"] == 2:
+        with open(os.path.join(job, "bench.cmb"), "w", newline="") as f:
+            f.write("".join(", ".join("%.4f" % v for v in fac) + "\r\n"
+                            for fac in load_factors(rng, lcs, k["points"])))
+    else:
+        with open(os.path.join(job, "bench.blc"), "w", newline="") as f:
+            for b in range(k["blocks"]):
+                fr = [rng.uniform(-1, 1) for _ in range(lcs)]
+                to = [rng.uniform(-1, 1) for _ in range(lcs)]
+                pairs = ", ".join("%.4f, %.4f" % p for p in zip(fr, to))
+                f.write("%s, %d\r\n" % (pairs, int(10 ** rng.uniform(1, 5))))
+
+
+if __name__ == "__main__":
+    main()
