@@ -1,0 +1,57 @@
+#pragma once
+
+// Half-cycles of a multiaxial stress path. The path is closed on itself and
+// walked segment by segment; every piece of it is given to exactly one
+// half-cycle, whose range is the von Mises distance from its origin. On a
+// uniaxial path this finds the cycles of a rainflow count of the repeated
+// history.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "stress/stress6.hpp"
+
+namespace korvanel {
+
+struct HalfCycle {
+    Stress6 sigA;                // origin
+    Stress6 sigB;                // current end
+    double rangeSquared = 0.0;   // vonMisesSquared(sigB - sigA), or the path-corrected value
+    bool closed = false;         // can no longer grow
+    double meanIntegral = 0.0;   // sum over its pieces of range growth times mean first invariant
+};
+
+// A break point of the pieces of path, with the 0-based index of the
+// half-cycle its piece belongs to.
+struct PathPoint {
+    Stress6 point;
+    std::int64_t owner = 0;
+};
+
+// Working tables of one extraction; they keep their capacity from node to
+// node, so a warm scratch allocates nothing.
+struct ExtractionScratch {
+    std::vector<Stress6> closedPath;       // path rotated to its start point, first point repeated
+    std::vector<double> firstInvariants;   // of every point of closedPath
+    // Break points in creation order. Filled only when the stress-path
+    // correction needs them; otherwise only counted.
+    std::vector<PathPoint> pathPoints;
+    std::int64_t pathPointCount = 0;
+    // Indexes of the open half-cycles, in creation order (ascending).
+    std::vector<std::int64_t> openHalfCycles;
+};
+
+// Extracts the half-cycles of a compacted path of P = path.size() points.
+// timePointCount is the raw point count before compaction: the break-point
+// list has room for 4 * timePointCount entries.
+// Throws runtimeError(18) when P <= 1, runtimeError(24) as soon as the break
+// points would exceed 4 * timePointCount - 2.
+// With stressPathCorrection, every half-cycle's range is then lengthened to
+// the longest two-leg distance through one of its break points.
+// halfCycles is refilled in creation order (N = P entries).
+void extractHalfCycles(std::span<const Stress6> path, std::int64_t timePointCount,
+                       bool stressPathCorrection, ExtractionScratch& scratch,
+                       std::vector<HalfCycle>& halfCycles);
+
+}  // namespace korvanel

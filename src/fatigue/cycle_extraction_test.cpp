@@ -1,0 +1,218 @@
+#include "fatigue/cycle_extraction.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "run/fatal_stop.hpp"
+#include "stress/path_compaction.hpp"
+
+namespace korvanel {
+namespace {
+
+// A state with a normal stress x (component 1) and a shear stress t
+// (component 4): vonMisesSquared is x*x + 3*t*t.
+Stress6 st(double x, double t = 0.0) { return Stress6{{x, 0, 0, t, 0, 0}}; }
+
+struct Extraction {
+    ExtractionScratch scratch;
+    std::vector<HalfCycle> cycles;
+
+    const std::vector<HalfCycle>& run(const std::vector<Stress6>& path, bool correction = false,
+                                      std::int64_t timePoints = -1) {
+        if (timePoints < 0) timePoints = static_cast<std::int64_t>(path.size());
+        extractHalfCycles(path, timePoints, correction, scratch, cycles);
+        return cycles;
+    }
+};
+
+void expectHalfCycle(const HalfCycle& c, const Stress6& a, const Stress6& b, double rangeSquared,
+                     bool closed, double meanIntegral) {
+    EXPECT_EQ(c.sigA, a);
+    EXPECT_EQ(c.sigB, b);
+    EXPECT_DOUBLE_EQ(c.rangeSquared, rangeSquared);
+    EXPECT_EQ(c.closed, closed);
+    EXPECT_DOUBLE_EQ(c.meanIntegral, meanIntegral);
+}
+
+TEST(CycleExtractionUniaxial, ZeroTenFiveEight) {
+    // Closed path 10, 5, 8, 0, 10. Means: 50/10, 19.5/3, 19.5/3, 50/10.
+    Extraction e;
+    const auto& c = e.run({st(0), st(10), st(5), st(8)});
+    ASSERT_EQ(c.size(), 4u);
+    expectHalfCycle(c[0], st(10), st(0), 100, false, 50);
+    expectHalfCycle(c[1], st(5), st(8), 9, true, 19.5);
+    expectHalfCycle(c[2], st(8), st(5), 9, true, 19.5);
+    expectHalfCycle(c[3], st(0), st(10), 100, false, 50);
+    EXPECT_EQ(e.scratch.pathPointCount, 10);
+}
+
+TEST(CycleExtractionStart, TwoPointsGiveTwoOpenFullRanges) {
+    const Stress6 x{{1, 2, 3, 4, 5, 6}};
+    const double q = 3.0 + 3.0 * 77.0;  // (1 + 4 + 9 - 2 - 6 - 3) + 3 * (16 + 25 + 36)
+    Extraction e;
+    const auto& c = e.run({Stress6{}, x});
+    ASSERT_EQ(c.size(), 2u);
+    expectHalfCycle(c[0], x, Stress6{}, q, false, std::sqrt(q) * 6 / 2);
+    expectHalfCycle(c[1], Stress6{}, x + Stress6{}, q, false, std::sqrt(q) * 6 / 2);
+}
+
+template <class Run>
+void expectRuntimeError(int code, Run run) {
+    try {
+        run();
+        ADD_FAILURE() << "expected runtime error " << code;
+    } catch (const FatalStop& stop) {
+        EXPECT_EQ(stop.consoleLines, runtimeError(code).consoleLines);
+    }
+}
+
+TEST(CycleExtractionGuards, TooFewPointsAndTooManyBreakPoints) {
+    Extraction e;
+    expectRuntimeError(18, [&] { e.run({}, false, 10); });
+    expectRuntimeError(18, [&] { e.run({st(3)}, false, 10); });
+    // 0, 10, 5, 8 needs 10 break points: room for 3 raw time points is 4*3 - 2 = 10.
+    EXPECT_EQ(e.run({st(0), st(10), st(5), st(8)}, true, 3).size(), 4u);
+    expectRuntimeError(24, [&] { e.run({st(0), st(10), st(5), st(8)}, true, 2); });
+    EXPECT_LE(e.scratch.pathPoints.size(), 6u);
+}
+
+TEST(CycleExtractionStart, FirstOfTiedLargestPoints) {
+    Extraction e;
+    // 3*3 + 3*3*3 = 6*6
+    EXPECT_EQ(e.run({st(1), st(3, 3), st(-6), st(6), st(0)})[0].sigA, st(3, 3));
+    EXPECT_EQ(e.run({st(1), st(-6), st(3, 3), st(6), st(0)})[0].sigA, st(-6));
+}
+
+TEST(CycleExtractionSurface, EndingExactlyOnARangeSurfaceDoesNotExtend) {
+    // 10, 0, 5, 0: the segment 5 -> 0 ends on the surface of 10 -> 0, the
+    // segment 0 -> 10 on the surface of 5 -> 0, which is ended by the
+    // growth of 0 -> 5 into 0 -> 10.
+    Extraction e;
+    const auto& c = e.run({st(10), st(0), st(5), st(0)});
+    ASSERT_EQ(c.size(), 4u);
+    expectHalfCycle(c[0], st(10), st(0), 100, false, 50);
+    expectHalfCycle(c[1], st(0), st(10), 100, false, 12.5 + 37.5);
+    expectHalfCycle(c[2], st(5), st(0), 25, true, 12.5);
+    expectHalfCycle(c[3], st(0), st(5), 25, true, 12.5);
+    EXPECT_EQ(e.scratch.pathPointCount, 10);
+}
+
+TEST(CycleExtractionSurface, CrossingAtFractionZeroCreatesClosedZeroRange) {
+    // 10, 0, -5: the segment 0 -> -5 continues 10 -> 0 over its whole length.
+    Extraction e;
+    const auto& c = e.run({st(10), st(0), st(-5)});
+    ASSERT_EQ(c.size(), 3u);
+    expectHalfCycle(c[0], st(10), st(-5), 225, false, 50 - 12.5);
+    expectHalfCycle(c[1], st(0), st(0), 0, true, 0);
+    expectHalfCycle(c[2], st(-5), st(10), 225, false, 15 * 5 / 2.0);
+}
+
+TEST(CycleExtractionMultiaxial, SegmentLeavingTwoNestedRanges) {
+    // Closed path S, A, B, D, S. The shear segment B -> D leaves the range of
+    // S -> A at its middle (q = 16 + 3*(8*lambda)^2 = 64) and the range of
+    // A -> B at once; A -> B takes the first half, S -> A the second.
+    const Stress6 s = st(-30), a = st(-22), b = st(-26), d = st(-26, 8), half = st(-26, 4);
+    const double r = std::sqrt(208.0);
+    Extraction e;
+    const auto& c = e.run({b, d, s, a});
+    ASSERT_EQ(c.size(), 4u);
+    expectHalfCycle(c[0], s, d, 208, false, -208 + (r - 8) * (-26 * 1.5 + -26 * 0.5) / 2);
+    expectHalfCycle(c[1], a, half, 64, true, -96 + (8 - 4) * (-26 * 0.5 + -26 * 1.5) / 2);
+    expectHalfCycle(c[2], b, b, 0, true, 0);
+    expectHalfCycle(c[3], d, s, 208, false, r * (-30 + -26) / 2);
+}
+
+TEST(CycleExtractionPathCorrection, RangeLengthenedThroughBreakPoint) {
+    // Closed path X1, 0, X3, X1 with X1 = (4, t=2), X3 = (4, 0): the half-cycle
+    // 0 -> X3 grows to X1; through X3 its two-leg range is 4 + sqrt(12).
+    const Stress6 x1 = st(4, 2), x3 = st(4);
+    const double mean1 = std::sqrt(28.0) * 4 / 2;
+    const double mean2 = 8 + (std::sqrt(28.0) - 4) * 8 / 2;
+    Extraction plain, corrected;
+    const auto& c = plain.run({Stress6{}, x3, x1});
+    const auto& k = corrected.run({Stress6{}, x3, x1}, true);
+    ASSERT_EQ(c.size(), 3u);
+    ASSERT_EQ(k.size(), 3u);
+    expectHalfCycle(c[1], Stress6{}, x1, 28, false, mean2);
+    expectHalfCycle(k[0], x1, Stress6{}, 28, false, mean1);
+    const double twoLegs = 4 + std::sqrt(12.0);
+    expectHalfCycle(k[1], Stress6{}, x1, twoLegs * twoLegs, false, mean2);
+    expectHalfCycle(k[2], x3, x3, 0, true, 0);
+    EXPECT_EQ(corrected.scratch.pathPoints.size(), 8u);
+}
+
+TEST(CycleExtractionScratch, WarmScratchKeepsItsStorage) {
+    Extraction e;
+    e.run({st(0), st(10), st(5), st(8)}, true);
+    const void* stored[] = {e.scratch.closedPath.data(), e.scratch.pathPoints.data(),
+                            e.scratch.openHalfCycles.data(), e.cycles.data()};
+    e.run({st(1), st(-3), st(2), st(6)}, true);
+    const void* again[] = {e.scratch.closedPath.data(), e.scratch.pathPoints.data(),
+                           e.scratch.openHalfCycles.data(), e.cycles.data()};
+    EXPECT_TRUE(std::equal(stored, stored + 4, again));
+}
+
+// Reference: four-point rainflow of the periodic history started at its
+// first largest absolute value; every full cycle is two half-cycles, the
+// residue gives one half-cycle per reversal.
+std::vector<double> rainflowHalfRanges(const std::vector<double>& history) {
+    std::size_t start = 0;
+    for (std::size_t k = 0; k < history.size(); ++k)
+        if (std::abs(history[k]) > std::abs(history[start])) start = k;
+    std::vector<double> stack, ranges;
+    for (std::size_t i = 0; i <= history.size(); ++i) {
+        const double x = history[(start + i) % history.size()];
+        const std::size_t n = stack.size();
+        if (n >= 2 && (stack[n - 1] - stack[n - 2]) * (x - stack[n - 1]) >= 0) {
+            stack.back() = x;  // not a reversal
+        } else if (n == 0 || x != stack.back()) {
+            stack.push_back(x);
+        }
+        while (stack.size() >= 4) {
+            const std::size_t m = stack.size();
+            const double inner = std::abs(stack[m - 2] - stack[m - 3]);
+            if (inner > std::abs(stack[m - 3] - stack[m - 4]) ||
+                inner > std::abs(stack[m - 1] - stack[m - 2]))
+                break;
+            ranges.insert(ranges.end(), 2, inner);
+            stack.erase(stack.end() - 3, stack.end() - 1);
+        }
+    }
+    for (std::size_t k = 1; k < stack.size(); ++k) ranges.push_back(std::abs(stack[k] - stack[k - 1]));
+    std::erase_if(ranges, [](double range) { return !(range / 2 > 0.0001); });
+    std::sort(ranges.begin(), ranges.end());
+    return ranges;
+}
+
+TEST(CycleExtractionUniaxial, SameRangesAsFourPointRainflow) {
+    std::vector<std::vector<double>> histories = {
+        {0, 10, 5, 8}, {3, -2, 7, 1, 4, -6, 2, 9, -1}, {1, 2, 3, 2, 1, 5, 4, 6, 6, 0, 1}};
+    unsigned seed = 12345;
+    for (int h = 0; h < 20; ++h) {
+        std::vector<double> values;
+        for (int k = 0; k < 40; ++k) {
+            seed = seed * 1103515245u + 12345u;
+            values.push_back(static_cast<double>(static_cast<int>((seed >> 16) % 41) - 20));
+        }
+        histories.push_back(values);
+    }
+    for (const std::vector<double>& values : histories) {
+        std::vector<Stress6> path;
+        for (double x : values) path.push_back(st(x));
+        std::vector<unsigned char> marks;
+        compactPath(path, marks);
+        Extraction e;
+        std::vector<double> ranges;
+        for (const HalfCycle& c : e.run(path, false, static_cast<std::int64_t>(values.size())))
+            if (std::sqrt(c.rangeSquared) / 2 > 0.0001) ranges.push_back(std::sqrt(c.rangeSquared));
+        std::sort(ranges.begin(), ranges.end());
+        const std::vector<double> expected = rainflowHalfRanges(values);
+        ASSERT_EQ(ranges.size(), expected.size());
+        for (std::size_t k = 0; k < ranges.size(); ++k) EXPECT_NEAR(ranges[k], expected[k], 1e-9);
+    }
+}
+
+}  // namespace
+}  // namespace korvanel

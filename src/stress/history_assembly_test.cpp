@@ -1,0 +1,55 @@
+#include "stress/history_assembly.hpp"
+
+#include <gtest/gtest.h>
+
+namespace korvanel {
+namespace {
+
+Stress6 state(double s1, double s2, double s3, double s4, double s5, double s6) {
+    return Stress6{{s1, s2, s3, s4, s5, s6}};
+}
+
+TEST(HistoryAssemblyCombination, ScaledBasePlusWeightedLoadCases) {
+    const Stress6 base = state(10, 0, 0, 1, 0, 0);
+    const Stress6 cases[2] = {state(1, 2, 0, 0, 0, 0), state(0, 1, 0, 0, 0, 4)};
+    const double factors[] = {1.0, 0.0, 2.0, -1.0};  // 2 time points x 2 load cases
+    std::vector<Stress6> history;
+    combineLoadCases(base, cases, 2, factors, 2, 2.0, 0.5, history);
+    ASSERT_EQ(history.size(), 2u);
+    EXPECT_EQ(history[0], state(21, 2, 0, 2, 0, 0));
+    EXPECT_EQ(history[1], state(22, 3, 0, 2, 0, -4));  // sum (2, 3, 0, 0, 0, -4)
+    combineLoadCases(base, cases, 2, factors, 2, 3.0, 0.0, history);
+    EXPECT_EQ(history[1], 3.0 * base);
+}
+
+TEST(HistoryAssemblyCombination, LoadCasesSummedFromZeroInOrder) {
+    // ((0 + 1e16) + 1) - 1e16 is 0 in doubles; other orders would give 1.
+    const Stress6 cases[3] = {state(1e16, 1, 0, 0, 0, 0), state(1, -1e16, 0, 0, 0, 0),
+                              state(-1e16, 1e16, 0, 0, 0, 0)};
+    const double factors[] = {1.0, 1.0, 1.0};
+    std::vector<Stress6> history;
+    history.reserve(8);
+    const Stress6* storage = history.data();
+    combineLoadCases(Stress6{}, cases, 3, factors, 1, 1.0, 1.0, history);
+    EXPECT_EQ(history[0][0], 0.0);
+    EXPECT_EQ(history[0][1], 0.0);  // ((0 + 1) - 1e16) + 1e16
+    EXPECT_EQ(history.data(), storage);
+}
+
+TEST(HistoryAssemblyBlocks, FromAndToStatesOfEveryBlock) {
+    const Stress6 base = state(0, 0, 0, 0, 0, 10);
+    const Stress6 cases[2] = {state(1, 0, 0, 0, 0, 0), state(0, 0, 0, 2, 0, 0)};
+    const double from[] = {1.0, 0.0, 3.0, 1.0};
+    const double to[] = {-1.0, 1.0, 3.0, 1.0};  // block 2: from equals to
+    std::vector<Stress6> a, b;
+    blockStates(base, cases, 2, from, to, 2, 1.0, 2.0, a, b);
+    ASSERT_EQ(a.size(), 2u);
+    ASSERT_EQ(b.size(), 2u);
+    EXPECT_EQ(a[0], state(2, 0, 0, 0, 0, 10));
+    EXPECT_EQ(b[0], state(-2, 0, 0, 4, 0, 10));
+    EXPECT_EQ(a[1], state(6, 0, 0, 4, 0, 10));
+    EXPECT_EQ(b[1], a[1]);
+}
+
+}  // namespace
+}  // namespace korvanel

@@ -1,0 +1,41 @@
+#include "stress/path_compaction.hpp"
+
+#include <gtest/gtest.h>
+
+namespace korvanel {
+namespace {
+
+Stress6 state(double s1, double s2, double s3, double s4, double s5, double s6) {
+    return Stress6{{s1, s2, s3, s4, s5, s6}};
+}
+
+std::vector<Stress6> compacted(std::vector<Stress6> history) {
+    std::vector<unsigned char> marks;
+    compactPath(history, marks);
+    return history;
+}
+
+TEST(CompactionPath, EqualSuccessorsDropped) {
+    const Stress6 a = state(1, 0, 0, 0, 0, 0), b = state(2, 0, 0, 0, 0, 0),
+                  c = state(0, 0, 0, 0, 3, 0);
+    EXPECT_EQ(compacted({a, b, c, a}), (std::vector<Stress6>{a, b, c}));  // last equals first
+    EXPECT_EQ(compacted({a, a, b, b, a}), (std::vector<Stress6>{a, b}));   // runs keep their last
+    EXPECT_TRUE(compacted({c, c, c}).empty());
+    EXPECT_TRUE(compacted({c}).empty());
+}
+
+TEST(CompactionPath, EuclideanDistanceOverAllComponents) {
+    const Stress6 o = state(5, 5, 5, 5, 5, 5);
+    // Each component below the distance, the sum of squares above it.
+    EXPECT_EQ(compacted({o, o + state(0.00008, 0, 0, 0, 0.00008, 0)}).size(), 2u);
+    EXPECT_EQ(compacted({o, o + state(0, 0, 0, 0.00006, 0.00006, 0.00006)}).size(), 2u);
+    // sqrt(2) * 0.00007 and sqrt(3) * 0.00005 stay below it.
+    EXPECT_EQ(compacted({o, o + state(0, 0.00007, 0, 0, 0, 0.00007)}).size(), 0u);
+    EXPECT_EQ(compacted({o, o + state(0.00005, 0, 0.00005, 0, 0, 0.00005)}).size(), 0u);
+    EXPECT_EQ(compacted({Stress6{}, state(0, 0, 0, 0, 0, 0.0001)}).size(), 2u);  // exactly 0.0001
+    // Not a von Mises distance: a pure hydrostatic change is kept.
+    EXPECT_EQ(compacted({Stress6{}, state(1, 1, 1, 0, 0, 0)}).size(), 2u);
+}
+
+}  // namespace
+}  // namespace korvanel
