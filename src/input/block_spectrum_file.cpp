@@ -1,0 +1,63 @@
+#include "input/block_spectrum_file.hpp"
+
+#include <cmath>
+#include <vector>
+
+#include "run/fatal_stop.hpp"
+
+namespace korvanel {
+
+namespace {
+
+std::vector<double> readAllReals(InputText& in) {
+    std::vector<double> values;
+    values.reserve(in.data.size() / 8 + 1);  // about eight bytes per value
+    while (!atEnd(in)) values.push_back(readReal(in));
+    return values;
+}
+
+}  // namespace
+
+BlockSpectrum readBlockSpectrumFile(const std::string& path, std::int64_t loadCaseCount) {
+    InputText in = openInputText(path);
+    return readBlockSpectrumFile(in, loadCaseCount);
+}
+
+BlockSpectrum readBlockSpectrumFile(InputText& in, std::int64_t loadCaseCount) {
+    if (loadCaseCount < 0)
+        throw fatalStop(
+            "Please check number of nodes and loadcases and size of .nds file, they look not "
+            "coherent");
+    const std::vector<double> values = readAllReals(in);
+    const std::int64_t count = static_cast<std::int64_t>(values.size());
+    // count < 2 * loadCaseCount + 1, written so that a huge count of load
+    // cases cannot overflow.
+    if (count == 0 || loadCaseCount > (count - 1) / 2)
+        throw fatalStop(
+            "Error: at least one line with from-to coefficient is needed in the block spectrum");
+    const std::int64_t valuesPerBlock = 2 * loadCaseCount + 1;  // at most count
+
+    BlockSpectrum spectrum;
+    spectrum.loadCaseCount = loadCaseCount;
+    spectrum.blockCount = static_cast<std::int64_t>(
+        std::floor(static_cast<double>(count) / static_cast<double>(valuesPerBlock)));
+    const std::size_t blocks = static_cast<std::size_t>(spectrum.blockCount);
+    const std::size_t cases = static_cast<std::size_t>(loadCaseCount);
+    spectrum.blockFrom.reserve(blocks * cases);
+    spectrum.blockTo.reserve(blocks * cases);
+    spectrum.blockCycles.reserve(blocks);
+    // Reads past the values of the file, should the real quotient ever round
+    // up, give 0 as reads past the end of a file do.
+    std::size_t next = 0;
+    auto nextValue = [&]() { return next < values.size() ? values[next++] : 0.0; };
+    for (std::size_t b = 0; b < blocks; ++b) {
+        for (std::size_t lc = 0; lc < cases; ++lc) {
+            spectrum.blockFrom.push_back(nextValue());
+            spectrum.blockTo.push_back(nextValue());
+        }
+        spectrum.blockCycles.push_back(nextValue());
+    }
+    return spectrum;
+}
+
+}  // namespace korvanel

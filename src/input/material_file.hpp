@@ -1,0 +1,21 @@
+#pragma once
+
+// The material file (.mtr): two heading lines, then records of 17 values
+// (the fields of MaterialRecord in order) until the end of the file.
+
+#include <string>
+#include <vector>
+
+#include "input/job_tables.hpp"
+#include "run/text_input.hpp"
+
+namespace korvanel {
+
+// Skips the two heading lines as whole lines, then reads every record.
+// A record cut short by the end of the file counts, its missing values 0.
+// No value is validated here; the curve type is checked when a node uses
+// the record.
+std::vector<MaterialRecord> readMaterialFile(const std::string& path);
+std::vector<MaterialRecord> readMaterialFile(InputText& in);
+
+}  // namespace korvanel

@@ -1,0 +1,107 @@
+#include "input/node_stress_file.hpp"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "run/fatal_stop.hpp"
+
+namespace korvanel {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string size =
+    "Please check number of nodes and loadcases and size of .nds file, they look not coherent";
+const std::string numbering =
+    "Please check the nodes numbering in the .nds file, it looks not coherent";
+
+// One line of the file: the IDs, then the components s, s + 1, ..., s + 5.
+std::string line(std::int64_t id, std::int64_t material, int s = 0) {
+    std::string text = std::to_string(id) + "," + std::to_string(material);
+    for (int k = 0; k < 6; ++k) text += " " + std::to_string(s + k);
+    return text + "\r\n";
+}
+
+NodeStressTable read(const std::string& data, std::int64_t nodes, std::int64_t cases) {
+    InputText in = inputTextFromString("job.nds", data);
+    return readNodeStressFile(in, nodes, cases);
+}
+
+FatalStop stopOf(const std::string& data, std::int64_t nodes, std::int64_t cases) {
+    try {
+        read(data, nodes, cases);
+    } catch (const FatalStop& stop) {
+        return stop;
+    }
+    return FatalStop{{"no fatal stop"}, {}};
+}
+
+// Nodes 10, 20, 30 (materials 1, 2, 1) in three blocks; block k, node n has
+// components from 100k + 10n.
+std::string threeNodesTwoLoadCases() {
+    std::string data;
+    for (int k = 0; k < 3; ++k)
+        for (int n = 0; n < 3; ++n) data += line(10 * (n + 1), n == 1 ? 2 : 1, 100 * k + 10 * n);
+    return data;
+}
+
+TEST(NodeStressFile, BlocksGoToBaseAndPerNodeLoadCases) {
+    const NodeStressTable t = read(threeNodesTwoLoadCases(), 3, 2);
+    ASSERT_EQ(t.nodes.size(), 3u);
+    ASSERT_EQ(t.loadCaseStress.size(), 6u);
+    EXPECT_EQ(t.nodes[1].nodeId, 20);
+    EXPECT_EQ(t.nodes[1].nodeMaterialId, 2);
+    EXPECT_EQ(t.baseStress[2], (Stress6{{20, 21, 22, 23, 24, 25}}));
+    EXPECT_EQ(t.loadCasesOf(1)[0], (Stress6{{110, 111, 112, 113, 114, 115}}));
+    EXPECT_EQ(t.loadCasesOf(2)[1], (Stress6{{220, 221, 222, 223, 224, 225}}));
+    // A group cut short by the end of the file counts, its missing values 0.
+    EXPECT_EQ(read(line(5, 1) + "5 1 7", 1, 1).loadCasesOf(0)[0], (Stress6{{7, 0, 0, 0, 0, 0}}));
+    EXPECT_TRUE(read("", 0, 4).nodes.empty());
+}
+
+TEST(NodeStressFile, GroupCountMustMatchTheCounts) {
+    const std::string nine = threeNodesTwoLoadCases();
+    EXPECT_EQ(stopOf(nine.substr(0, nine.rfind("30,")), 3, 2).consoleLines, Lines{size});
+    EXPECT_EQ(stopOf(nine + line(10, 1), 3, 2).consoleLines, Lines{size});
+    EXPECT_EQ(stopOf(nine + "\r\n", 3, 2).consoleLines, Lines{size});  // one more empty group
+    const std::int64_t big = std::numeric_limits<std::int64_t>::max();
+    EXPECT_EQ(stopOf("", -1, 0).consoleLines, Lines{size});
+    EXPECT_EQ(stopOf("", 0, -1).consoleLines, Lines{size});
+    EXPECT_EQ(stopOf("", 0, big).consoleLines, Lines{size});
+    EXPECT_EQ(stopOf(line(1, 1), big / 2, 2).consoleLines, Lines{size});
+}
+
+TEST(NodeStressFile, FirstNumberingMismatchShowsTheValueRead) {
+    // Block 2 lists the nodes as 20, 10: its first line differs.
+    FatalStop stop = stopOf(line(10, 1) + line(20, 1) + line(20, 1) + line(10, 1), 2, 1);
+    EXPECT_EQ(stop.consoleLines, (Lines{"ndummy2        20", numbering}));
+    EXPECT_EQ(stop.advisoryLines, Lines{numbering});
+    EXPECT_EQ(stopOf(line(10, 1) + line(10, -4), 1, 1).consoleLines[0], "ndummy3       -4");
+    EXPECT_EQ(stopOf(line(10, 1) + line(11, 2), 1, 1).consoleLines[0], "ndummy2        11");
+    // A material mismatch in block 2 comes before a node mismatch in block 3.
+    stop = stopOf(
+        line(10, 1) + line(20, 1) + line(10, 1) + line(20, 9) + line(99, 1) + line(20, 1), 2, 2);
+    EXPECT_EQ(stop.consoleLines[0], "ndummy3        9");
+}
+
+TEST(NodeStressFile, StopsInReadingThenCountThenNumberingOrder) {
+    EXPECT_EQ(stopOf(line(10, 1) + line(11, 1) + line(10, 1), 1, 1).consoleLines, Lines{size});
+    // Values beyond the counted groups are converted in the type of their
+    // position: 1e300 is a fine real but no 64-bit integer.
+    const std::string good = line(10, 1) + line(10, 1);
+    const Lines outOfRange = {"Number out of range in the file job.nds"};
+    EXPECT_EQ(stopOf(good + "1e300", 1, 1).consoleLines, outOfRange);
+    EXPECT_EQ(stopOf(good + "1 1 1e300", 1, 1).consoleLines, Lines{size});
+    EXPECT_EQ(stopOf(good + "1 1 1e400", 1, 1).consoleLines, outOfRange);
+    try {
+        readNodeStressFile("/nonexistent-korvanel/job.nds", 0, 0);
+        ADD_FAILURE() << "no fatal stop";
+    } catch (const FatalStop& s) {
+        EXPECT_EQ(s.consoleLines,
+                  Lines{"Cannot open the input file /nonexistent-korvanel/job.nds"});
+    }
+}
+
+}  // namespace
+}  // namespace korvanel

@@ -1,0 +1,26 @@
+#include "input/stress_history_file.hpp"
+
+#include "run/fatal_stop.hpp"
+
+namespace korvanel {
+
+StressHistoryFile readStressHistoryFile(const std::string& path) {
+    InputText in = openInputText(path);
+    return readStressHistoryFile(in);
+}
+
+StressHistoryFile readStressHistoryFile(InputText& in) {
+    StressHistoryFile file;
+    // About eight bytes per value; the table grows past this guess if needed.
+    file.states.reserve(in.data.size() / 48 + 1);
+    while (!atEnd(in)) {
+        Stress6 state;
+        for (int k = 0; k < 6; ++k) state[k] = readReal(in);
+        file.states.push_back(state);
+    }
+    if (file.states.size() < 2)
+        throw fatalStop("At least two values are needed in the stress-history");
+    return file;
+}
+
+}  // namespace korvanel

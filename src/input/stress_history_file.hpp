@@ -1,0 +1,21 @@
+#pragma once
+
+// The stress-history file (.sig): the single stress history of stress-input
+// format 1, groups of six reals (one stress state per time point) until the
+// end of the file.
+
+#include <string>
+
+#include "input/job_tables.hpp"
+#include "run/text_input.hpp"
+
+namespace korvanel {
+
+// Reads every group of six values. A group cut short by the end of the file
+// counts, its missing values 0 (so an empty last line adds a zero state).
+// Fewer than two groups is the fatal stop "At least two values are needed
+// in the stress-history".
+StressHistoryFile readStressHistoryFile(const std::string& path);
+StressHistoryFile readStressHistoryFile(InputText& in);
+
+}  // namespace korvanel
