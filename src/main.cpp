@@ -1,7 +1,32 @@
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "run/command_line.hpp"
 #include "run/run_driver.hpp"
 #include "run/run_environment.hpp"
 
-int main() {
+int main(int argc, char** argv) {
+    using korvanel::CommandLine;
+    const CommandLine line = korvanel::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    switch (line.action) {
+        case CommandLine::Action::showVersion:
+            std::fputs("KORVANEL version v25.02\r\n", stdout);
+            return 0;
+        case CommandLine::Action::showHelp:
+            std::fputs(korvanel::usageText().c_str(), stdout);
+            return 0;
+        case CommandLine::Action::usageError:
+            std::fputs(korvanel::usageText().c_str(), stderr);
+            return 2;
+        case CommandLine::Action::run:
+            break;
+    }
+    korvanel::RunOptions options;
+    options.threads = line.threads > 0 ? line.threads
+                                       : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     korvanel::OutputChannel console = korvanel::consoleChannel(korvanel::localeDecimalSeparator());
-    return korvanel::runKorvanel(console);
+    return korvanel::runKorvanel(console, options);
 }

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "fatigue/sn_curve.hpp"
-#include "input/material_selection.hpp"
 #include "output/cycle_detail_files.hpp"
 #include "output/path_file.hpp"
 #include "run/fatal_stop.hpp"
@@ -111,12 +110,9 @@ NodeResult analyseBlocks(const RunInputs& run, std::int64_t node, const Material
 
 }  // namespace
 
-NodeResult analyseNode(const RunInputs& run, std::int64_t node, MaterialValues& inEffect,
+NodeResult analyseNode(const RunInputs& run, std::int64_t node, const MaterialValues& inEffect,
                        bool writesDetailFiles, NodeScratch& scratch) {
     const AnalysisParameters& p = run.parameters;
-    if (p.materialsMode == 2 && p.stressInputFormat != 1)
-        selectMaterial(run.nodeStress.nodes[node].nodeMaterialId, run.materials, p.stressInputFormat,
-                       inEffect);
     const PlasticMaterial plastic = derivePlasticMaterial(inEffect);
     if (p.elastoPlastic == 1 && !allowsElastoPlasticCorrection(plastic)) throw correctionImpossible();
     const SnCurve curve = prepareSnCurve(inEffect, p.stressInputFormat);

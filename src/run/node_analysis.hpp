@@ -33,11 +33,10 @@ struct NodeResult {
     std::int64_t lastStaticType = 0;    // format 1: type of the last static failure
 };
 
-// Analyses node index `node` (0-based). `inEffect` holds the material values
-// in effect: material selection replaces them when a record matches and
-// they carry over to the next node otherwise. Detail files (.sep, .cyc,
-// .cif) are written when `writesDetailFiles` is set.
-NodeResult analyseNode(const RunInputs& run, std::int64_t node, MaterialValues& inEffect,
+// Analyses node index `node` (0-based) with the material values in effect
+// at that node. Detail files (.sep, .cyc, .cif) are written when
+// `writesDetailFiles` is set.
+NodeResult analyseNode(const RunInputs& run, std::int64_t node, const MaterialValues& material,
                        bool writesDetailFiles, NodeScratch& scratch);
 
 }  // namespace korvanel

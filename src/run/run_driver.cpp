@@ -15,7 +15,7 @@
 #include "output/summary.hpp"
 #include "run/analysis_parameters_file.hpp"
 #include "run/fatal_stop.hpp"
-#include "run/node_analysis.hpp"
+#include "run/node_loop.hpp"
 #include "run/run_environment.hpp"
 
 namespace korvanel {
@@ -84,18 +84,7 @@ void findCompleteOutputNode(RunInputs& run) {
     }
 }
 
-bool writesDetailFiles(const RunInputs& run, std::int64_t node) {
-    if (run.parameters.stressInputFormat == 1) return true;
-    return run.nodeStress.nodes[node].nodeId == run.parameters.completeOutputNode;
-}
-
-struct NodeTables {
-    std::vector<double> nodeDamage;
-    std::vector<double> lifeRepeats;
-    std::vector<std::int64_t> staticFailureCode;
-};
-
-void runJob(OutputChannel& console) {
+void runJob(OutputChannel& console, const RunOptions& options) {
     printStartBanner(console);
 
     RunInputs run;
@@ -119,34 +108,18 @@ void runJob(OutputChannel& console) {
     if (!run.completeOutputNodeFound)
         writeMissingNodeLine(cyclePath, p.completeOutputNode, run.decimalSeparator);
 
-    NodeTables tables;
+    NodeLoopOutcome outcome = runNodeLoop(run, options.threads);
     const bool nodeStresses = p.stressInputFormat != 1;
-    if (nodeStresses) {
-        tables.nodeDamage.assign(run.nodeCount, 0.0);
-        tables.lifeRepeats.assign(run.nodeCount, 0.0);
-        tables.staticFailureCode.assign(run.nodeCount, -1);
-    }
+    const NodeTables& tables = outcome.tables;
 
     SummaryData summary;
     summary.parameters = p;
     summary.timePointCount = run.timePointCount;
     summary.blockCount = run.blockSpectrum.blockCount;
     summary.completeOutputNodeFound = run.completeOutputNodeFound;
-
-    MaterialValues inEffect = p.material;
-    NodeScratch scratch;
-    for (std::int64_t node = 0; node < run.nodeCount; ++node) {
-        NodeResult result = analyseNode(run, node, inEffect, writesDetailFiles(run, node), scratch);
-        if (nodeStresses) {
-            tables.nodeDamage[node] = result.nodeDamage;
-            tables.lifeRepeats[node] = result.lifeRepeats;
-            tables.staticFailureCode[node] = result.staticFailureCode;
-            if (result.staticFailureCode > 0) summary.staticFailureAtSomeNode = true;
-        } else {
-            summary.totalDamage = result.totalDamage;
-            summary.historyStaticFailure = result.lastStaticType;
-        }
-    }
+    summary.totalDamage = outcome.totalDamage;
+    summary.historyStaticFailure = outcome.lastStaticType;
+    summary.staticFailureAtSomeNode = outcome.staticFailureAtSomeNode;
 
     if (!run.completeOutputNodeFound)
         writeMissingNodeLine(cyclePath, p.completeOutputNode, run.decimalSeparator);
@@ -170,9 +143,9 @@ void reportFatalStop(OutputChannel& console, const FatalStop& stop) {
 
 }  // namespace
 
-int runKorvanel(OutputChannel& console) {
+int runKorvanel(OutputChannel& console, const RunOptions& options) {
     try {
-        runJob(console);
+        runJob(console, options);
     } catch (const FatalStop& stop) {
         reportFatalStop(console, stop);
         return 1;

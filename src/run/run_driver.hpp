@@ -8,6 +8,10 @@ namespace korvanel {
 // the run shows goes to `console`; a fatal stop shows its lines there and
 // writes korvanel.adv. Returns the exit status: 0 after a normal end, 1
 // after a fatal stop.
-int runKorvanel(OutputChannel& console);
+struct RunOptions {
+    int threads = 1;   // threads of the node loop; results do not depend on it
+};
+
+int runKorvanel(OutputChannel& console, const RunOptions& options);
 
 }  // namespace korvanel

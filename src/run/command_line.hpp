@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace korvanel {
+
+// What the command line asks for. Without arguments the program runs the
+// job of korvanel.inp on every hardware thread.
+struct CommandLine {
+    enum class Action { run, showVersion, showHelp, usageError } action = Action::run;
+    int threads = 0;   // 0: all hardware threads
+};
+
+CommandLine parseCommandLine(const std::vector<std::string>& arguments);
+
+// The usage lines, each ending in CR LF.
+std::string usageText();
+
+}  // namespace korvanel

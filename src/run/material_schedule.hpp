@@ -1,0 +1,37 @@
+#pragma once
+
+// With multiple materials the values in effect at a node depend on every
+// node before it: a node whose material ID matches no record keeps the
+// values of the node before it, and a matching record replaces only the S-N
+// parameters of its own curve type. The schedule works this out once, in
+// node order, so that nodes can then be analysed in any order.
+
+#include <cstdint>
+#include <vector>
+
+#include "input/job_tables.hpp"
+#include "run/analysis_parameters.hpp"
+
+namespace korvanel {
+
+struct MaterialSchedule {
+    // Per node: the record that last set the general material values, the
+    // Palmgren parameters and the Weibull parameters (-1: parameter file).
+    std::vector<std::int64_t> generalRecord;
+    std::vector<std::int64_t> palmgrenRecord;
+    std::vector<std::int64_t> weibullRecord;
+    // The first node whose matching records include an unusable curve type:
+    // its material selection stops the run. -1 when there is none.
+    std::int64_t failingNode = -1;
+};
+
+// Empty schedule (nothing recorded) when there is a single material.
+MaterialSchedule scheduleMaterials(const std::vector<NodeEntry>& nodes,
+                                   const std::vector<MaterialRecord>& records);
+
+// The material values in effect at `node`.
+MaterialValues materialAt(const MaterialSchedule& schedule, std::int64_t node,
+                          const MaterialValues& fromParameterFile,
+                          const std::vector<MaterialRecord>& records);
+
+}  // namespace korvanel

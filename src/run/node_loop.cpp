@@ -1,0 +1,171 @@
+#include "run/node_loop.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <limits>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+
+#include "input/material_selection.hpp"
+#include "run/fatal_stop.hpp"
+#include "run/material_schedule.hpp"
+#include "run/node_analysis.hpp"
+#include "run/progress_display.hpp"
+
+namespace korvanel {
+namespace {
+
+enum class NodeState : unsigned char { pending, done, failed, deferred };
+
+// What the worker threads share while the loop runs.
+struct LoopState {
+    std::atomic<std::int64_t> nextNode{0};
+    std::atomic<std::int64_t> completed{0};
+    // Nodes from here on need no analysis: an earlier node stops the run.
+    std::atomic<std::int64_t> stopAt{std::numeric_limits<std::int64_t>::max()};
+    std::mutex failureMutex;
+    std::int64_t failureNode = std::numeric_limits<std::int64_t>::max();
+    std::optional<FatalStop> failure;
+};
+
+struct LoopContext {
+    const RunInputs& run;
+    const MaterialSchedule& schedule;
+    NodeTables& tables;
+    std::vector<NodeState>& states;
+    LoopState& shared;
+    std::int64_t chunk;
+};
+
+bool writesDetailFiles(const RunInputs& run, std::int64_t node) {
+    if (run.parameters.stressInputFormat == 1) return true;
+    return run.nodeStress.nodes[node].nodeId == run.parameters.completeOutputNode;
+}
+
+NodeResult analyseScheduledNode(const LoopContext& c, std::int64_t node, bool detailFiles,
+                                NodeScratch& scratch) {
+    const RunInputs& run = c.run;
+    if (node == c.schedule.failingNode) {
+        // The node's material records hold an unusable curve type: selecting
+        // them raises the stop.
+        MaterialValues values = run.parameters.material;
+        selectMaterial(run.nodeStress.nodes[node].nodeMaterialId, run.materials,
+                       run.parameters.stressInputFormat, values);
+    }
+    const MaterialValues material =
+        materialAt(c.schedule, node, run.parameters.material, run.materials);
+    return analyseNode(run, node, material, detailFiles, scratch);
+}
+
+void store(const LoopContext& c, NodeLoopOutcome& outcome, std::int64_t node, const NodeResult& r) {
+    if (c.run.parameters.stressInputFormat == 1) {
+        outcome.totalDamage = r.totalDamage;
+        outcome.lastStaticType = r.lastStaticType;
+        return;
+    }
+    c.tables.nodeDamage[node] = r.nodeDamage;
+    c.tables.lifeRepeats[node] = r.lifeRepeats;
+    c.tables.staticFailureCode[node] = r.staticFailureCode;
+}
+
+void recordFailure(LoopState& shared, std::int64_t node, FatalStop stop) {
+    std::lock_guard<std::mutex> lock(shared.failureMutex);
+    if (node >= shared.failureNode) return;
+    shared.failureNode = node;
+    shared.failure = std::move(stop);
+    shared.stopAt.store(node, std::memory_order_relaxed);
+}
+
+// Analyses nodes chunk by chunk until none is left. Nodes that write
+// detail files are left for the ordered pass.
+void analyseChunks(const LoopContext& c, NodeLoopOutcome& outcome, NodeScratch& scratch,
+                   ProgressDisplay* progress) {
+    const std::int64_t total = c.run.nodeCount;
+    for (;;) {
+        std::int64_t begin = c.shared.nextNode.fetch_add(c.chunk, std::memory_order_relaxed);
+        if (begin >= total) break;
+        std::int64_t end = std::min(total, begin + c.chunk);
+        for (std::int64_t node = begin; node < end; ++node) {
+            if (node >= c.shared.stopAt.load(std::memory_order_relaxed)) break;
+            if (writesDetailFiles(c.run, node)) {
+                c.states[node] = NodeState::deferred;
+                continue;
+            }
+            try {
+                store(c, outcome, node, analyseScheduledNode(c, node, false, scratch));
+                c.states[node] = NodeState::done;
+            } catch (const FatalStop& stop) {
+                recordFailure(c.shared, node, stop);
+                c.states[node] = NodeState::failed;
+            } catch (const std::bad_alloc&) {
+                recordFailure(c.shared, node, outOfMemory());
+                c.states[node] = NodeState::failed;
+            } catch (const std::length_error&) {
+                recordFailure(c.shared, node, outOfMemory());
+                c.states[node] = NodeState::failed;
+            }
+        }
+        std::int64_t done = c.shared.completed.fetch_add(end - begin) + (end - begin);
+        if (progress != nullptr) updateProgress(*progress, done, total);
+    }
+}
+
+std::int64_t chunkSize(std::int64_t nodes, int threads) {
+    return std::clamp<std::int64_t>(nodes / (std::int64_t{threads} * 64), 1, 1024);
+}
+
+}  // namespace
+
+NodeLoopOutcome runNodeLoop(const RunInputs& run, int threads) {
+    const AnalysisParameters& p = run.parameters;
+    const std::int64_t nodeCount = run.nodeCount;
+    NodeLoopOutcome outcome;
+    if (p.stressInputFormat != 1) {
+        outcome.tables.nodeDamage.assign(nodeCount, 0.0);
+        outcome.tables.lifeRepeats.assign(nodeCount, 0.0);
+        outcome.tables.staticFailureCode.assign(nodeCount, -1);
+    }
+    MaterialSchedule schedule;
+    if (p.materialsMode == 2 && p.stressInputFormat != 1)
+        schedule = scheduleMaterials(run.nodeStress.nodes, run.materials);
+
+    std::vector<NodeState> states(nodeCount, NodeState::pending);
+    LoopState shared;
+    if (schedule.failingNode >= 0) shared.stopAt = schedule.failingNode + 1;  // no node after it matters
+    threads = static_cast<int>(std::clamp<std::int64_t>(threads, 1, std::max<std::int64_t>(nodeCount, 1)));
+    LoopContext context{run, schedule, outcome.tables, states, shared, chunkSize(nodeCount, threads)};
+    ProgressDisplay progress = startProgress(nodeCount);
+
+    NodeScratch mainScratch;
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back([&context, &outcome] {
+                NodeScratch scratch;
+                analyseChunks(context, outcome, scratch, nullptr);
+            });
+        } catch (const std::system_error&) {
+            break;  // fewer threads: the same results, only slower
+        }
+    }
+    analyseChunks(context, outcome, mainScratch, &progress);
+    for (auto& helper : helpers) helper.join();
+    finishProgress(progress);
+
+    // In node order: the nodes with detail files, and the first stop.
+    for (std::int64_t node = 0; node < nodeCount; ++node) {
+        if (node == shared.failureNode) throw *shared.failure;
+        if (states[node] == NodeState::deferred)
+            store(context, outcome, node, analyseScheduledNode(context, node, true, mainScratch));
+    }
+    if (p.stressInputFormat != 1)
+        for (std::int64_t code : outcome.tables.staticFailureCode)
+            if (code > 0) outcome.staticFailureAtSomeNode = true;
+    return outcome;
+}
+
+}  // namespace korvanel

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "run/run_inputs.hpp"
+
+namespace korvanel {
+
+// The stored results of every node (formats 2 and 3), indexed like the
+// node table.
+struct NodeTables {
+    std::vector<double> nodeDamage;
+    std::vector<double> lifeRepeats;
+    std::vector<std::int64_t> staticFailureCode;
+};
+
+struct NodeLoopOutcome {
+    NodeTables tables;                    // formats 2 and 3
+    bool staticFailureAtSomeNode = false; // formats 2 and 3
+    double totalDamage = 0.0;             // format 1
+    std::int64_t lastStaticType = 0;      // format 1
+};
+
+// Analyses every node on `threads` threads. The outcome, every file and the
+// stop raised are those of a one-thread run in node order: nodes that write
+// detail files are analysed in node order after the others, and the first
+// node (in node order) that stops the run decides the stop, which is thrown
+// once every node before it has been analysed.
+NodeLoopOutcome runNodeLoop(const RunInputs& run, int threads);
+
+}  // namespace korvanel
