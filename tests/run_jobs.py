@@ -9,7 +9,8 @@ Each case runs the real binary, without arguments, in a fresh temporary copy of 
 Every created or changed file must equal its expected file byte for byte; no other file
 may appear or change. The two clock times on the console are masked.
 
-Usage: run_jobs.py <korvanel-binary> <jobs-dir> [case-name ...]
+Usage: run_jobs.py [--threads N] <korvanel-binary> <jobs-dir> [case-name ...]
+With --threads the binary runs with "--threads N": every result must be the same.
 """
 import os
 import re
@@ -82,16 +83,21 @@ def run_case(binary, case_dir, extra_args=()):
 
 
 def main():
-    if len(sys.argv) < 3:
+    args = sys.argv[1:]
+    extra = []
+    if len(args) >= 2 and args[0] == "--threads":
+        extra = ["--threads", args[1]]
+        args = args[2:]
+    if len(args) < 2:
         print(__doc__)
         return 2
-    binary = os.path.abspath(sys.argv[1])
-    jobs = sys.argv[2]
-    names = sys.argv[3:] or sorted(
+    binary = os.path.abspath(args[0])
+    jobs = args[1]
+    names = args[2:] or sorted(
         n for n in os.listdir(jobs) if os.path.isdir(os.path.join(jobs, n, "input")))
     failed = 0
     for name in names:
-        problems = run_case(binary, os.path.join(jobs, name))
+        problems = run_case(binary, os.path.join(jobs, name), extra)
         if problems:
             failed += 1
             print("FAIL %s" % name)

@@ -1,0 +1,294 @@
+#!/usr/bin/env python3
+"""Writes the input/ directory of every end-to-end job case under tests/jobs/.
+
+Each case is a small job that exercises one behaviour of the program: a stress-input
+format and summary variant, a detail file situation or a fatal stop. The expected
+results of each case are derived by make_expected.py with the independent reference
+implementation under tests/reference/ (and checked by hand where the case says so).
+
+Usage: make_cases.py [case-name ...]   (default: every case)
+"""
+import os
+import shutil
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+JOBS = os.path.join(HERE, "jobs")
+
+PARAMETERS = [
+    ("Yielding stress, Young's modulus, Static strength, Total strain at failure (%)", "material"),
+    ("Elasto-plastic correction (0 off, 1 on)", "ep"),
+    ("Method of elasto-plastic correction (1 Neuber Linear, 2 Neuber Non-Linear)", "method"),
+    ("Stress-path based correction (0 off, 1 on)", "spc"),
+    ("Type of S-N curve definition (1 Palmgren, 2 Weibull, 3 multilinear)", "curve"),
+    ("Palmgren's equation\r\nL1, p, C, Endurance limit", "palmgren"),
+    ("Weibull's equation\r\nSainf, Sault, alfa, beta", "weibull"),
+    ("Multilinear S-N curve\r\nvalue, then seven integers", "multilinear"),
+    ("Goodman exponent, Goodman method, Goodman SmMAX", "goodman"),
+    ("Stress-input format (1, 2, 3)", "format"),
+    ("Stress scale factor, load-case scale factor", "scale"),
+    ("Complete-output node ID", "output"),
+    ("Materials (1 one, 2 multiple)", "materials"),
+    ("Number of nodes, number of load cases", "counts"),
+    ("Load Variability Factor", "lvf"),
+    ("Ground-Air-Ground analysis (0 off, 1 on)", "gag"),
+    ("Cycles extraction (0 off, 1 on)", "extraction"),
+    ("Type of damage in the blocks analysis (0, 1, 2)", "blocks"),
+    ("Life units per repeat", "life"),
+]
+
+DEFAULTS = dict(material="355, 210000, 510, 20", ep="0", method="1", spc="0", curve="1",
+                palmgren="12.6, -3.5, 0, 40", weibull="80, 450, 6.5, 2",
+                multilinear="0, 0, 0, 0, 0, 0, 0, 0", goodman="1, 1, 600", format="1",
+                scale="1, 1", output="1", materials="1", counts="1, 0", lvf="1", gag="0",
+                extraction="0", blocks="1", life="1000")
+
+
+def parameters(**changes):
+    values = dict(DEFAULTS, **changes)
+    return "".join("%s\r\n%s\r\n" % (comment, values[key]) for comment, key in PARAMETERS)
+
+
+def lines(*rows):
+    return "".join(r + "\r\n" for r in rows)
+
+
+# A single multiaxial history (a bracket weld toe), stresses in MPa.
+HISTORY = lines("0, 0, 0, 0, 0, 0", "250, 20, 0, 40, 0, 0", "-50, 0, 0, 10, 0, 0",
+                "180, 10, 0, 30, 0, 0", "-120, -15, 0, -35, 5, 0", "60, 5, 0, 10, 0, 0")
+UNIAXIAL = lines("0, 0, 0, 0, 0, 0", "100, 0, 0, 0, 0, 0", "50, 0, 0, 0, 0, 0",
+                 "80, 0, 0, 0, 0, 0")
+# Three nodes (IDs 10, 20, 30; materials 1, 2, 1) under two unit load cases.
+NODES = lines("10, 1, 20, 5, 0, 2, 0, 0", "20, 2, -10, 0, 0, 0, 0, 0", "30, 1, 5, 5, 5, 1, 1, 1",
+              "10, 1, 120, 30, 0, 25, 0, 0", "20, 2, 90, -20, 10, 0, 15, 0", "30, 1, 60, 60, 0, 40, 0, 10",
+              "10, 1, -40, 10, 0, 50, 0, 0", "20, 2, 30, 70, 0, -20, 0, 5", "30, 1, 0, -50, 20, 0, 30, 0")
+COMBINATION = lines("0, 0", "1, 0", "0.5, 1", "-0.6, 0.4", "1.2, -0.8", "0, 1", "-1, -1", "0.3, 0.2")
+BLOCKS = lines("1, -1, 0, 0, 2000", "0.5, -0.5, 0.8, -0.8, 1500.5", "1.2, 0.2, 0.3, -0.3, 2.5",
+               "0, 0, 1, -1, 3.5", "0.2, 0.2, 0.1, 0.1, 100")
+MATERIALS = lines("Material ID, Sy, E, Su, A%, S-N type, four S-N values, Goodman exponent, method, SmMAX, four extras",
+                  "(one record per line)",
+                  "1, 355, 210000, 510, 20, 1, 12.6, -3.5, 0, 40, 1, 1, 600, 0, 0, 0, 0",
+                  "2, 275, 205000, 430, 24, 2, 60, 380, 6, 2, 1.2, 3, 500, 0, 0, 0, 0")
+
+CASES = {}
+
+
+def case(name, note, files, control="job\r\nj\r\n", extra=None):
+    CASES[name] = (note, files, control, extra or {})
+
+
+def job(ext_contents):
+    return {"job/j" + ext: text for ext, text in ext_contents.items()}
+
+
+# --- Stress-input format 1 ---------------------------------------------------------------
+case("f1-palmgren", "single history, Palmgren, Goodman method 1, .cif on",
+     job({".inp": parameters(extraction="1"), ".sig": HISTORY}))
+case("f1-weibull-goodman3", "Weibull curve, Goodman method 3, stress-path correction",
+     job({".inp": parameters(curve="2", goodman="1.5, 3, 600", spc="1"), ".sig": HISTORY}))
+case("f1-uniaxial-rainflow", "0, 100, 50, 80: half-cycles 100->0, 50->80, 80->50, 0->100",
+     job({".inp": parameters(palmgren="12, -3, 0, 0", goodman="1, 2, 1000"), ".sig": UNIAXIAL}))
+case("f1-no-damage", "every amplitude below the endurance limit: damage <= 1e-18 lines",
+     job({".inp": parameters(palmgren="12.6, -3.5, 0, 400"), ".sig": HISTORY}))
+case("f1-static-failure", "amplitude above the static limit: static failure line, damage >= 1",
+     job({".inp": parameters(palmgren="6, -3, 1, 0", extraction="1"), ".sig": HISTORY}))
+case("f1-below-gate", "a history whose half-cycles are all below the amplitude gate",
+     job({".inp": parameters(extraction="1"), ".sig": lines("0, 0, 0, 0, 0, 0", "0.0001, 0, 0, 0, 0, 0",
+                                                          "0, 0.0001, 0, 0, 0, 0")}))
+case("f1-neuber-linear", "Neuber Linear path correction with .sep",
+     job({".inp": parameters(ep="1", method="1"), ".sig": lines(
+         "0, 0, 0, 0, 0, 0", "420, 60, 0, 90, 0, 0", "-300, 0, 0, -40, 0, 0", "380, 30, 0, 60, 0, 0",
+         "-100, 0, 0, 0, 0, 0")}))
+case("f1-neuber-nonlinear", "Neuber Non-Linear path correction with .sep, stress-path correction",
+     job({".inp": parameters(ep="1", method="2", spc="1", extraction="1"), ".sig": lines(
+         "0, 0, 0, 0, 0, 0", "420, 60, 0, 90, 0, 0", "-300, 0, 0, -40, 0, 0", "380, 30, 0, 60, 0, 0",
+         "-100, 0, 0, 0, 0, 0")}))
+case("f1-nodes-ignored", "format 1 with 50 nodes in the parameter file analyses one node",
+     job({".inp": parameters(counts="50, 3", output="999"), ".sig": HISTORY}))
+case("f1-one-line-control", "job directory and name on one line with a comma; a successful run "
+     "leaves an old korvanel.adv alone",
+     dict(job({".inp": parameters(), ".sig": HISTORY}), **{"korvanel.adv": "old message\r\n"}),
+     control="job,j\r\n")
+
+# --- Stress-input format 2 ---------------------------------------------------------------
+case("f2-basic", "three nodes, two load cases, complete output for node 20",
+     job({".inp": parameters(format="2", counts="3, 2", output="20", scale="1, 1.5"),
+          ".nds": NODES, ".cmb": COMBINATION}))
+case("f2-gag", "Ground-Air-Ground, Weibull, Goodman method 2",
+     job({".inp": parameters(format="2", counts="3, 2", output="30", gag="1", curve="2",
+                             goodman="1, 2, 400"), ".nds": NODES, ".cmb": COMBINATION}))
+case("f2-materials", "two materials from the .mtr (no material block in the summary)",
+     job({".inp": parameters(format="2", counts="3, 2", output="10", materials="2"),
+          ".nds": NODES, ".cmb": COMBINATION, ".mtr": MATERIALS}))
+case("f2-missing-output-node", "complete-output node that no node has",
+     job({".inp": parameters(format="2", counts="3, 2", output="77"), ".nds": NODES, ".cmb": COMBINATION}))
+case("f2-static-both", "static failures of type 1 and 2 at the node of maximum damage (code 12)",
+     job({".inp": parameters(format="2", counts="3, 2", output="10", palmgren="6, -3, 1, 0",
+                             goodman="1, 1, 150", scale="1, 2"), ".nds": NODES, ".cmb": COMBINATION}))
+case("f2-neuber-linear", "Neuber Linear with .sep for the complete-output node",
+     job({".inp": parameters(format="2", counts="3, 2", output="30", ep="1", method="1", scale="2.5, 1.5"),
+          ".nds": NODES, ".cmb": COMBINATION}))
+case("f2-neuber-nonlinear", "Neuber Non-Linear, two indexes carry the complete-output ID",
+     job({".inp": parameters(format="2", counts="3, 2", output="10", ep="1", method="2", scale="2.5, 1.5"),
+          ".nds": NODES.replace("30, 1,", "10, 1,"), ".cmb": COMBINATION}))
+case("f2-life-units", "life units 2000, stress-path correction",
+     job({".inp": parameters(format="2", counts="3, 2", output="20", life="2000", spc="1"),
+          ".nds": NODES, ".cmb": COMBINATION}))
+
+# --- Stress-input format 3 ---------------------------------------------------------------
+case("f3-sum", "block spectrum, blocks damage type 1, cycles 2.5 and 3.5 listed as 2 and 4",
+     job({".inp": parameters(format="3", counts="3, 2", output="20", lvf="1.2"), ".nds": NODES, ".blc": BLOCKS}))
+case("f3-worst-block", "blocks damage type 0, Weibull",
+     job({".inp": parameters(format="3", counts="3, 2", output="30", blocks="0", curve="2"),
+          ".nds": NODES, ".blc": BLOCKS}))
+case("f3-groups", "blocks damage type 2 with block groups from the .btf",
+     job({".inp": parameters(format="3", counts="3, 2", output="10", blocks="2"),
+          ".nds": NODES, ".blc": BLOCKS, ".btf": lines("1, 2", "3, 5", "4, 1")}))
+case("f3-no-groups", "blocks damage type 2 with an empty .btf: damage stored as 1e-18",
+     job({".inp": parameters(format="3", counts="3, 2", output="10", blocks="2"),
+          ".nds": NODES, ".blc": BLOCKS, ".btf": ""}))
+case("f3-neuber", "block correction, Neuber Non-Linear, static failures listed with damage 1",
+     job({".inp": parameters(format="3", counts="3, 2", output="10", ep="1", method="2", scale="3, 1",
+                             goodman="1, 3, 300"), ".nds": NODES, ".blc": BLOCKS}))
+case("f3-neuber-linear-materials", "block correction, Neuber Linear, two materials",
+     job({".inp": parameters(format="3", counts="3, 2", output="20", ep="1", method="1", scale="3, 1",
+                             materials="2"), ".nds": NODES, ".blc": BLOCKS, ".mtr": MATERIALS}))
+
+# --- Many nodes: the node loop runs on several threads -----------------------------------
+def many_nodes(count, material_ids=(1,), unloaded=None, output_at=()):
+    """A node stress file of `count` nodes under two load cases; deterministic values."""
+    rows = []
+    for block in range(3):
+        for n in range(count):
+            node_id = 1000 if n in output_at else 2000 + n
+            material = material_ids[n % len(material_ids)]
+            if block > 0 and n == unloaded:
+                values = [0.0] * 6
+            else:
+                values = [((n * 37 + block * 11 + k * 5) % 41 - 20) * (4.0 if block else 1.0)
+                          for k in range(6)]
+            rows.append("%d, %d, " % (node_id, material) + ", ".join("%g" % v for v in values))
+    return lines(*rows)
+
+
+MANY_MATERIALS = lines("heading", "heading",
+                       "1, 355, 210000, 510, 20, 1, 12.6, -3.5, 0, 40, 1, 1, 600, 0, 0, 0, 0",
+                       "2, 275, 205000, 430, 24, 2, 60, 380, 6, 2, 1.2, 3, 500, 0, 0, 0, 0",
+                       "2, 300, 205000, 450, 22, 1, 12.2, -3.2, 0, 30, 1, 2, 550, 0, 0, 0, 0",
+                       "3, 420, 206000, 600, 16, 2, 90, 520, 7, 2.5, 1, 1, 700, 0, 0, 0, 0")
+case("f2-many-nodes", "300 nodes; the complete-output ID at indexes 10, 100 and 200 (the last stays)",
+     job({".inp": parameters(format="2", counts="300, 2", output="1000"),
+          ".nds": many_nodes(300, output_at=(10, 100, 200)), ".cmb": COMBINATION}))
+case("f2-many-materials", "240 nodes of materials 1, 2, 9, 3 (9 has no record and keeps the values in "
+     "effect; material 2 has a Weibull and a Palmgren record), Neuber Linear",
+     job({".inp": parameters(format="2", counts="240, 2", output="1000", materials="2", ep="1",
+                             scale="2.5, 1"),
+          ".nds": many_nodes(240, material_ids=(1, 2, 9, 3), output_at=(7,)), ".cmb": COMBINATION,
+          ".mtr": MANY_MATERIALS}))
+case("f3-many-nodes", "300 nodes of a block spectrum with several complete-output indexes",
+     job({".inp": parameters(format="3", counts="300, 2", output="1000", ep="1", method="2", scale="2, 1"),
+          ".nds": many_nodes(300, output_at=(5, 250)), ".blc": BLOCKS}))
+case("stop-many-nodes", "300 nodes, node index 150 has no load: Runtime Error Code 018 there, after "
+     "the complete-output nodes 10 and 100 wrote their files and before node 200 would",
+     job({".inp": parameters(format="2", counts="300, 2", output="1000", ep="1"),
+          ".nds": many_nodes(300, unloaded=150, output_at=(10, 100, 200)), ".cmb": COMBINATION}))
+case("stop-many-materials", "240 nodes; node index 120 selects a multilinear material record",
+     job({".inp": parameters(format="3", counts="240, 2", output="1000", materials="2"),
+          ".nds": many_nodes(240, material_ids=(1, 2, 3), output_at=(3, 200)).replace(
+              "2120, 1,", "2120, 5,"),
+          ".blc": BLOCKS, ".mtr": MANY_MATERIALS + lines(
+              "5, 300, 205000, 450, 22, 3, 0, 0, 0, 0, 1, 2, 550, 0, 0, 0, 0")}))
+
+
+# --- Fatal stops ---------------------------------------------------------------------------
+OLD_ADVISORY = {"korvanel.adv": "An earlier message that is longer than the new one\r\nand a second line\r\n"}
+case("stop-blocks-type", "blocksDamageType 3 and cyclesExtraction 2: the first check wins; "
+     "the old korvanel.adv is replaced",
+     dict(job({".inp": parameters(blocks="3", extraction="2")}), **OLD_ADVISORY))
+case("stop-lvf", "Load Variability Factor below 0", job({".inp": parameters(lvf="-0.5")}))
+case("stop-method", "elastoPlasticMethod 0 while the correction is off",
+     job({".inp": parameters(method="0")}))
+case("stop-format", "stress-input format 4 after the nine other checks", job({".inp": parameters(format="4")}))
+case("stop-empty-parameters", "an empty parameter file reads as zeros", job({".inp": ""}))
+case("stop-missing-parameters", "no parameter file", {"job/.keep": ""})
+case("stop-missing-control", "no korvanel.inp", {"job/j.inp": parameters()}, control=None)
+case("stop-shifted-layout", "text after a value shifts the layout",
+     job({".inp": parameters(ep="1  on"), ".sig": HISTORY}))
+case("stop-out-of-range", "a number too large for a double",
+     job({".inp": parameters(material="355, 1e400, 510, 20")}))
+case("stop-one-time-point", "a stress history of one time point",
+     job({".inp": parameters(), ".sig": lines("1, 2, 3, 4, 5, 6")}))
+case("stop-missing-sig", "no stress-history file", job({".inp": parameters()}))
+case("stop-constant-history", "a constant history: Runtime Error Code 018",
+     job({".inp": parameters(), ".sig": lines("5, 5, 5, 0, 0, 0", "5, 5, 5, 0, 0, 0")}))
+case("stop-nds-size", "node stress file one line short",
+     job({".inp": parameters(format="2", counts="3, 2"), ".nds": NODES[:NODES.rindex("30, 1, 0")],
+          ".cmb": COMBINATION}))
+case("stop-ndummy2", "node IDs in another order in block 2",
+     job({".inp": parameters(format="2", counts="3, 2"),
+          ".nds": NODES.replace("10, 1, 120", "20, 1, 120", 1), ".cmb": COMBINATION}))
+case("stop-ndummy3", "another material ID in block 3",
+     job({".inp": parameters(format="2", counts="3, 2"),
+          ".nds": NODES.replace("30, 1, 0, -50", "30, 4, 0, -50"), ".cmb": COMBINATION}))
+case("stop-cmb-one-value", "a combination file of one value",
+     job({".inp": parameters(format="2", counts="3, 2"), ".nds": NODES, ".cmb": "1\r\n"}))
+case("stop-no-load-case", "format 2 without load cases",
+     job({".inp": parameters(format="2", counts="3, 0"), ".nds": NODES.split("10, 1, 120")[0],
+          ".cmb": COMBINATION}))
+case("stop-blc-short", "a block spectrum shorter than one block",
+     job({".inp": parameters(format="3", counts="3, 2"), ".nds": NODES, ".blc": "1, 2, 3, 4\r\n"}))
+case("stop-cycles-extraction-f2", "cycles extraction with format 2: Runtime Error Code 912",
+     job({".inp": parameters(format="2", counts="3, 2", extraction="1"), ".nds": NODES, ".cmb": COMBINATION}))
+case("stop-unloaded-node", "second node without load change: Runtime Error Code 018 at node 20, "
+     "after node 10 wrote its .cyc",
+     job({".inp": parameters(format="2", counts="3, 2", output="10"),
+          ".nds": NODES.replace("20, 2, 90, -20, 10, 0, 15, 0", "20, 2, 0, 0, 0, 0, 0, 0")
+                       .replace("20, 2, 30, 70, 0, -20, 0, 5", "20, 2, 0, 0, 0, 0, 0, 0"),
+          ".cmb": COMBINATION}))
+case("stop-curve-type", "S-N curve type 3 with format 1",
+     job({".inp": parameters(curve="3"), ".sig": HISTORY}))
+case("stop-f3-multilinear", "format 3 with a multilinear curve",
+     job({".inp": parameters(format="3", counts="3, 2", curve="3"), ".nds": NODES, ".blc": BLOCKS}))
+case("stop-f3-material-multilinear", "format 3, a node's material record is multilinear",
+     job({".inp": parameters(format="3", counts="3, 2", materials="2"), ".nds": NODES, ".blc": BLOCKS,
+          ".mtr": MATERIALS.replace("2, 275, 205000, 430, 24, 2,", "2, 275, 205000, 430, 24, 3,")}))
+case("stop-f3-material-type", "format 3, a node's material record has curve type 5",
+     job({".inp": parameters(format="3", counts="3, 2", materials="2"), ".nds": NODES, ".blc": BLOCKS,
+          ".mtr": MATERIALS.replace("2, 275, 205000, 430, 24, 2,", "2, 275, 205000, 430, 24, 5,")}))
+case("stop-f2-material-type", "format 2, a node's material record has curve type 3",
+     job({".inp": parameters(format="2", counts="3, 2", materials="2"), ".nds": NODES, ".cmb": COMBINATION,
+          ".mtr": MATERIALS.replace("2, 275, 205000, 430, 24, 2,", "2, 275, 205000, 430, 24, 3,")}))
+case("stop-correction-material", "correction on with a yield stress of 0",
+     job({".inp": parameters(ep="1", material="0, 210000, 510, 20"), ".sig": HISTORY}))
+case("stop-nan-damage", "a Weibull curve whose damage is not a number",
+     job({".inp": parameters(curve="2", weibull="80, 450, 0, 0"), ".sig": HISTORY}))
+case("stop-missing-mtr", "multiple materials without a .mtr",
+     job({".inp": parameters(format="2", counts="3, 2", materials="2"), ".nds": NODES, ".cmb": COMBINATION}))
+
+
+def write_case(name):
+    note, files, control, _ = CASES[name]
+    root = os.path.join(JOBS, name)
+    shutil.rmtree(os.path.join(root, "input"), ignore_errors=True)
+    os.makedirs(os.path.join(root, "input"), exist_ok=True)
+    with open(os.path.join(root, "README"), "w") as f:
+        f.write(note + "\n")
+    everything = dict(files)
+    if control is not None:
+        everything["korvanel.inp"] = control
+    for rel, text in everything.items():
+        path = os.path.join(root, "input", rel)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(text.encode("latin-1"))
+
+
+def main():
+    names = sys.argv[1:] or sorted(CASES)
+    for name in names:
+        write_case(name)
+    print("%d cases written" % len(names))
+
+
+if __name__ == "__main__":
+    main()

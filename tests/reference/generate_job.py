@@ -1,0 +1,371 @@
+#!/usr/bin/env python3
+"""Deterministic random korvanel jobs for differential testing.
+
+    python3 generate_job.py <seed> <outdir>
+
+writes korvanel.inp into <outdir> and every input file of one random job
+(job name "job", job directory "." or a subdirectory).  The same seed always
+gives the same bytes.  Most jobs are valid analyses with realistic steel-like
+values; a few are deliberately broken (bad parameter, short or missing file,
+numbering mismatch, number out of range, unusable material data) so that the
+fatal stops are compared too.
+
+Numbers are written with at most a few significant digits, in varied forms
+(plain, integer, "d" exponent, blanks or commas or tabs between values, CR LF
+or LF line ends), so that every implementation reads identical values.
+"""
+
+import os
+import random
+import sys
+
+
+class Writer:
+    """Formats values and lines in the style chosen for one file."""
+
+    def __init__(self, rng, crlf=True):
+        self.rng = rng
+        self.eol = "\r\n" if crlf else "\n"
+        self.sep = rng.choice([",", ", ", " ", "  ", "\t", ","])
+
+    def real(self, x, digits=6):
+        r = self.rng.random()
+        if x == int(x) and abs(x) < 1e9 and r < 0.5:
+            return "%d" % int(x)
+        s = "%.*g" % (digits, x)
+        if r < 0.08 and "e" in s:
+            return s.replace("e", "d")
+        if r < 0.12:
+            s = "%.*E" % (max(digits - 1, 1), x)
+            return s.replace("E", "D") if r < 0.1 else s
+        return s
+
+    def line(self, values):
+        return self.sep.join(values) + self.eol
+
+
+def rnd(rng, lo, hi, digits=4):
+    return float("%.*g" % (digits, rng.uniform(lo, hi)))
+
+
+def write(path, text):
+    with open(path, "wb") as f:
+        f.write(text.encode("latin-1"))
+
+
+def gen_stress(rng, scale, multiaxial):
+    if not multiaxial:
+        return [rnd(rng, -scale, scale), 0.0, 0.0, 0.0, 0.0, 0.0]
+    s = [rnd(rng, -scale, scale) for _ in range(3)]
+    s += [rnd(rng, -scale / 2, scale / 2) for _ in range(3)]
+    for k in range(6):
+        if rng.random() < 0.3:
+            s[k] = 0.0
+    return s
+
+
+def main():
+    seed = int(sys.argv[1])
+    outdir = sys.argv[2]
+    rng = random.Random(seed)
+    os.makedirs(outdir, exist_ok=True)
+
+    # job location
+    sub = rng.choice([".", ".", "data", "job files"])
+    jobdir_path = outdir if sub == "." else os.path.join(outdir, sub)
+    os.makedirs(jobdir_path, exist_ok=True)
+    if sub == "job files" and rng.random() < 0.5:
+        ctl = '"%s","job"\r\n' % sub
+    elif rng.random() < 0.5:
+        ctl = "%s,job\r\n" % sub
+    else:
+        ctl = "%s\r\njob\r\n" % sub
+    write(os.path.join(outdir, "korvanel.inp"), ctl)
+
+    def jf(ext):
+        return os.path.join(jobdir_path, "job" + ext)
+
+    error = rng.random() < 0.12
+    error_kind = rng.choice(["param", "short", "missing", "numbering", "range", "material",
+                             "sntype", "extraction", "compaction", "empty_inp"]) if error else None
+
+    fmt = rng.choices([1, 2, 3], weights=[3, 4, 3])[0]
+    mat_mode = 2 if (fmt != 1 and rng.random() < 0.35) else (2 if rng.random() < 0.05 else 1)
+    ep = 1 if rng.random() < 0.45 else 0
+    ep_method = rng.choice([1, 2])
+    spc = rng.choice([0, 1])
+    sn_type = rng.choice([1, 2])
+    Sy = rnd(rng, 250, 460, 3)
+    E = rng.choice([210000.0, 206000.0, 200000.0, rnd(rng, 190000, 215000, 3)])
+    Su = rnd(rng, Sy + 60, Sy + 250, 3)
+    A = rnd(rng, 8, 30, 3)
+    L1 = rnd(rng, 12, 13, 4)
+    pp = rnd(rng, -5, -3, 3)
+    C = rng.choice([0.0, 1.0, rnd(rng, 0, 1, 2)])
+    El = rnd(rng, 0, 80, 3)
+    Sainf = rnd(rng, 50, 100, 3)
+    Sault = rnd(rng, 400, 600, 3)
+    alfa = rnd(rng, 5, 8, 3)
+    beta = rnd(rng, 1, 3, 3)
+    g_exp = rng.choice([1.0, 2.0, rnd(rng, 1, 2, 3)])
+    g_method = rng.choice([1, 2, 3])
+    g_smmax = rnd(rng, 400, 800, 3)
+    F = rng.choice([1.0, 1.0, rnd(rng, 0.5, 1.5, 3)])
+    G = rng.choice([1.0, 1.0, rnd(rng, 0.5, 1.5, 3)])
+    node_count = rng.randint(1, 20)
+    lc_count = rng.randint(1, 4)
+    lvf = rng.choice([1.0, rnd(rng, 0.8, 1.5, 3)])
+    gag = 1 if (fmt == 2 and rng.random() < 0.25) else 0
+    cyc_extr = 1 if (fmt == 1 and rng.random() < 0.5) else 0
+    bd_type = rng.choice([0, 1, 2]) if fmt == 3 else rng.choice([0, 1, 1, 2])
+    life_units = rng.choice([1.0, 1000.0, 2000.5, rnd(rng, 1, 5000, 3)])
+    level = Sy * rng.choice([0.25, 0.4, 0.6, 0.8, 1.0, 1.5])
+
+    # node table (formats 2 and 3)
+    ids = rng.sample(range(1, 100000), node_count)
+    if node_count > 2 and rng.random() < 0.15:
+        ids[rng.randrange(node_count)] = ids[0]
+    c_node = rng.choice(ids)
+    if rng.random() < 0.1:
+        c_node = 100000 + rng.randint(0, 99)
+    materials = []
+    if mat_mode == 2:
+        mids = rng.sample(range(1, 50), rng.randint(1, 4))
+        for mid in mids:
+            t = rng.choice([1, 2])
+            msy = rnd(rng, 250, 460, 3)
+            if t == 1:
+                snp = [rnd(rng, 12, 13, 4), rnd(rng, -5, -3, 3), rng.choice([0.0, 1.0, rnd(rng, 0, 1, 2)]),
+                       rnd(rng, 0, 80, 3)]
+            else:
+                snp = [rnd(rng, 50, 100, 3), rnd(rng, 400, 600, 3), rnd(rng, 5, 8, 3), rnd(rng, 1, 3, 3)]
+            materials.append([mid, msy, rng.choice([210000.0, 206000.0]), rnd(rng, msy + 60, msy + 250, 3),
+                              rnd(rng, 8, 30, 3), t] + snp +
+                             [rng.choice([1.0, 2.0, rnd(rng, 1, 2, 3)]), rng.choice([1, 2, 3]),
+                              rnd(rng, 400, 800, 3), 0.0, 0.0, 0.0, 0.0])
+        if rng.random() < 0.3 and len(materials) > 1:
+            materials[-1][0] = materials[0][0]
+        node_mats = [rng.choice(mids + ([99] if rng.random() < 0.2 else [])) for _ in range(node_count)]
+    else:
+        node_mats = [rng.randint(1, 3) for _ in range(node_count)]
+
+    # error injection into the parameters
+    if error_kind == "param":
+        which = rng.randrange(10)
+        if which == 0:
+            bd_type = 3
+        elif which == 1:
+            cyc_extr = 2
+        elif which == 2:
+            lvf = -0.5
+        elif which == 3:
+            gag = 2
+        elif which == 4:
+            spc = 5
+        elif which == 5:
+            ep_method = 0
+        elif which == 6:
+            mat_mode = 0
+        elif which == 7:
+            g_method = 4
+        elif which == 8:
+            ep = 3
+        else:
+            fmt = 4
+    if error_kind == "sntype":
+        if mat_mode == 2 and materials:
+            materials[0][5] = rng.choice([3, 4])
+            node_mats[0] = materials[0][0]
+        else:
+            sn_type = rng.choice([3, 7])
+    if error_kind == "material":
+        ep = 1
+        if rng.random() < 0.5:
+            Su = Sy - 10.0
+        else:
+            Sy = 0.0
+        mat_mode = 1
+    if error_kind == "extraction":
+        cyc_extr = 1
+        fmt = rng.choice([2, 2, 1])
+    if fmt not in (1, 2, 3):
+        real_fmt = 1
+    else:
+        real_fmt = fmt
+
+    w = Writer(rng, crlf=rng.random() < 0.85)
+    R = w.real
+    lines = []
+    lines.append("Yielding stress, Young's modulus, Static strength, Total strain at failure (%)" + w.eol)
+    lines.append(w.line([R(Sy), R(E), R(Su), R(A)]))
+    lines.append("Elasto-plastic correction (0 no, 1 yes)" + w.eol)
+    lines.append(w.line([str(ep)]))
+    lines.append("Method: 1 Neuber Linear, 2 Neuber Non-Linear" + w.eol)
+    lines.append(w.line([str(ep_method) if rng.random() < 0.9 else "%d.0" % ep_method]))
+    lines.append("Stress-path based correction" + w.eol)
+    lines.append(w.line([str(spc)]))
+    lines.append("Type of SN curve definition" + w.eol)
+    lines.append(w.line([str(sn_type)]))
+    lines.append("Palmgren's equation" + w.eol)
+    lines.append("L1, p, C, Endurance limit" + w.eol)
+    lines.append(w.line([R(L1), R(pp), R(C), R(El)]))
+    lines.append("Weibull's equation" + w.eol)
+    lines.append("Sainf, Sault, alfa, beta" + w.eol)
+    lines.append(w.line([R(Sainf), R(Sault), R(alfa), R(beta)]))
+    lines.append("Multilinear curve" + w.eol)
+    lines.append("values" + w.eol)
+    lines.append(w.line(["0"] * 8))
+    lines.append("Goodman exponent, method, SmMAX" + w.eol)
+    lines.append(w.line([R(g_exp), str(g_method), R(g_smmax)]))
+    lines.append("Stress-input format" + w.eol)
+    lines.append(w.line([str(fmt)]))
+    lines.append("Stress scale factor, load-case scale factor" + w.eol)
+    lines.append(w.line([R(F), R(G)]))
+    lines.append("Complete output node" + w.eol)
+    lines.append(w.line([str(c_node)]))
+    lines.append("Materials: 1 one, 2 multiple" + w.eol)
+    lines.append(w.line([str(mat_mode)]))
+    lines.append("Number of nodes, number of load cases" + w.eol)
+    nc_written = node_count
+    if error_kind == "short" and real_fmt != 1 and rng.random() < 0.5:
+        nc_written = node_count + 1
+    lines.append(w.line([str(nc_written), str(lc_count)]))
+    lines.append("Load Variability Factor" + w.eol)
+    lines.append(w.line([R(lvf)]))
+    lines.append("Ground-Air-Ground" + w.eol)
+    lines.append(w.line([str(gag)]))
+    lines.append("Cycles extraction" + w.eol)
+    lines.append(w.line([str(cyc_extr)]))
+    lines.append("Blocks damage type" + w.eol)
+    lines.append(w.line([str(bd_type)]))
+    lines.append("Life units per repeat" + w.eol)
+    lines.append(w.line([R(life_units)]))
+    if error_kind == "range":
+        target = rng.choice(["inp", "data"])
+        if target == "inp":
+            k = rng.choice([3, 5, 22, 26, 28])
+            lines[k] = w.line([rng.choice(["99999999999999999999", "1e400", "&HFFFFFFFFFFFFFFFF"])])
+    inp_text = "".join(lines)
+    if error_kind == "empty_inp":
+        inp_text = "".join(lines[:rng.randrange(len(lines))])
+    write(jf(".inp"), inp_text)
+
+    missing = None
+    if error_kind == "missing":
+        missing = {1: ".sig", 2: rng.choice([".nds", ".cmb"]), 3: rng.choice([".nds", ".blc"])}[real_fmt]
+
+    # block groups
+    if bd_type == 2:
+        wb = Writer(rng, crlf=rng.random() < 0.85)
+        groups = []
+        for _ in range(rng.randint(0 if rng.random() < 0.1 else 1, 4)):
+            a = rng.randint(1, 10)
+            b = rng.randint(1, 10)
+            if rng.random() < 0.7 and a > b:
+                a, b = b, a
+            groups.append(wb.line([str(a), str(b)]))
+        write(jf(".btf"), "".join(groups))
+
+    if real_fmt == 1:
+        tpc = rng.randint(2, 60)
+        multi = rng.random() < 0.6
+        ws = Writer(rng, crlf=rng.random() < 0.85)
+        rows = []
+        for t in range(tpc):
+            if rows and rng.random() < 0.08:
+                s = list(rows[-1])
+            else:
+                s = gen_stress(rng, level, multi)
+            rows.append(s)
+        if rng.random() < 0.1:
+            rows.append(list(rows[0]))
+        if error_kind == "short":
+            rows = rows[:1]
+        if error_kind == "compaction":
+            rows = [rows[0]] * rng.randint(2, 5)
+        text = "".join(ws.line([ws.real(x) for x in r]) for r in rows)
+        if error_kind == "range":
+            text += ws.line(["1e400"] + ["0"] * 5)
+        if rng.random() < 0.08:
+            text += ws.eol
+        if missing != ".sig":
+            write(jf(".sig"), text)
+        return
+
+    # materials file
+    if mat_mode == 2:
+        wm = Writer(rng, crlf=rng.random() < 0.85)
+        text = "Material file" + wm.eol + "id Sy E Su A type p1 p2 p3 p4 gexp gmeth smmax x x x x" + wm.eol
+        for m in materials:
+            vals = []
+            for i, v in enumerate(m):
+                vals.append(str(v) if i in (0, 5, 12) else wm.real(v))
+            text += wm.line(vals)
+        write(jf(".mtr"), text)
+
+    # node stress file
+    wn = Writer(rng, crlf=rng.random() < 0.85)
+    multi = rng.random() < 0.7
+    blocks = []
+    for k in range(lc_count + 1):
+        rows = []
+        for n in range(node_count):
+            sc = level * (0.2 if k == 0 else 1.0 / max(1, lc_count) * 1.5)
+            rows.append([str(ids[n]), str(node_mats[n])] + [wn.real(x, 5) for x in gen_stress(rng, sc, multi)])
+        blocks.append(rows)
+    if error_kind == "numbering" and lc_count >= 1:
+        n = rng.randrange(node_count)
+        if rng.random() < 0.5:
+            blocks[1][n][0] = str(ids[n] + 1)
+        else:
+            blocks[1][n][1] = str(node_mats[n] + 1)
+    text = "".join(wn.line(r) for b in blocks for r in b)
+    if error_kind == "short" and nc_written == node_count:
+        text = "".join(wn.line(r) for b in blocks for r in b[:-1] if True)
+    if error_kind == "range":
+        text = text.replace(wn.sep, wn.sep + "1e999" + wn.sep, 1) if rng.random() < 0.3 else text
+    if missing != ".nds":
+        write(jf(".nds"), text)
+
+    if real_fmt == 2:
+        tpc = rng.randint(2, 60)
+        wc = Writer(rng, crlf=rng.random() < 0.85)
+        text = ""
+        for t in range(tpc):
+            text += wc.line([wc.real(rnd(rng, -1.5, 1.5, 3)) for _ in range(lc_count)])
+        extra = rng.random()
+        if extra < 0.1:
+            text += wc.line([wc.real(0.5)])
+        elif extra < 0.15:
+            text += wc.eol
+        if error_kind == "short":
+            text = wc.line(["1"])
+        if error_kind == "range":
+            text += wc.line(["1e400"])
+        if missing != ".cmb":
+            write(jf(".cmb"), text)
+    else:
+        nb = rng.randint(1, 10)
+        wl = Writer(rng, crlf=rng.random() < 0.85)
+        text = ""
+        for b in range(nb):
+            vals = []
+            for lc in range(lc_count):
+                vals.append(wl.real(rnd(rng, -1.5, 1.5, 3)))
+                vals.append(wl.real(rnd(rng, -1.5, 1.5, 3)))
+            if rng.random() < 0.2:
+                cyc = rnd(rng, 1, 1000, 4)
+            else:
+                cyc = float(rng.choice([1, 10, 100, 1000, 10000, rng.randint(1, 100000)]))
+            vals.append(wl.real(cyc))
+            text += wl.line(vals)
+        if rng.random() < 0.1:
+            text += wl.line(["0.5"] * rng.randint(1, 2 * lc_count))
+        if error_kind == "short":
+            text = wl.line(["1"] * (2 * lc_count))
+        if missing != ".blc":
+            write(jf(".blc"), text)
+
+
+if __name__ == "__main__":
+    main()
