@@ -1,6 +1,7 @@
 #include "run/text_input.hpp"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,10 +59,10 @@ std::string_view quotedText(InputText& in) {
     std::size_t close = in.data.find('"', start);
     if (close == std::string::npos) {
         in.pos = in.data.size();
-        return std::string_view(in.data).substr(start);
+        return in.data.substr(start);
     }
     in.pos = close + 1;
-    return std::string_view(in.data).substr(start, close - start);
+    return in.data.substr(start, close - start);
 }
 
 FatalStop outOfRange(const InputText& in) {
@@ -99,13 +100,17 @@ bool hasRadixPrefix(std::string_view text) {
 }
 
 bool looksReal(std::string_view text) {
-    return text.find_first_of(".eEdD") != std::string_view::npos;
+    for (char c : text)
+        if (c == '.' || c == 'e' || c == 'E' || c == 'd' || c == 'D') return true;
+    return false;
 }
 
 // Length of the leading real number: [+-]?(digits[.digits]|.digits)
 // followed by an exponent [eEdD][+-]?digits when complete. 0 when the text
-// does not begin with a number.
-std::size_t realPrefixLength(std::string_view text) {
+// does not begin with a number. `letterD` tells whether the exponent
+// letter is "d" or "D".
+std::size_t realPrefixLength(std::string_view text, bool& letterD) {
+    letterD = false;
     std::size_t i = 0, n = text.size();
     if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
     std::size_t mantissaDigits = 0;
@@ -124,7 +129,10 @@ std::size_t realPrefixLength(std::string_view text) {
         if (j < n && (text[j] == '+' || text[j] == '-')) ++j;
         std::size_t digitsStart = j;
         while (j < n && isDigit(text[j])) ++j;
-        if (j > digitsStart) i = j;
+        if (j > digitsStart) {
+            letterD = text[i] == 'd' || text[i] == 'D';
+            i = j;
+        }
     }
     return i;
 }
@@ -147,16 +155,15 @@ bool parseDecimal(const char* first, const char* last, double& value) {
 // The leading real number of the text, prepared for from_chars: a leading
 // "+" dropped, exponent letters "d"/"D" read as "e".
 bool convertRealPrefix(std::string_view text, double& value) {
-    std::size_t length = realPrefixLength(text);
+    bool letterD = false;
+    std::size_t length = realPrefixLength(text, letterD);
     if (length == 0) {
         value = 0.0;
         return true;
     }
     std::string_view number = text.substr(0, length);
-    bool plus = number[0] == '+';
-    if (plus) number.remove_prefix(1);
-    if (number.find_first_of("dD") == std::string_view::npos)
-        return parseDecimal(number.data(), number.data() + number.size(), value);
+    if (number[0] == '+') number.remove_prefix(1);
+    if (!letterD) return parseDecimal(number.data(), number.data() + number.size(), value);
     std::string copy(number);
     for (char& c : copy)
         if (c == 'd' || c == 'D') c = 'e';
@@ -205,12 +212,58 @@ bool convertInteger(std::string_view text, std::int64_t& value) {
     return true;
 }
 
+InputText::InputText(InputText&& other) noexcept { *this = std::move(other); }
+
+InputText& InputText::operator=(InputText&& other) noexcept {
+    if (this == &other) return *this;
+    if (mapped != nullptr) ::munmap(mapped, mappedSize);
+    const bool inOwned = other.mapped == nullptr;
+    path = std::move(other.path);
+    owned = std::move(other.owned);
+    mapped = other.mapped;
+    mappedSize = other.mappedSize;
+    data = inOwned ? std::string_view(owned) : other.data;
+    pos = other.pos;
+    other.mapped = nullptr;
+    other.mappedSize = 0;
+    other.data = {};
+    other.pos = 0;
+    return *this;
+}
+
+InputText::~InputText() {
+    if (mapped != nullptr) ::munmap(mapped, mappedSize);
+}
+
 InputText inputTextFromString(std::string path, std::string data) {
     InputText in;
     in.path = std::move(path);
-    in.data = std::move(data);
+    in.owned = std::move(data);
+    in.data = in.owned;
     return in;
 }
+
+namespace {
+
+// Reads a file that cannot be mapped (a pipe, a device) to its end.
+bool readWhole(int fd, std::string& out) {
+    std::size_t used = 0;
+    out.resize(65536);
+    for (;;) {
+        if (used == out.size()) out.resize(out.size() * 2);
+        ssize_t got = ::read(fd, out.data() + used, out.size() - used);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (got == 0) break;
+        used += static_cast<std::size_t>(got);
+    }
+    out.resize(used);
+    return true;
+}
+
+}  // namespace
 
 InputText openInputText(const std::string& path) {
     FatalStop cannotOpen = fatalStop("Cannot open the input file " + path);
@@ -223,27 +276,30 @@ InputText openInputText(const std::string& path) {
     }
     InputText in;
     in.path = path;
-    std::size_t used = 0;
-    std::size_t capacity = S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) + 1 : 65536;
-    try {
-        in.data.resize(capacity);
-        for (;;) {
-            if (used == in.data.size()) in.data.resize(in.data.size() * 2);
-            ssize_t got = ::read(fd, in.data.data() + used, in.data.size() - used);
-            if (got < 0) {
-                if (errno == EINTR) continue;
-                ::close(fd);
-                throw cannotOpen;
-            }
-            if (got == 0) break;
-            used += static_cast<std::size_t>(got);
+    if (S_ISREG(info.st_mode) && info.st_size > 0) {
+        // Mapped read-only: the text is read straight from the page cache,
+        // with no copy and no zero-filled buffer.
+        const auto size = static_cast<std::size_t>(info.st_size);
+        void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (p != MAP_FAILED) {
+            ::madvise(p, size, MADV_SEQUENTIAL);
+            in.mapped = p;
+            in.mappedSize = size;
+            in.data = std::string_view(static_cast<const char*>(p), size);
+            ::close(fd);
+            return in;
         }
+    }
+    bool ok;
+    try {
+        ok = readWhole(fd, in.owned);
     } catch (const std::bad_alloc&) {
         ::close(fd);
         throw outOfMemory();
     }
     ::close(fd);
-    in.data.resize(used);
+    if (!ok) throw cannotOpen;
+    in.data = in.owned;
     return in;
 }
 
@@ -268,7 +324,7 @@ std::string_view readValueText(InputText& in) {
             ++i;
         }
         in.pos = i;
-        value = std::string_view(in.data).substr(start, i - start);
+        value = in.data.substr(start, i - start);
     }
     finishValue(in);
     return value;
@@ -284,7 +340,7 @@ std::string readStringValue(InputText& in) {
         std::size_t start = in.pos;
         while (in.pos < in.data.size() && in.data[in.pos] != ',' && !isLineEnd(in.data[in.pos]))
             ++in.pos;
-        value = std::string_view(in.data).substr(start, in.pos - start);
+        value = in.data.substr(start, in.pos - start);
         if (in.pos < in.data.size() && in.data[in.pos] == ',')
             ++in.pos;
         else

@@ -18,9 +18,21 @@
 namespace korvanel {
 
 struct InputText {
-    std::string path;   // as built; named in error messages
-    std::string data;   // the whole file
+    std::string path;         // as built; named in error messages
+    std::string_view data;    // the whole file
     std::size_t pos = 0;
+
+    InputText() = default;
+    InputText(InputText&& other) noexcept;
+    InputText& operator=(InputText&& other) noexcept;
+    InputText(const InputText&) = delete;
+    InputText& operator=(const InputText&) = delete;
+    ~InputText();
+
+    // Where `data` lives: a text given in memory, or the file mapped read-only.
+    std::string owned;
+    void* mapped = nullptr;
+    std::size_t mappedSize = 0;
 };
 
 // Reads the whole file. A file that cannot be opened (or names a
