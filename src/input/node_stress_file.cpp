@@ -26,9 +26,8 @@ struct NumberingMismatch {
 // Everything one read of the file yields before the checks.
 struct NodeStressScan {
     std::int64_t groupCount = 0;
-    std::vector<NodeEntry> nodes;        // block 1
-    std::vector<Stress6> baseStress;     // block 1
-    std::vector<Stress6> loadCaseRows;   // blocks 2..: file order, [lc * nodeCount + n]
+    bool tablesFilled = false;           // the file could hold the expected groups
+    NodeStressTable table;
     NumberingMismatch firstMismatch;
 };
 
@@ -42,23 +41,32 @@ std::int64_t expectedGroupCount(std::int64_t nodeCount, std::int64_t loadCaseCou
     return groups;
 }
 
+// Every group but the last takes at least eight bytes of the file (one
+// separator per value), so a file of n bytes holds at most n / 8 + 1 groups.
+bool fileCanHold(const InputText& in, std::int64_t groups) {
+    return groups >= 0 && static_cast<std::uint64_t>(groups) <= in.data.size() / 8 + 1;
+}
+
 // Converts every value of the file (so that a number out of range anywhere
-// stops the run first) and keeps the groups that a coherent file holds.
-// The numbering is compared on the way; its verdict waits for the count check.
+// stops the run first) and stores the groups of a coherent file straight
+// into the node tables; the tables are sized only when the file is large
+// enough to hold the counts. The numbering is compared on the way; its
+// verdict waits for the count check.
 NodeStressScan scanNodeStress(InputText& in, std::int64_t nodeCount, std::int64_t loadCaseCount) {
     NodeStressScan scan;
+    NodeStressTable& t = scan.table;
     const std::int64_t expected = expectedGroupCount(nodeCount, loadCaseCount);
-    if (expected > 0) {
-        // Room for the expected groups, but never more than about one group per
-        // 64 bytes of the file: counts the file does not back cost nothing.
-        const std::int64_t backed = static_cast<std::int64_t>(in.data.size() / 64) + 1;
-        const std::int64_t total = std::min(expected, backed);
-        const std::int64_t firstBlock = std::min(nodeCount, total);
-        scan.nodes.reserve(static_cast<std::size_t>(firstBlock));
-        scan.baseStress.reserve(static_cast<std::size_t>(firstBlock));
-        scan.loadCaseRows.reserve(static_cast<std::size_t>(total - firstBlock));
+    scan.tablesFilled = expected > 0 && fileCanHold(in, expected);
+    if (scan.tablesFilled) {
+        t.nodeCount = nodeCount;
+        t.loadCaseCount = loadCaseCount;
+        t.nodes.resize(static_cast<std::size_t>(nodeCount));
+        t.baseStress.resize(static_cast<std::size_t>(nodeCount));
+        t.loadCaseStress.resize(static_cast<std::size_t>(expected - nodeCount));
     }
+    constexpr std::int64_t kReleaseEvery = 1 << 16;  // groups between giving back read text
     std::int64_t group = 0;
+    std::int64_t block = 0;        // 0: base stresses, lc + 1: load case lc
     std::int64_t nodeInBlock = 0;  // position of the group within its block
     while (!atEnd(in)) {
         NodeEntry entry;
@@ -67,22 +75,28 @@ NodeStressScan scanNodeStress(InputText& in, std::int64_t nodeCount, std::int64_
         Stress6 stress;
         for (int k = 0; k < 6; ++k) stress[k] = readReal(in);
         // Groups past the expected count only matter to the count check.
-        if (group < expected) {
-            if (group < nodeCount) {
-                scan.nodes.push_back(entry);
-                scan.baseStress.push_back(stress);
+        if (scan.tablesFilled && group < expected) {
+            const auto n = static_cast<std::size_t>(nodeInBlock);
+            if (block == 0) {
+                t.nodes[n] = entry;
+                t.baseStress[n] = stress;
             } else if (!scan.firstMismatch.found) {
-                const NodeEntry& first = scan.nodes[static_cast<std::size_t>(nodeInBlock)];
+                const NodeEntry& first = t.nodes[n];
                 if (entry.nodeId != first.nodeId)
                     scan.firstMismatch = {true, false, entry.nodeId};
                 else if (entry.nodeMaterialId != first.nodeMaterialId)
                     scan.firstMismatch = {true, true, entry.nodeMaterialId};
                 else
-                    scan.loadCaseRows.push_back(stress);
+                    t.loadCaseStress[n * static_cast<std::size_t>(loadCaseCount) +
+                                     static_cast<std::size_t>(block - 1)] = stress;
             }
         }
         ++group;
-        if (++nodeInBlock == nodeCount) nodeInBlock = 0;
+        if (++nodeInBlock == nodeCount) {
+            nodeInBlock = 0;
+            ++block;
+        }
+        if (group % kReleaseEvery == 0) releaseConsumedText(in);
     }
     scan.groupCount = group;
     return scan;
@@ -96,25 +110,14 @@ FatalStop numberingStop(const NumberingMismatch& mismatch) {
     return FatalStop{{line.buffer, numberingMessage}, {numberingMessage}};
 }
 
-NodeStressTable checkAndArrange(NodeStressScan&& scan, std::int64_t nodeCount,
-                                std::int64_t loadCaseCount) {
+NodeStressTable checkCounts(NodeStressScan&& scan, std::int64_t nodeCount,
+                            std::int64_t loadCaseCount) {
     if (scan.groupCount != expectedGroupCount(nodeCount, loadCaseCount))
         throw fatalStop(sizeMessage);
     if (scan.firstMismatch.found) throw numberingStop(scan.firstMismatch);
-
-    NodeStressTable table;
-    table.nodeCount = nodeCount;
+    NodeStressTable table = std::move(scan.table);
+    table.nodeCount = nodeCount;  // also for an empty file of no nodes
     table.loadCaseCount = loadCaseCount;
-    table.nodes = std::move(scan.nodes);
-    table.baseStress = std::move(scan.baseStress);
-    // The file lists load case by load case; the table keeps each node's
-    // load cases together.
-    const std::size_t nodes = static_cast<std::size_t>(nodeCount);
-    const std::size_t cases = static_cast<std::size_t>(loadCaseCount);
-    table.loadCaseStress.reserve(nodes * cases);
-    for (std::size_t n = 0; n < nodes; ++n)
-        for (std::size_t lc = 0; lc < cases; ++lc)
-            table.loadCaseStress.push_back(scan.loadCaseRows[lc * nodes + n]);
     return table;
 }
 
@@ -127,12 +130,12 @@ NodeStressTable readNodeStressFile(const std::string& path, std::int64_t nodeCou
         InputText in = openInputText(path);
         scan = scanNodeStress(in, nodeCount, loadCaseCount);
     }  // the file's text is released before the tables are arranged
-    return checkAndArrange(std::move(scan), nodeCount, loadCaseCount);
+    return checkCounts(std::move(scan), nodeCount, loadCaseCount);
 }
 
 NodeStressTable readNodeStressFile(InputText& in, std::int64_t nodeCount,
                                    std::int64_t loadCaseCount) {
-    return checkAndArrange(scanNodeStress(in, nodeCount, loadCaseCount), nodeCount,
+    return checkCounts(scanNodeStress(in, nodeCount, loadCaseCount), nodeCount,
                            loadCaseCount);
 }
 

@@ -222,6 +222,7 @@ InputText& InputText::operator=(InputText&& other) noexcept {
     owned = std::move(other.owned);
     mapped = other.mapped;
     mappedSize = other.mappedSize;
+    released = other.released;
     data = inOwned ? std::string_view(owned) : other.data;
     pos = other.pos;
     other.mapped = nullptr;
@@ -301,6 +302,16 @@ InputText openInputText(const std::string& path) {
     if (!ok) throw cannotOpen;
     in.data = in.owned;
     return in;
+}
+
+void releaseConsumedText(InputText& in) {
+    if (in.mapped == nullptr) return;
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    constexpr std::size_t kReleaseStep = std::size_t{8} << 20;
+    std::size_t upTo = in.pos / page * page;
+    if (upTo < in.released + kReleaseStep) return;
+    ::madvise(static_cast<char*>(in.mapped) + in.released, upTo - in.released, MADV_DONTNEED);
+    in.released = upTo;
 }
 
 void readWholeLine(InputText& in) {

@@ -33,6 +33,7 @@ struct InputText {
     std::string owned;
     void* mapped = nullptr;
     std::size_t mappedSize = 0;
+    std::size_t released = 0;   // bytes of the mapping already given back
 };
 
 // Reads the whole file. A file that cannot be opened (or names a
@@ -41,6 +42,11 @@ InputText openInputText(const std::string& path);
 
 // An input text over bytes already in memory (tests, fuzzing).
 InputText inputTextFromString(std::string path, std::string data);
+
+// Gives back the memory of the part of a mapped file already read (whole
+// pages before the position), so that reading a large file does not keep
+// all of it resident. Reads of that part must not happen again.
+void releaseConsumedText(InputText& in);
 
 // True when no character is left.
 inline bool atEnd(const InputText& in) { return in.pos >= in.data.size(); }
