@@ -281,7 +281,7 @@ InputText openInputText(const std::string& path) {
         // Mapped read-only: the text is read straight from the page cache,
         // with no copy and no zero-filled buffer.
         const auto size = static_cast<std::size_t>(info.st_size);
-        void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
         if (p != MAP_FAILED) {
             ::madvise(p, size, MADV_SEQUENTIAL);
             in.mapped = p;
