@@ -7,17 +7,6 @@
 
 namespace korvanel {
 
-namespace {
-
-std::vector<double> readAllReals(InputText& in) {
-    std::vector<double> values;
-    values.reserve(in.data.size() / 8 + 1);  // about eight bytes per value
-    while (!atEnd(in)) values.push_back(readReal(in));
-    return values;
-}
-
-}  // namespace
-
 BlockSpectrum readBlockSpectrumFile(const std::string& path, std::int64_t loadCaseCount) {
     InputText in = openInputText(path);
     return readBlockSpectrumFile(in, loadCaseCount);

@@ -8,17 +8,6 @@
 
 namespace korvanel {
 
-namespace {
-
-std::vector<double> readAllReals(InputText& in) {
-    std::vector<double> values;
-    values.reserve(in.data.size() / 8 + 1);  // about eight bytes per value
-    while (!atEnd(in)) values.push_back(readReal(in));
-    return values;
-}
-
-}  // namespace
-
 CombinationTable readCombinationFile(const std::string& path, std::int64_t loadCaseCount) {
     InputText in = openInputText(path);
     return readCombinationFile(in, loadCaseCount);

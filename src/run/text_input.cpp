@@ -366,6 +366,13 @@ double readReal(InputText& in) {
     return value;
 }
 
+std::vector<double> readAllReals(InputText& in) {
+    std::vector<double> values;
+    values.reserve(in.data.size() / 8 + 1);  // about eight bytes per value
+    while (!atEnd(in)) values.push_back(readReal(in));
+    return values;
+}
+
 std::int64_t readInteger(InputText& in) {
     std::int64_t value = 0;
     if (!convertInteger(readValueText(in), value)) throw outOfRange(in);

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvanel {
 
@@ -68,6 +69,9 @@ std::string readStringValue(InputText& in);
 // does not fit is the fatal stop "Number out of range in the file <path>".
 double readReal(InputText& in);
 std::int64_t readInteger(InputText& in);
+
+// Every value up to the end of the file, each read as a real.
+std::vector<double> readAllReals(InputText& in);
 
 // Numeric conversion of a value's text. "&H", "&O", "&B" (either case)
 // make a hexadecimal, octal or binary integer; otherwise any of ". e E d D"
