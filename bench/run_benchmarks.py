@@ -1,0 +1,134 @@
+#!/usr/bin/env python3
+"""Builds a Release korvanel and times the benchmark jobs.
+
+Usage: run_benchmarks.py [--jobs-dir DIR] [--repeat N] [kind ...]
+Kinds: F2 F2-N1 F2-N2 F3 F1 F1-N1 read (default: all). Each job runs with one thread and
+with all hardware threads; the table gives the best of N runs (wall time), nodes per second,
+input MB per second, peak resident memory and the speed-up. "read" times the node stress
+file of F2 alone: the job is given one node more than the file holds, so the run stops
+right after reading it. Output files of the one-thread and all-thread runs are compared.
+"""
+import argparse
+import filecmp
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+KINDS = ["F2", "F2-N1", "F2-N2", "F3", "F1", "F1-N1", "read"]
+OUTPUTS = (".ndd", ".ans", ".sum", ".cyc", ".sep", ".cif")
+
+
+def build():
+    out = os.path.join(ROOT, "build-bench")
+    subprocess.run(["cmake", "-S", ROOT, "-B", out, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+                    "-DKORVANEL_TESTS=OFF"], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", out, "--target", "korvanel"], check=True,
+                    stdout=subprocess.DEVNULL)
+    return os.path.join(out, "korvanel")
+
+
+def job_dir(jobs, kind):
+    source = "F2" if kind == "read" else kind
+    path = os.path.join(jobs, source)
+    if not os.path.exists(os.path.join(path, "korvanel.inp")):
+        subprocess.run([sys.executable, os.path.join(HERE, "generate_bench_job.py"), source, path],
+                       check=True)
+    if kind != "read":
+        return path
+    read = os.path.join(jobs, "read")
+    os.makedirs(os.path.join(read, "job"), exist_ok=True)
+    shutil.copy(os.path.join(path, "korvanel.inp"), read)
+    nds = os.path.join(read, "job", "bench.nds")
+    if not os.path.exists(nds):
+        os.symlink(os.path.join(path, "job", "bench.nds"), nds)
+    with open(os.path.join(path, "job", "bench.inp"), newline="") as f:
+        text = f.read()
+    lines = text.split("\r\n")
+    i = lines.index("Number of nodes, number of load cases") + 1
+    nodes, cases = lines[i].split(",")
+    lines[i] = "%d, %s" % (int(nodes) + 1, cases.strip())
+    with open(os.path.join(read, "job", "bench.inp"), "w", newline="") as f:
+        f.write("\r\n".join(lines))
+    return read
+
+
+def input_bytes(path):
+    total = 0
+    for name in os.listdir(os.path.join(path, "job")):
+        if not name.endswith(OUTPUTS):
+            total += os.path.getsize(os.path.join(path, "job", name))
+    return total
+
+
+def node_count(path):
+    with open(os.path.join(path, "job", "bench.inp"), newline="") as f:
+        lines = f.read().split("\r\n")
+    fmt = int(lines[lines.index("Stress-input format") + 1])
+    if fmt == 1:
+        return 1
+    return int(lines[lines.index("Number of nodes, number of load cases") + 1].split(",")[0])
+
+
+def run(binary, path, threads, repeat):
+    best, peak = None, 0
+    for _ in range(repeat):
+        start = time.perf_counter()
+        proc = subprocess.run(["/usr/bin/time", "-f", "%M", binary, "--threads", str(threads)],
+                              cwd=path, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        elapsed = time.perf_counter() - start
+        peak = max(peak, int(proc.stderr.decode().strip().splitlines()[-1]))
+        best = elapsed if best is None else min(best, elapsed)
+    return best, peak
+
+
+def snapshot(path):
+    keep = os.path.join(path, "one-thread")
+    os.makedirs(keep, exist_ok=True)
+    for name in os.listdir(os.path.join(path, "job")):
+        if name.endswith(OUTPUTS):
+            shutil.copy(os.path.join(path, "job", name), keep)
+    return keep
+
+
+def same_outputs(path, keep):
+    return all(filecmp.cmp(os.path.join(keep, n), os.path.join(path, "job", n), shallow=False)
+               for n in os.listdir(keep))
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("kinds", nargs="*", default=KINDS)
+    ap.add_argument("--jobs-dir", default="/tmp/korvanel-bench")
+    ap.add_argument("--repeat", type=int, default=3)
+    a = ap.parse_args()
+    binary = build()
+    cores = os.cpu_count() or 1
+    print("| job | nodes | input MB | threads | time s | nodes/s | MB/s | peak RSS MB | speed-up | same output |")
+    print("|---|---|---|---|---|---|---|---|---|---|")
+    for kind in a.kinds:
+        path = job_dir(a.jobs_dir, kind)
+        nodes = node_count(path) - (1 if kind == "read" else 0)
+        mb = (os.path.getsize(os.path.join(path, "job", "bench.nds")) if kind == "read"
+              else input_bytes(path)) / 1e6
+        base = None
+        keep = None
+        for threads in sorted({1, cores}):
+            t, rss = run(binary, path, threads, a.repeat)
+            same = ""
+            if kind != "read":
+                if threads == 1:
+                    keep = snapshot(path)
+                else:
+                    same = "yes" if same_outputs(path, keep) else "NO"
+            base = base or t
+            print("| %s | %d | %.1f | %d | %.2f | %.0f | %.1f | %.0f | %.2f | %s |" % (
+                kind, nodes, mb, threads, t, nodes / t, mb / t, rss / 1024, base / t, same))
+            sys.stdout.flush()
+
+
+if __name__ == "__main__":
+    main()
