@@ -66,7 +66,10 @@ def compare_seed(binary, seed, keep):
     problems = []
     with tempfile.TemporaryDirectory(prefix="korvanel-cmp-") as tmp:
         gen = os.path.join(tmp, "gen")
-        subprocess.run([sys.executable, GENERATOR, str(seed), gen], check=True)
+        g = subprocess.run([sys.executable, GENERATOR, str(seed), gen], stdout=subprocess.PIPE,
+                           stderr=subprocess.STDOUT)
+        if g.returncode != 0:
+            return [("generator", g.stdout.decode("latin-1", "replace").strip()[-300:])]
         bdir = os.path.join(tmp, "bin")
         rdir = os.path.join(tmp, "ref")
         shutil.copytree(gen, bdir)

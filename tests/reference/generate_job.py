@@ -5,14 +5,23 @@
 
 writes korvanel.inp into <outdir> and every input file of one random job
 (job name "job", job directory "." or a subdirectory).  The same seed always
-gives the same bytes.  Most jobs are valid analyses with realistic steel-like
-values; a few are deliberately broken (bad parameter, short or missing file,
-numbering mismatch, number out of range, unusable material data) so that the
-fatal stops are compared too.
+gives the same bytes.
 
-Numbers are written with at most a few significant digits, in varied forms
-(plain, integer, "d" exponent, blanks or commas or tabs between values, CR LF
-or LF line ends), so that every implementation reads identical values.
+Most jobs are valid analyses with realistic steel-like values (yield stress
+about 250-460, Young's modulus about 210000, stresses up to 1.5 times the
+yield stress).  About a third of the jobs also take "edge" features: paths
+built from a few repeated states (exact ties), hydrostatic points, two-point
+histories, odd curve or Goodman parameters, zero or negative life units,
+fractional or negative cycle numbers, quoted or hexadecimal values, lone CR
+line ends, trailing blank lines.  About one job in eight is deliberately
+broken (bad parameter, short or missing file, numbering mismatch, number out
+of range, unusable material data or S-N type, cycles extraction outside
+format 1, a path that compacts to nothing) so that the fatal stops are
+compared too.
+
+Numbers are written with at most six significant digits, in varied forms
+(plain, integer, "d" exponent, blanks, commas or tabs between values), so that
+every implementation reads identical values.
 """
 
 import os
@@ -23,25 +32,47 @@ import sys
 class Writer:
     """Formats values and lines in the style chosen for one file."""
 
-    def __init__(self, rng, crlf=True):
+    def __init__(self, rng, edge=False):
         self.rng = rng
-        self.eol = "\r\n" if crlf else "\n"
-        self.sep = rng.choice([",", ", ", " ", "  ", "\t", ","])
+        r = rng.random()
+        if edge and r < 0.1:
+            self.eol = "\r"
+        elif r < 0.8:
+            self.eol = "\r\n"
+        else:
+            self.eol = "\n"
+        self.sep = rng.choice([",", ", ", " ", "  ", "\t", ",", " ,"])
+        self.edge = edge
+        self.trailing = " " if (edge and rng.random() < 0.2) else ""
 
     def real(self, x, digits=6):
         r = self.rng.random()
         if x == int(x) and abs(x) < 1e9 and r < 0.5:
-            return "%d" % int(x)
+            s = "%d" % int(x)
+            if self.edge and r < 0.05:
+                s = s + "."
+            return s
         s = "%.*g" % (digits, x)
         if r < 0.08 and "e" in s:
             return s.replace("e", "d")
         if r < 0.12:
             s = "%.*E" % (max(digits - 1, 1), x)
             return s.replace("E", "D") if r < 0.1 else s
+        if self.edge and r < 0.16:
+            return '"%s"' % s
+        if self.edge and r < 0.18 and x > 0:
+            return "+" + s
         return s
 
+    def integer(self, n):
+        if self.edge and n >= 0 and self.rng.random() < 0.1:
+            return "&H%X" % n
+        if self.edge and self.rng.random() < 0.05:
+            return "%d.0" % n
+        return "%d" % n
+
     def line(self, values):
-        return self.sep.join(values) + self.eol
+        return self.sep.join(values) + self.trailing + self.eol
 
 
 def rnd(rng, lo, hi, digits=4):
@@ -64,11 +95,41 @@ def gen_stress(rng, scale, multiaxial):
     return s
 
 
+def gen_history(rng, count, level, multi, edge):
+    """Rows of six stresses; edge paths reuse a few states exactly."""
+    style = rng.choice(["random", "pool", "hydro", "integer"]) if edge else "random"
+    rows = []
+    if style == "pool":
+        pool = [gen_stress(rng, level, multi) for _ in range(rng.randint(2, 4))]
+        for _ in range(count):
+            rows.append(list(rng.choice(pool)))
+    elif style == "hydro":
+        for _ in range(count):
+            if rng.random() < 0.4:
+                p = rnd(rng, -level, level, 2)
+                rows.append([p, p, p, 0.0, 0.0, 0.0])
+            else:
+                rows.append(gen_stress(rng, level, multi))
+    elif style == "integer":
+        for _ in range(count):
+            rows.append([float(rng.randint(-int(level), int(level)))] + [0.0] * 5)
+    else:
+        for _ in range(count):
+            if rows and rng.random() < 0.08:
+                rows.append(list(rows[-1]))
+            else:
+                rows.append(gen_stress(rng, level, multi))
+    if rng.random() < 0.1:
+        rows.append(list(rows[0]))
+    return rows
+
+
 def main():
     seed = int(sys.argv[1])
     outdir = sys.argv[2]
     rng = random.Random(seed)
     os.makedirs(outdir, exist_ok=True)
+    edge = rng.random() < 0.35
 
     # job location
     sub = rng.choice([".", ".", "data", "job files"])
@@ -87,7 +148,7 @@ def main():
 
     error = rng.random() < 0.12
     error_kind = rng.choice(["param", "short", "missing", "numbering", "range", "material",
-                             "sntype", "extraction", "compaction", "empty_inp"]) if error else None
+                             "sntype", "extraction", "compaction", "empty_inp", "counts"]) if error else None
 
     fmt = rng.choices([1, 2, 3], weights=[3, 4, 3])[0]
     mat_mode = 2 if (fmt != 1 and rng.random() < 0.35) else (2 if rng.random() < 0.05 else 1)
@@ -120,9 +181,41 @@ def main():
     bd_type = rng.choice([0, 1, 2]) if fmt == 3 else rng.choice([0, 1, 1, 2])
     life_units = rng.choice([1.0, 1000.0, 2000.5, rnd(rng, 1, 5000, 3)])
     level = Sy * rng.choice([0.25, 0.4, 0.6, 0.8, 1.0, 1.5])
+    tpc = rng.randint(2, 60)
+
+    if edge:
+        # odd but accepted parameter values
+        if rng.random() < 0.1:
+            life_units = rng.choice([0.0, -1000.0])
+        if rng.random() < 0.1:
+            C = rng.choice([-1.0, 2.0, 1e6])
+        if rng.random() < 0.05:
+            beta = 0.0
+        if rng.random() < 0.05:
+            alfa = 0.0
+        if rng.random() < 0.05:
+            g_smmax = rng.choice([0.0, -500.0])
+        if rng.random() < 0.05:
+            g_exp = 0.0
+        if rng.random() < 0.05:
+            lvf = 0.0
+        if rng.random() < 0.05:
+            G = 0.0
+        if rng.random() < 0.1:
+            tpc = 2
+        if rng.random() < 0.1:
+            tpc = rng.randint(100, 300)
+        if rng.random() < 0.1:
+            node_count = rng.randint(30, 60)
+        if rng.random() < 0.05 and fmt != 1:
+            cyc_extr = 0 if fmt == 2 else 1
+        if rng.random() < 0.1:
+            level = Sy * 2.5
 
     # node table (formats 2 and 3)
     ids = rng.sample(range(1, 100000), node_count)
+    if edge and rng.random() < 0.2:
+        ids = [i - 50000 for i in ids]
     if node_count > 2 and rng.random() < 0.15:
         ids[rng.randrange(node_count)] = ids[0]
     c_node = rng.choice(ids)
@@ -139,9 +232,12 @@ def main():
                        rnd(rng, 0, 80, 3)]
             else:
                 snp = [rnd(rng, 50, 100, 3), rnd(rng, 400, 600, 3), rnd(rng, 5, 8, 3), rnd(rng, 1, 3, 3)]
+            gm = rng.choice([1, 2, 3])
+            if edge and rng.random() < 0.2:
+                gm = rng.choice([0, 5, -1])
             materials.append([mid, msy, rng.choice([210000.0, 206000.0]), rnd(rng, msy + 60, msy + 250, 3),
                               rnd(rng, 8, 30, 3), t] + snp +
-                             [rng.choice([1.0, 2.0, rnd(rng, 1, 2, 3)]), rng.choice([1, 2, 3]),
+                             [rng.choice([1.0, 2.0, rnd(rng, 1, 2, 3)]), gm,
                               rnd(rng, 400, 800, 3), 0.0, 0.0, 0.0, 0.0])
         if rng.random() < 0.3 and len(materials) > 1:
             materials[-1][0] = materials[0][0]
@@ -180,20 +276,23 @@ def main():
             sn_type = rng.choice([3, 7])
     if error_kind == "material":
         ep = 1
-        if rng.random() < 0.5:
+        r = rng.random()
+        if r < 0.4:
             Su = Sy - 10.0
-        else:
+        elif r < 0.7:
             Sy = 0.0
+        else:
+            E = 0.0
         mat_mode = 1
     if error_kind == "extraction":
         cyc_extr = 1
         fmt = rng.choice([2, 2, 1])
-    if fmt not in (1, 2, 3):
-        real_fmt = 1
-    else:
-        real_fmt = fmt
+    counts_written = None
+    if error_kind == "counts":
+        counts_written = rng.choice([(-1, lc_count), (node_count, -1), (0, 0), (3037000500, 3037000500)])
+    real_fmt = fmt if fmt in (1, 2, 3) else 1
 
-    w = Writer(rng, crlf=rng.random() < 0.85)
+    w = Writer(rng, edge)
     R = w.real
     lines = []
     lines.append("Yielding stress, Young's modulus, Static strength, Total strain at failure (%)" + w.eol)
@@ -229,7 +328,10 @@ def main():
     nc_written = node_count
     if error_kind == "short" and real_fmt != 1 and rng.random() < 0.5:
         nc_written = node_count + 1
-    lines.append(w.line([str(nc_written), str(lc_count)]))
+    if counts_written:
+        lines.append(w.line([str(counts_written[0]), str(counts_written[1])]))
+    else:
+        lines.append(w.line([str(nc_written), str(lc_count)]))
     lines.append("Load Variability Factor" + w.eol)
     lines.append(w.line([R(lvf)]))
     lines.append("Ground-Air-Ground" + w.eol)
@@ -240,78 +342,91 @@ def main():
     lines.append(w.line([str(bd_type)]))
     lines.append("Life units per repeat" + w.eol)
     lines.append(w.line([R(life_units)]))
+    range_target = None
     if error_kind == "range":
-        target = rng.choice(["inp", "data"])
-        if target == "inp":
+        range_target = rng.choice(["inp", "data", "data"])
+        if range_target == "inp":
             k = rng.choice([3, 5, 22, 26, 28])
             lines[k] = w.line([rng.choice(["99999999999999999999", "1e400", "&HFFFFFFFFFFFFFFFF"])])
     inp_text = "".join(lines)
     if error_kind == "empty_inp":
         inp_text = "".join(lines[:rng.randrange(len(lines))])
+    if edge and rng.random() < 0.2:
+        inp_text += "extra lines after the parameters" + w.eol
     write(jf(".inp"), inp_text)
 
     missing = None
     if error_kind == "missing":
         missing = {1: ".sig", 2: rng.choice([".nds", ".cmb"]), 3: rng.choice([".nds", ".blc"])}[real_fmt]
+        if bd_type == 2 and rng.random() < 0.3:
+            missing = ".btf"
 
     # block groups
-    if bd_type == 2:
-        wb = Writer(rng, crlf=rng.random() < 0.85)
+    if bd_type == 2 and missing != ".btf":
+        wb = Writer(rng, edge)
         groups = []
         for _ in range(rng.randint(0 if rng.random() < 0.1 else 1, 4)):
             a = rng.randint(1, 10)
             b = rng.randint(1, 10)
             if rng.random() < 0.7 and a > b:
                 a, b = b, a
-            groups.append(wb.line([str(a), str(b)]))
+            groups.append(wb.line([wb.integer(a), wb.integer(b)]))
+        if range_target == "data" and rng.random() < 0.3:
+            groups.append(wb.line(["1", "9223372036854775808"]))
         write(jf(".btf"), "".join(groups))
 
     if real_fmt == 1:
-        tpc = rng.randint(2, 60)
         multi = rng.random() < 0.6
-        ws = Writer(rng, crlf=rng.random() < 0.85)
-        rows = []
-        for t in range(tpc):
-            if rows and rng.random() < 0.08:
-                s = list(rows[-1])
-            else:
-                s = gen_stress(rng, level, multi)
-            rows.append(s)
-        if rng.random() < 0.1:
-            rows.append(list(rows[0]))
+        ws = Writer(rng, edge)
+        rows = gen_history(rng, tpc, level, multi, edge)
         if error_kind == "short":
             rows = rows[:1]
         if error_kind == "compaction":
             rows = [rows[0]] * rng.randint(2, 5)
         text = "".join(ws.line([ws.real(x) for x in r]) for r in rows)
-        if error_kind == "range":
+        if range_target == "data":
             text += ws.line(["1e400"] + ["0"] * 5)
         if rng.random() < 0.08:
             text += ws.eol
+        if edge and rng.random() < 0.1:
+            text += ws.real(1.0)  # a cut-short last group
         if missing != ".sig":
             write(jf(".sig"), text)
         return
 
     # materials file
     if mat_mode == 2:
-        wm = Writer(rng, crlf=rng.random() < 0.85)
+        wm = Writer(rng, edge)
         text = "Material file" + wm.eol + "id Sy E Su A type p1 p2 p3 p4 gexp gmeth smmax x x x x" + wm.eol
         for m in materials:
             vals = []
             for i, v in enumerate(m):
-                vals.append(str(v) if i in (0, 5, 12) else wm.real(v))
+                vals.append(wm.integer(v) if i in (0, 5, 11) else wm.real(v))
             text += wm.line(vals)
+        if range_target == "data" and rng.random() < 0.3:
+            text += wm.line(["1", "1e999"])
+        if edge and rng.random() < 0.2:
+            text += wm.line([wm.integer(materials[0][0]), "300"])  # short record at the end
         write(jf(".mtr"), text)
 
     # node stress file
-    wn = Writer(rng, crlf=rng.random() < 0.85)
+    wn = Writer(rng, edge)
     multi = rng.random() < 0.7
+    if error_kind == "counts" and counts_written in ((0, 0),):
+        node_count_file = 0
+    else:
+        node_count_file = node_count
     blocks = []
     for k in range(lc_count + 1):
         rows = []
-        for n in range(node_count):
+        for n in range(node_count_file):
             sc = level * (0.2 if k == 0 else 1.0 / max(1, lc_count) * 1.5)
-            rows.append([str(ids[n]), str(node_mats[n])] + [wn.real(x, 5) for x in gen_stress(rng, sc, multi)])
+            if edge and rng.random() < 0.05:
+                st = [0.0] * 6
+            else:
+                st = gen_stress(rng, sc, multi)
+            rows.append([wn.integer(ids[n]) if ids[n] >= 0 else str(ids[n]), wn.integer(node_mats[n])] +
+                        [wn.real(x, 5) for x in st])
         blocks.append(rows)
     if error_kind == "numbering" and lc_count >= 1:
         n = rng.randrange(node_count)
@@ -321,48 +436,56 @@ def main():
             blocks[1][n][1] = str(node_mats[n] + 1)
     text = "".join(wn.line(r) for b in blocks for r in b)
     if error_kind == "short" and nc_written == node_count:
-        text = "".join(wn.line(r) for b in blocks for r in b[:-1] if True)
-    if error_kind == "range":
-        text = text.replace(wn.sep, wn.sep + "1e999" + wn.sep, 1) if rng.random() < 0.3 else text
+        text = "".join(wn.line(r) for b in blocks for r in b[:-1])
+    if range_target == "data" and rng.random() < 0.3:
+        text = wn.line(["1e999"]) + text
     if missing != ".nds":
         write(jf(".nds"), text)
 
     if real_fmt == 2:
-        tpc = rng.randint(2, 60)
-        wc = Writer(rng, crlf=rng.random() < 0.85)
+        wc = Writer(rng, edge)
         text = ""
+        pool = [[rnd(rng, -1.5, 1.5, 3) for _ in range(lc_count)] for _ in range(3)]
+        use_pool = edge and rng.random() < 0.4
         for t in range(tpc):
-            text += wc.line([wc.real(rnd(rng, -1.5, 1.5, 3)) for _ in range(lc_count)])
+            row = list(rng.choice(pool)) if use_pool else [rnd(rng, -1.5, 1.5, 3) for _ in range(lc_count)]
+            text += wc.line([wc.real(x) for x in row])
         extra = rng.random()
         if extra < 0.1:
             text += wc.line([wc.real(0.5)])
         elif extra < 0.15:
             text += wc.eol
         if error_kind == "short":
-            text = wc.line(["1"])
-        if error_kind == "range":
+            text = wc.line(["1"]) if rng.random() < 0.7 else ""
+        if range_target == "data":
             text += wc.line(["1e400"])
         if missing != ".cmb":
             write(jf(".cmb"), text)
     else:
         nb = rng.randint(1, 10)
-        wl = Writer(rng, crlf=rng.random() < 0.85)
+        wl = Writer(rng, edge)
         text = ""
         for b in range(nb):
             vals = []
+            same = edge and rng.random() < 0.1
             for lc in range(lc_count):
-                vals.append(wl.real(rnd(rng, -1.5, 1.5, 3)))
-                vals.append(wl.real(rnd(rng, -1.5, 1.5, 3)))
+                a = rnd(rng, -1.5, 1.5, 3)
+                vals.append(wl.real(a))
+                vals.append(wl.real(a if same else rnd(rng, -1.5, 1.5, 3)))
             if rng.random() < 0.2:
                 cyc = rnd(rng, 1, 1000, 4)
             else:
                 cyc = float(rng.choice([1, 10, 100, 1000, 10000, rng.randint(1, 100000)]))
+            if edge and rng.random() < 0.2:
+                cyc = rng.choice([0.0, -10.0, 2.5, 3.5, 0.5, 1e12])
             vals.append(wl.real(cyc))
             text += wl.line(vals)
         if rng.random() < 0.1:
             text += wl.line(["0.5"] * rng.randint(1, 2 * lc_count))
         if error_kind == "short":
             text = wl.line(["1"] * (2 * lc_count))
+        if range_target == "data":
+            text += wl.line(["-1e400"])
         if missing != ".blc":
             write(jf(".blc"), text)
 

@@ -576,7 +576,7 @@ def read_node_stresses(path, p):
     base = []
     lcs = [[None] * (lc + 1) for _ in range(nc)]
     g = 0
-    for k in range(1, lc + 2):
+    for k in range(1, lc + 2 if nc > 0 else 1):
         for n in range(nc):
             i1, i2, s = groups[g]
             g += 1
@@ -745,7 +745,9 @@ def correct_path(p, mat, hist, tpc):
                 else:
                     if method == 1:
                         quot = fdiv(csqrt(von_mises_squared(dSe)), h)
-                        ns = 1 + int(math.floor(quot))
+                        # a segment too long for a finite count (overflowed
+                        # stresses) is taken in one sub-step
+                        ns = 1 + int(math.floor(quot)) if math.isfinite(quot) else 1
                     else:
                         ns = 1
                     delta = vdivs(dSe, float(ns))
