@@ -150,6 +150,9 @@ case("f3-no-groups", "blocks damage type 2 with an empty .btf: damage stored as 
 case("f3-neuber", "block correction, Neuber Non-Linear, static failures listed with damage 1",
      job({".inp": parameters(format="3", counts="3, 2", output="10", ep="1", method="2", scale="3, 1",
                              goodman="1, 3, 300"), ".nds": NODES, ".blc": BLOCKS}))
+case("f3-huge-cycles", "block cycle counts beyond the 64-bit range are listed with all their digits",
+     job({".inp": parameters(format="3", counts="3, 2", output="30"), ".nds": NODES,
+          ".blc": lines("1, -1, 0, 0, 1e20", "0.5, -0.5, 0.8, -0.8, -2.5e19", "0, 0, 1, -1, 9.3e18")}))
 case("f3-neuber-linear-materials", "block correction, Neuber Linear, two materials",
      job({".inp": parameters(format="3", counts="3, 2", output="20", ep="1", method="1", scale="3, 1",
                              materials="2"), ".nds": NODES, ".blc": BLOCKS, ".mtr": MATERIALS}))
@@ -264,6 +267,167 @@ case("stop-nan-damage", "a Weibull curve whose damage is not a number",
      job({".inp": parameters(curve="2", weibull="80, 450, 0, 0"), ".sig": HISTORY}))
 case("stop-missing-mtr", "multiple materials without a .mtr",
      job({".inp": parameters(format="2", counts="3, 2", materials="2"), ".nds": NODES, ".cmb": COMBINATION}))
+
+
+
+# --- Hostile input -------------------------------------------------------------------------
+# Files that are missing, empty, unreadable, mis-sized, binary or written by the wrong tool:
+# each ends in a clear fatal stop or in the analysis the rules define. A directory standing
+# where a file should be cannot be opened or created, also when the tests run as root.
+F2 = dict(format="2", counts="3, 2", output="20")
+F3 = dict(format="3", counts="3, 2", output="20")
+
+
+def f2_job(nds=NODES, cmb=COMBINATION, **changes):
+    files = {".inp": parameters(**dict(F2, **changes))}
+    if nds is not None:
+        files[".nds"] = nds
+    if cmb is not None:
+        files[".cmb"] = cmb
+    return job(files)
+
+
+def keep_dir(path):
+    """A directory at `path` (held by an empty file inside it)."""
+    return {path + "/.keep": ""}
+
+
+case("hostile-missing-nds", "format 2 without a node stress file", f2_job(nds=None))
+case("hostile-missing-cmb", "format 2 without a load-case combination file", f2_job(cmb=None))
+case("hostile-missing-blc", "format 3 without a block spectrum file",
+     job({".inp": parameters(**F3), ".nds": NODES}))
+case("hostile-missing-btf", "blocks damage type 2 without a block group file: it is read first",
+     job({".inp": parameters(blocks="2", **F3), ".nds": NODES, ".blc": BLOCKS}))
+case("hostile-missing-job-directory", "korvanel.inp names a directory that does not exist",
+     job({".inp": parameters(), ".sig": HISTORY}), control="nowhere\r\nj\r\n")
+case("hostile-empty-control", "an empty korvanel.inp: empty directory and name, the path /.inp",
+     job({".inp": parameters(), ".sig": HISTORY}), control="")
+case("hostile-empty-sig", "an empty stress-history file", job({".inp": parameters(), ".sig": ""}))
+case("hostile-empty-nds", "an empty node stress file with three nodes expected", f2_job(nds=""))
+case("hostile-empty-cmb", "an empty load-case combination file", f2_job(cmb=""))
+case("hostile-empty-blc", "an empty block spectrum file",
+     job({".inp": parameters(**F3), ".nds": NODES, ".blc": ""}))
+case("hostile-empty-mtr", "multiple materials with an empty material file: every node keeps the "
+     "parameter-file material", f2_job(materials="2") | job({".mtr": ""}))
+case("hostile-zero-nodes", "no node at all: the node of largest damage keeps its start values",
+     f2_job(nds="", counts="0, 2"))
+case("hostile-control-is-directory", "korvanel.inp is a directory",
+     dict(job({".inp": parameters(), ".sig": HISTORY}), **keep_dir("korvanel.inp")), control=None)
+case("hostile-sig-is-directory", "the stress-history file is a directory",
+     dict(job({".inp": parameters()}), **keep_dir("job/j.sig")))
+case("hostile-nds-is-directory", "the node stress file is a directory",
+     dict(f2_job(nds=None), **keep_dir("job/j.nds")))
+
+# Output files that cannot be created: a directory stands in their place.
+case("hostile-unwritable-cyc", "format 1, the .cyc cannot be created",
+     dict(job({".inp": parameters(), ".sig": HISTORY}), **keep_dir("job/j.cyc")))
+case("hostile-unwritable-cif", "format 1 with cycles extraction, the .cif cannot be created "
+     "(the .cyc is written before it)",
+     dict(job({".inp": parameters(extraction="1"), ".sig": HISTORY}), **keep_dir("job/j.cif")))
+case("hostile-unwritable-sep", "format 1 with the correction, the .sep cannot be created",
+     dict(job({".inp": parameters(ep="1"), ".sig": HISTORY}), **keep_dir("job/j.sep")))
+case("hostile-unwritable-sum", "format 1, the .sum cannot be created (every detail file is written)",
+     dict(job({".inp": parameters(), ".sig": HISTORY}), **keep_dir("job/j.sum")))
+case("hostile-unwritable-ndd", "format 2, the .ndd cannot be created", dict(f2_job(), **keep_dir("job/j.ndd")))
+case("hostile-unwritable-ans", "format 2, the .ans cannot be created (the .ndd is written before it)",
+     dict(f2_job(), **keep_dir("job/j.ans")))
+case("hostile-unwritable-missing-node-line", "format 2, no node has the complete-output ID and the "
+     ".cyc that says so cannot be created", dict(f2_job(output="77"), **keep_dir("job/j.cyc")))
+case("hostile-unwritable-advisory", "a fatal stop whose korvanel.adv cannot be written: the console "
+     "alone shows the message", dict(job({".inp": parameters(lvf="-1")}), **keep_dir("korvanel.adv")))
+
+# Counts.
+case("hostile-negative-nodes", "a negative node count", f2_job(counts="-3, 2"))
+case("hostile-negative-load-cases", "a negative load-case count", f2_job(counts="3, -1"))
+case("hostile-enormous-nodes", "the largest 64-bit node count", f2_job(counts="9223372036854775807, 0"))
+case("hostile-overflowing-counts", "(load cases + 1) x nodes beyond 64 bits",
+     f2_job(counts="4611686018427387904, 1"))
+case("hostile-overflowing-load-cases", "load cases + 1 beyond 64 bits",
+     f2_job(counts="1, 9223372036854775807"))
+case("hostile-count-out-of-range", "a node count written as 1e30 does not fit 64 bits",
+     f2_job(counts="1e30, 2"))
+case("hostile-zero-nodes-enormous-load-cases", "no node and 2^62 load cases: an empty node stress "
+     "file is coherent, the combination gives no time point, and the run ends normally",
+     f2_job(nds="", counts="0, 4611686018427387904"))
+case("hostile-f3-enormous-load-cases", "format 3, no node and 2^62 load cases: the block spectrum "
+     "cannot hold one block", job({".inp": parameters(format="3", counts="0, 4611686018427387904"),
+                                   ".nds": "", ".blc": BLOCKS}))
+case("hostile-more-load-cases-than-values", "three load cases but two factors: no time point, so "
+     "the first node's empty history stops the run with code 018",
+     f2_job(counts="1, 3", nds=lines("10, 1, 1, 0, 0, 0, 0, 0", "10, 1, 2, 0, 0, 0, 0, 0",
+                                     "10, 1, 3, 0, 0, 0, 0, 0", "10, 1, 4, 0, 0, 0, 0, 0"),
+            cmb=lines("1, 2")))
+
+# Values.
+case("hostile-inf-nan-text", "inf, nan and -inf have no leading number and read as 0",
+     job({".inp": parameters(), ".sig": lines("inf, 0, 0, 0, 0, 0", "250, nan, 0, 40, 0, 0",
+                                              "-50, 0, -inf, 10, 0, 0", "180, 10, 0, 30, 0, 0")}))
+case("hostile-sig-1e400", "a stress of 1e400 is out of range",
+     job({".inp": parameters(), ".sig": HISTORY.replace("180,", "1e400,")}))
+case("hostile-cmb-minus-1e400", "a combination factor of -1e400 is out of range",
+     f2_job(cmb=COMBINATION.replace("-0.6", "-1e400")))
+case("hostile-nds-hex-overflow", "a node ID &HFFFFFFFFFFFFFFFFFF is out of range",
+     f2_job(nds=NODES.replace("20, 2, -10", "&HFFFFFFFFFFFFFFFFFF, 2, -10")))
+case("hostile-radix-and-d-exponent", "hexadecimal, octal and binary integers and the exponent "
+     "letter d give the usual numbers",
+     job({".inp": parameters(), ".sig": lines("0, 0, 0, 0, 0, 0", "&HFA, &O24, 0, 4d1, 0, 0",
+                                              "-50, &B0, 0, 1D1, 0, 0", "1.8d2, 10, 0, 30, 0, 0")}))
+case("hostile-long-digits", "a 400-digit stress is out of range of a double",
+     job({".inp": parameters(), ".sig": HISTORY.replace("180,", "1" + "0" * 400 + ",")}))
+case("hostile-long-digits-fit", "a 300-digit stress and a 1000-digit fraction still convert",
+     job({".inp": parameters(), ".sig": lines(
+         "0, 0, 0, 0, 0, 0", "1" + "0" * 300 + ", 0, 0, 0, 0, 0",
+         "0." + "0" * 1000 + "1, 0, 0, 0, 0, 0", "50.000000000000000000000000000000000001, 0, 0, 0, 0, 0")}))
+case("hostile-long-digit-integer", "a 25-digit integer field is out of range",
+     job({".inp": parameters(output="1234567890123456789012345"), ".sig": HISTORY}))
+case("hostile-nul-and-binary", "NUL bytes and other binary data inside values read as 0 or as their "
+     "leading number", job({".inp": parameters(), ".sig": lines(
+         "0, 0, 0, 0, 0, 0", "250\x00\x01, 20, 0, 40, 0, 0", "\x00-50, \xff\xfe, 0, 10, 0, 0",
+         "180, 10, \x80\x81\x82, 30, 0, 0")}))
+case("hostile-binary-parameters", "a parameter file of binary bytes: every value reads as 0",
+     job({".inp": "".join(chr(b) for b in range(256) if chr(b) not in "0123456789+-.,\r\n \t\"&") * 4}))
+case("hostile-no-final-line-end", "files whose last line has no line end read like the others",
+     job({".inp": parameters()[:-2], ".sig": HISTORY[:-2]}))
+case("hostile-cr-only", "CR-only line ends read like CR LF",
+     job({".inp": parameters().replace("\r\n", "\r"), ".sig": HISTORY.replace("\r\n", "\r")}),
+     control="job\rj\r")
+case("hostile-lf-only", "LF-only line ends read like CR LF",
+     job({".inp": parameters().replace("\r\n", "\n"), ".sig": HISTORY.replace("\r\n", "\n")}),
+     control="job\nj\n")
+case("hostile-unclosed-quote", "a quoted value without its closing quote runs to the end of the file",
+     job({".inp": parameters(), ".sig": HISTORY + lines("\"1, 2, 3, 4, 5, 6", "7, 8, 9")}))
+case("hostile-unclosed-quote-control", "korvanel.inp whose quote is not closed: the directory takes "
+     "the whole file", job({".inp": parameters(), ".sig": HISTORY}), control="\"job\r\nj\r\n")
+case("hostile-quoted-control", "a quoted job directory with a comma and blanks",
+     {"my job, 2/j.inp": parameters(), "my job, 2/j.sig": HISTORY}, control="\"my job, 2\", j\r\n")
+case("hostile-long-control-path", "a job directory of 5000 characters keeps its first 4096",
+     job({".inp": parameters()}), control="d" * 5000 + "\r\nj\r\n")
+
+# Material and S-N data.
+case("hostile-correction-negative-yield", "correction with a negative yield stress",
+     job({".inp": parameters(ep="1", material="-355, 210000, 510, 20"), ".sig": HISTORY}))
+case("hostile-correction-zero-modulus", "correction with Young's modulus 0",
+     job({".inp": parameters(ep="1", material="355, 0, 510, 20"), ".sig": HISTORY}))
+case("hostile-correction-softening", "correction with a static strength below the yield stress "
+     "(negative plastic modulus)",
+     job({".inp": parameters(ep="1", material="355, 210000, 300, 20"), ".sig": HISTORY}))
+case("hostile-correction-infinite-plastic-modulus", "correction with a strain at failure equal to "
+     "the yield strain (plastic modulus infinite)",
+     job({".inp": parameters(ep="1", material="210, 210000, 510, 0.1"), ".sig": HISTORY}))
+case("hostile-correction-block-material", "format 3 block correction with a yield stress of 0",
+     job({".inp": parameters(ep="1", method="2", material="0, 210000, 510, 20", **F3),
+          ".nds": NODES, ".blc": BLOCKS}))
+case("hostile-correction-second-material", "multiple materials: the second node's material does "
+     "not allow the correction; the first node wrote its detail files",
+     f2_job(ep="1", output="10", materials="2") | job({".mtr": MATERIALS.replace(
+         "2, 275, 205000, 430, 24,", "2, 275, 205000, 200, 24,")}))
+NAN_WEIBULL = dict(curve="2", weibull="80, 450, 0, 0")
+case("hostile-nan-damage-f2", "format 2, a Weibull curve whose damage is not a number",
+     f2_job(**NAN_WEIBULL))
+case("hostile-nan-damage-gag", "format 2 with Ground-Air-Ground: the not-a-number damage is caught "
+     "before the largest half-cycle is taken", f2_job(gag="1", **NAN_WEIBULL))
+case("hostile-nan-damage-f3", "format 3, worst single block: the not-a-number damage is caught",
+     job({".inp": parameters(blocks="0", **dict(F3, **NAN_WEIBULL)), ".nds": NODES, ".blc": BLOCKS}))
 
 
 def write_case(name):

@@ -1,6 +1,7 @@
 #include "output/cycle_detail_files.hpp"
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "run/fatal_stop.hpp"
@@ -19,16 +20,18 @@ bool isListed(const HalfCycle& halfCycle) { return amplitudeOf(halfCycle) > list
 
 }  // namespace
 
-std::int64_t listedCycleCount(double cycles) {
-    if (std::isnan(cycles)) return 0;
+std::string listedCycleCount(double cycles) {
+    if (!std::isfinite(cycles)) return printForm(cycles);
     // x - floor(x) is exact for every double, so the tie test is exact too.
     double rounded = std::floor(cycles);
     const double fraction = cycles - rounded;
     if (fraction > 0.5 || (fraction == 0.5 && std::fmod(rounded, 2.0) != 0.0)) rounded += 1.0;
     constexpr double twoTo63 = 9223372036854775808.0;
-    if (rounded >= twoTo63) return std::numeric_limits<std::int64_t>::max();
-    if (rounded < -twoTo63) return std::numeric_limits<std::int64_t>::min();
-    return static_cast<std::int64_t>(rounded);
+    if (rounded >= -twoTo63 && rounded < twoTo63) return printForm(static_cast<std::int64_t>(rounded));
+    // Doubles this large are whole numbers: all their digits, exactly.
+    char digits[400];
+    std::snprintf(digits, sizeof digits, rounded < 0 ? "%.0f" : " %.0f", rounded);
+    return digits;
 }
 
 void writeHalfCycleFile(const std::string& path, std::span<const HalfCycle> halfCycles,
@@ -117,7 +120,7 @@ void writeBlockCycleFile(const std::string& path, std::int64_t completeOutputNod
         putZone(file);
         putFormatted(file, amplitude[b]);
         putZone(file);
-        putInteger(file, listedCycleCount(blockCycles[b]));
+        putText(file, listedCycleCount(blockCycles[b]));
         putZone(file);
         putText(file, "  ");
         putZone(file);

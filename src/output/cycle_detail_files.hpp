@@ -44,9 +44,11 @@ void writeBlockCycleFile(const std::string& path, std::int64_t completeOutputNod
 void writeMissingNodeLine(const std::string& path, std::int64_t completeOutputNode,
                           char decimalSeparator);
 
-// A cycle count rounded to the nearest integer, ties to even, for listing.
-// Counts beyond the 64-bit range give the nearest end of the range; not a
-// number gives 0.
-std::int64_t listedCycleCount(double cycles);
+// A cycle count rounded to the nearest integer, ties to even, in the integer
+// print form (" 1500", "-2"). A count beyond the 64-bit range is written
+// with all its digits rather than cut to the range (" 100000000000000000000");
+// one that is not finite in the form of a double (the readers refuse such
+// values, so it cannot come from a file).
+std::string listedCycleCount(double cycles);
 
 }  // namespace korvanel

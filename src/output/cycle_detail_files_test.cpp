@@ -139,19 +139,17 @@ TEST_F(CycleDetailFilesTest, MissingCompleteOutputNode) {
                   spaces(13) + " 99\r\n");
 }
 
-TEST(CycleDetailFilesRounding, TiesToEvenAndSaturation) {
-    EXPECT_EQ(listedCycleCount(2.5), 2);
-    EXPECT_EQ(listedCycleCount(3.5), 4);
-    EXPECT_EQ(listedCycleCount(-2.5), -2);
-    EXPECT_EQ(listedCycleCount(2.5000000000000004), 3);
-    EXPECT_EQ(listedCycleCount(0.49999999999999994), 0);
-    EXPECT_EQ(listedCycleCount(1000.0), 1000);
-    EXPECT_EQ(listedCycleCount(-9223372036854775808.0), std::numeric_limits<std::int64_t>::min());
-    EXPECT_EQ(listedCycleCount(9223372036854775808.0), std::numeric_limits<std::int64_t>::max());
-    EXPECT_EQ(listedCycleCount(-1e300), std::numeric_limits<std::int64_t>::min());
-    EXPECT_EQ(listedCycleCount(std::numeric_limits<double>::infinity()),
-              std::numeric_limits<std::int64_t>::max());
-    EXPECT_EQ(listedCycleCount(std::nan("")), 0);
+TEST(CycleDetailFilesRounding, TiesToEvenAndCountsBeyondSixtyFourBits) {
+    EXPECT_EQ(listedCycleCount(2.5), " 2");
+    EXPECT_EQ(listedCycleCount(3.5), " 4");
+    EXPECT_EQ(listedCycleCount(-2.5), "-2");
+    EXPECT_EQ(listedCycleCount(2.5000000000000004), " 3");
+    EXPECT_EQ(listedCycleCount(0.49999999999999994), " 0");
+    EXPECT_EQ(listedCycleCount(1000.0), " 1000");
+    EXPECT_EQ(listedCycleCount(-9223372036854775808.0), "-9223372036854775808");
+    EXPECT_EQ(listedCycleCount(9223372036854775808.0), " 9223372036854775808");
+    EXPECT_EQ(listedCycleCount(1e20), " 100000000000000000000");
+    EXPECT_EQ(listedCycleCount(-1e20), "-100000000000000000000");
 }
 
 }  // namespace
