@@ -6,6 +6,7 @@
 // uniaxial path this finds the cycles of a rainflow count of the repeated
 // history.
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -38,8 +39,12 @@ struct ExtractionScratch {
     // correction needs them; otherwise only counted.
     std::vector<PathPoint> pathPoints;
     std::int64_t pathPointCount = 0;
-    // Indexes of the open half-cycles, in creation order (ascending).
+    // Storage of the open half-cycles, in creation order (ascending index),
+    // kept as parallel columns so that the walk reads them contiguously:
+    // entry i of every column belongs to half-cycle openHalfCycles[i]. Both
+    // grow as the open list needs and keep their room from node to node.
     std::vector<std::int64_t> openHalfCycles;
+    std::vector<double> openColumns;  // columns of equal length, one after the other
 };
 
 // Extracts the half-cycles of a compacted path of P = path.size() points.

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
 #include "run/fatal_stop.hpp"
 #include "stress/path_compaction.hpp"
+#include "stress/stress_measures.hpp"
 
 namespace korvanel {
 namespace {
@@ -211,6 +213,190 @@ TEST(CycleExtractionUniaxial, SameRangesAsFourPointRainflow) {
         const std::vector<double> expected = rainflowHalfRanges(values);
         ASSERT_EQ(ranges.size(), expected.size());
         for (std::size_t k = 0; k < ranges.size(); ++k) EXPECT_NEAR(ranges[k], expected[k], 1e-9);
+    }
+}
+
+
+// The extraction written plainly, step by step as specified, with the
+// half-cycle table and the open list as simple vectors: the walk keeps
+// some values in columns and carries others from segment to segment, and
+// must give the same bits as this.
+struct PlainExtraction {
+    std::vector<HalfCycle> cycles;
+    std::vector<PathPoint> pathPoints;
+    std::int64_t pathPointCount = 0;
+
+    void add(const Stress6& from, const Stress6& to, std::int64_t owner) {
+        pathPointCount += 2;
+        pathPoints.push_back(PathPoint{from, owner});
+        pathPoints.push_back(PathPoint{to, owner});
+    }
+
+    void run(const std::vector<Stress6>& path, bool correction) {
+        std::size_t start = 0;
+        double largest = -1.0;
+        for (std::size_t k = 0; k < path.size(); ++k)
+            if (vonMisesSquared(path[k]) > largest) {
+                largest = vonMisesSquared(path[k]);
+                start = k;
+            }
+        std::vector<Stress6> r;
+        for (std::size_t k = 0; k < path.size(); ++k) r.push_back(path[(start + k) % path.size()]);
+        r.push_back(r[0]);
+        std::vector<double> i1;
+        for (const Stress6& x : r) i1.push_back(firstInvariant(x));
+
+        HalfCycle first{r[0], r[1], vonMisesSquared(r[1] - r[0]), false, 0.0};
+        first.meanIntegral = std::sqrt(first.rangeSquared) * (i1[1] + i1[0]) / 2.0;
+        cycles.push_back(first);
+        add(r[0], r[1], 0);
+        for (std::size_t pos = 2; pos < r.size(); ++pos) {
+            const Stress6 prev = r[pos - 1], cur = r[pos], v = cur - prev;
+            double lmin = 1.0;
+            std::int64_t jmin = 1000000000000;
+            for (std::size_t j = 0; j < cycles.size(); ++j) {
+                HalfCycle& c = cycles[j];
+                if (c.closed) continue;
+                const double dNew = vonMisesSquared(cur - c.sigA);
+                if (!(dNew > c.rangeSquared)) continue;
+                const double dOld = vonMisesSquared(prev - c.sigA);
+                const double dMirror = vonMisesSquared((2.0 * prev - cur) - c.sigA);
+                const double a = (dNew + dMirror) / 2.0 - dOld;
+                if (!(a > 0.0)) continue;
+                const double h = (dNew - dMirror) / 2.0;
+                double disc = h * h - (4.0 * a) * (dOld - c.rangeSquared);
+                if (disc < 0.0) disc = 0.0;
+                const double lambda =
+                    maxOf((std::sqrt(disc) - h) / (2.0 * a), (-h - std::sqrt(disc)) / (2.0 * a));
+                if (lambda >= lmin) {
+                    if (lambda < 1.0) c.closed = true;
+                    continue;
+                }
+                jmin = minOf(jmin, static_cast<std::int64_t>(j));
+                const double r0 = c.rangeSquared;
+                c.rangeSquared = (dOld + (lmin * lmin) * a) + h * lmin;
+                c.sigB = prev + lmin * v;
+                add(prev + lambda * v, c.sigB, static_cast<std::int64_t>(j));
+                const double invariants =
+                    i1[pos] * (lambda + lmin) + i1[pos - 1] * ((2.0 - lambda) - lmin);
+                c.meanIntegral = c.meanIntegral +
+                                 ((std::sqrt(c.rangeSquared) - std::sqrt(r0)) * invariants) / 2.0;
+                if (lmin < 1.0) c.closed = true;
+                lmin = lambda;
+            }
+            for (std::size_t j = 0; j < cycles.size(); ++j)
+                if (static_cast<std::int64_t>(j) > jmin) cycles[j].closed = true;
+            HalfCycle fresh{prev, prev + lmin * v, (lmin * lmin) * vonMisesSquared(v),
+                            !(lmin == 1.0), 0.0};
+            const double invariants = lmin * i1[pos] + (2.0 - lmin) * i1[pos - 1];
+            fresh.meanIntegral = (std::sqrt(fresh.rangeSquared) * invariants) / 2.0;
+            add(prev, fresh.sigB, static_cast<std::int64_t>(cycles.size()));
+            cycles.push_back(fresh);
+        }
+        if (!correction) return;
+        for (const PathPoint& p : pathPoints) {
+            HalfCycle& c = cycles[p.owner];
+            const double range = pathRange(c.sigA, c.sigB, p.point, std::sqrt(c.rangeSquared));
+            c.rangeSquared = range * range;
+        }
+    }
+};
+
+bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+bool sameBits(const Stress6& a, const Stress6& b) {
+    for (int k = 0; k < 6; ++k)
+        if (!sameBits(a[k], b[k])) return false;
+    return true;
+}
+
+// Deterministic paths of several kinds: smooth multiaxial load histories,
+// random walks, and coarse uniaxial and biaxial values (ties, points on a
+// range surface, repeated ranges).
+std::vector<Stress6> testPath(unsigned kind, unsigned seed, std::size_t points) {
+    unsigned state = seed * 2654435761u + 1u;
+    auto uniform = [&state] {
+        state = state * 1103515245u + 12345u;
+        return static_cast<double>((state >> 8) & 0xFFFF) / 65536.0;
+    };
+    std::vector<Stress6> path;
+    Stress6 walk;
+    for (std::size_t t = 0; t < points; ++t) {
+        Stress6 x;
+        if (kind == 0) {
+            for (int k = 0; k < 6; ++k)
+                x[k] = 120.0 * std::sin(0.05 * static_cast<double>(t) * (k + 1) + k) +
+                       40.0 * (uniform() - 0.5);
+        } else if (kind == 1) {
+            for (int k = 0; k < 6; ++k) walk[k] = walk[k] + 10.0 * (uniform() - 0.5);
+            x = walk;
+        } else if (kind == 2) {
+            x[0] = std::floor(uniform() * 9.0) - 4.0;
+        } else {
+            x[0] = std::floor(uniform() * 5.0);
+            x[3] = std::floor(uniform() * 3.0) * 0.5;
+        }
+        path.push_back(x);
+    }
+    return path;
+}
+
+TEST(CycleExtractionBits, SameAsPlainStepByStepWalk) {
+    Extraction e;  // one scratch for every path, as in the node loop
+    for (unsigned kind = 0; kind < 4; ++kind)
+        for (unsigned seed = 1; seed <= 12; ++seed)
+            for (bool correction : {false, true}) {
+                const std::size_t points = 2 + (seed * 37) % 300;
+                std::vector<Stress6> path = testPath(kind, seed, points);
+                std::vector<unsigned char> marks;
+                compactPath(path, marks);
+                if (path.size() < 2) continue;
+                PlainExtraction plain;
+                plain.run(path, correction);
+                const auto& c = e.run(path, correction, static_cast<std::int64_t>(points));
+                SCOPED_TRACE(testing::Message() << "kind " << kind << " seed " << seed);
+                ASSERT_EQ(c.size(), plain.cycles.size());
+                for (std::size_t j = 0; j < c.size(); ++j) {
+                    SCOPED_TRACE(testing::Message() << "half-cycle " << j);
+                    EXPECT_TRUE(sameBits(c[j].sigA, plain.cycles[j].sigA));
+                    EXPECT_TRUE(sameBits(c[j].sigB, plain.cycles[j].sigB));
+                    EXPECT_TRUE(sameBits(c[j].rangeSquared, plain.cycles[j].rangeSquared));
+                    EXPECT_EQ(c[j].closed, plain.cycles[j].closed);
+                    EXPECT_TRUE(sameBits(c[j].meanIntegral, plain.cycles[j].meanIntegral));
+                }
+                EXPECT_EQ(e.scratch.pathPointCount, plain.pathPointCount);
+                if (correction) {
+                    ASSERT_EQ(e.scratch.pathPoints.size(), plain.pathPoints.size());
+                    for (std::size_t k = 0; k < plain.pathPoints.size(); ++k) {
+                        const PathPoint& p = e.scratch.pathPoints[k];
+                        EXPECT_EQ(p.owner, plain.pathPoints[k].owner);
+                        EXPECT_TRUE(sameBits(p.point, plain.pathPoints[k].point));
+                    }
+                }
+            }
+}
+
+TEST(CycleExtractionBits, DecayingOscillationKeepsHundredsOpen) {
+    // Each reversal lies inside every earlier range, so every half-cycle
+    // stays open until the path closes back to its start: the open list
+    // grows to hundreds of entries, odd and even counts alike.
+    std::vector<Stress6> path;
+    for (int t = 0; t < 401; ++t) {
+        const double amplitude = 500.0 - t;
+        const double sign = (t % 2 == 0) ? 1.0 : -1.0;
+        path.push_back(Stress6{
+            {sign * amplitude, 0.3 * sign * amplitude, 0.01 * t, 0.1 * (t % 7), 0, -0.05 * t}});
+    }
+    PlainExtraction plain;
+    plain.run(path, false);
+    Extraction e;
+    const auto& c = e.run(path);
+    ASSERT_EQ(c.size(), plain.cycles.size());
+    for (std::size_t j = 0; j < c.size(); ++j) {
+        EXPECT_TRUE(sameBits(c[j].sigB, plain.cycles[j].sigB));
+        EXPECT_TRUE(sameBits(c[j].rangeSquared, plain.cycles[j].rangeSquared));
+        EXPECT_TRUE(sameBits(c[j].meanIntegral, plain.cycles[j].meanIntegral));
+        EXPECT_EQ(c[j].closed, plain.cycles[j].closed);
     }
 }
 

@@ -3,6 +3,10 @@
 #include <new>
 #include <stdexcept>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "run/fatal_stop.hpp"
 
 namespace korvanel {
@@ -25,6 +29,45 @@ Stress6 combinedState(const Stress6& base, const Stress6* loadCaseStress,
     return state;
 }
 
+#if defined(__SSE2__)
+// combinedState of two time points at once, whose factors are `factors` and
+// `factors + loadCaseCount`: each load case is loaded once for both. The sums
+// are kept as pairs of components; every lane does exactly the operations of
+// combinedState.
+void combinedStatePair(const Stress6& base, const Stress6* loadCaseStress,
+                       std::int64_t loadCaseCount, const double* factors, double stressScale,
+                       double loadCaseScale, Stress6& first, Stress6& second) {
+    __m128d a01 = _mm_setzero_pd(), a23 = _mm_setzero_pd(), a45 = _mm_setzero_pd();
+    __m128d b01 = _mm_setzero_pd(), b23 = _mm_setzero_pd(), b45 = _mm_setzero_pd();
+    const double* secondFactors = factors + loadCaseCount;
+    for (std::int64_t lc = 0; lc < loadCaseCount; ++lc) {
+        const double* unit = loadCaseStress[lc].s;
+        const __m128d u01 = _mm_loadu_pd(unit);
+        const __m128d u23 = _mm_loadu_pd(unit + 2);
+        const __m128d u45 = _mm_loadu_pd(unit + 4);
+        const __m128d fa = _mm_set1_pd(factors[lc]);
+        const __m128d fb = _mm_set1_pd(secondFactors[lc]);
+        a01 = _mm_add_pd(a01, _mm_mul_pd(fa, u01));
+        a23 = _mm_add_pd(a23, _mm_mul_pd(fa, u23));
+        a45 = _mm_add_pd(a45, _mm_mul_pd(fa, u45));
+        b01 = _mm_add_pd(b01, _mm_mul_pd(fb, u01));
+        b23 = _mm_add_pd(b23, _mm_mul_pd(fb, u23));
+        b45 = _mm_add_pd(b45, _mm_mul_pd(fb, u45));
+    }
+    const __m128d f = _mm_set1_pd(stressScale);
+    const __m128d g = _mm_set1_pd(loadCaseScale);
+    const __m128d base01 = _mm_loadu_pd(base.s);
+    const __m128d base23 = _mm_loadu_pd(base.s + 2);
+    const __m128d base45 = _mm_loadu_pd(base.s + 4);
+    _mm_storeu_pd(first.s, _mm_mul_pd(f, _mm_add_pd(base01, _mm_mul_pd(g, a01))));
+    _mm_storeu_pd(first.s + 2, _mm_mul_pd(f, _mm_add_pd(base23, _mm_mul_pd(g, a23))));
+    _mm_storeu_pd(first.s + 4, _mm_mul_pd(f, _mm_add_pd(base45, _mm_mul_pd(g, a45))));
+    _mm_storeu_pd(second.s, _mm_mul_pd(f, _mm_add_pd(base01, _mm_mul_pd(g, b01))));
+    _mm_storeu_pd(second.s + 2, _mm_mul_pd(f, _mm_add_pd(base23, _mm_mul_pd(g, b23))));
+    _mm_storeu_pd(second.s + 4, _mm_mul_pd(f, _mm_add_pd(base45, _mm_mul_pd(g, b45))));
+}
+#endif
+
 void resizeTable(std::vector<Stress6>& table, std::int64_t rows) {
     try {
         table.resize(static_cast<std::size_t>(rows < 0 ? 0 : rows));
@@ -42,7 +85,13 @@ void combineLoadCases(const Stress6& base, const Stress6* loadCaseStress,
                       std::int64_t timePointCount, double stressScaleFactor,
                       double loadCaseScaleFactor, std::vector<Stress6>& history) {
     resizeTable(history, timePointCount);
-    for (std::int64_t t = 0; t < timePointCount; ++t)
+    std::int64_t t = 0;
+#if defined(__SSE2__)
+    for (; t + 1 < timePointCount; t += 2)
+        combinedStatePair(base, loadCaseStress, loadCaseCount, factors + t * loadCaseCount,
+                          stressScaleFactor, loadCaseScaleFactor, history[t], history[t + 1]);
+#endif
+    for (; t < timePointCount; ++t)
         history[t] = combinedState(base, loadCaseStress, loadCaseCount,
                                    factors + t * loadCaseCount, stressScaleFactor,
                                    loadCaseScaleFactor);

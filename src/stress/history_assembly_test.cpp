@@ -51,5 +51,22 @@ TEST(HistoryAssemblyBlocks, FromAndToStatesOfEveryBlock) {
     EXPECT_EQ(b[1], a[1]);
 }
 
+
+TEST(HistoryAssemblyCombination, EveryTimePointOfAnOddCountKeepsItsOwnFactors) {
+    // Time points are built two at a time and the last of an odd count on
+    // its own; each must take its own row of factors, summed in order.
+    const Stress6 cases[3] = {state(1e16, 1, 0, 2, 0, 0), state(1, -1e16, 0, 0, 3, 0),
+                              state(-1e16, 1e16, 0, 0, 0, 4)};
+    const double unitRows[] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    std::vector<Stress6> history;
+    combineLoadCases(state(1, 1, 1, 1, 1, 1), cases, 3, unitRows, 3, 2.0, 1.0, history);
+    ASSERT_EQ(history.size(), 3u);
+    for (int t = 0; t < 3; ++t) EXPECT_EQ(history[t], 2.0 * (state(1, 1, 1, 1, 1, 1) + cases[t]));
+    // ((0 + 1e16) + 1) - 1e16 = 0 and ((0 + 1) - 1e16) + 1e16 = 0 at every time point.
+    const double ones[] = {1, 1, 1, 1, 1, 1, 1, 1, 1};
+    combineLoadCases(Stress6{}, cases, 3, ones, 3, 1.0, 1.0, history);
+    for (int t = 0; t < 3; ++t) EXPECT_EQ(history[t], state(0, 0, 0, 2, 3, 4));
+}
+
 }  // namespace
 }  // namespace korvanel

@@ -4,6 +4,10 @@
 #include <cstddef>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "run/fatal_stop.hpp"
 
 namespace korvanel {
@@ -20,6 +24,25 @@ double euclideanDistance(const Stress6& from, const Stress6& to) {
     return std::sqrt(sum);
 }
 
+// Marks points j and j + 1, whose successors are j + 1 and j + 2: the two
+// distances side by side in the lanes of SSE2 registers, each lane doing
+// exactly the operations of euclideanDistance.
+#if defined(__SSE2__)
+void markPair(const Stress6* p, unsigned char* marks) {
+    __m128d sum = _mm_setzero_pd();
+    for (int k = 0; k < 6; ++k) {
+        const __m128d from = _mm_loadh_pd(_mm_load_sd(&p[0].s[k]), &p[1].s[k]);
+        const __m128d to = _mm_loadh_pd(_mm_load_sd(&p[1].s[k]), &p[2].s[k]);
+        const __m128d d = _mm_sub_pd(to, from);
+        sum = _mm_add_pd(sum, _mm_mul_pd(d, d));
+    }
+    const int kept = _mm_movemask_pd(
+        _mm_cmpge_pd(_mm_sqrt_pd(sum), _mm_set1_pd(kCompactionDistance)));
+    marks[0] = (kept & 1) != 0 ? 1 : 0;
+    marks[1] = (kept & 2) != 0 ? 1 : 0;
+}
+#endif
+
 }  // namespace
 
 void compactPath(std::vector<Stress6>& history, std::vector<unsigned char>& keepScratch) {
@@ -29,9 +52,16 @@ void compactPath(std::vector<Stress6>& history, std::vector<unsigned char>& keep
     } catch (const std::bad_alloc&) {
         throw outOfMemory();
     }
-    for (std::size_t j = 0; j < count; ++j) {
-        const Stress6& next = history[j + 1 < count ? j + 1 : 0];
-        keepScratch[j] = euclideanDistance(history[j], next) >= kCompactionDistance ? 1 : 0;
+    // Every point against its successor; the last point's successor is the
+    // first, so it is marked on its own.
+    const Stress6* points = history.data();
+    std::size_t j = 0;
+#if defined(__SSE2__)
+    for (; j + 2 < count; j += 2) markPair(points + j, keepScratch.data() + j);
+#endif
+    for (; j < count; ++j) {
+        const Stress6& next = points[j + 1 < count ? j + 1 : 0];
+        keepScratch[j] = euclideanDistance(points[j], next) >= kCompactionDistance ? 1 : 0;
     }
     std::size_t kept = 0;
     for (std::size_t j = 0; j < count; ++j)

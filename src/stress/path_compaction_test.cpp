@@ -1,5 +1,7 @@
 #include "stress/path_compaction.hpp"
 
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 namespace korvanel {
@@ -35,6 +37,40 @@ TEST(CompactionPath, EuclideanDistanceOverAllComponents) {
     EXPECT_EQ(compacted({Stress6{}, state(0, 0, 0, 0, 0, 0.0001)}).size(), 2u);  // exactly 0.0001
     // Not a von Mises distance: a pure hydrostatic change is kept.
     EXPECT_EQ(compacted({Stress6{}, state(1, 1, 1, 0, 0, 0)}).size(), 2u);
+}
+
+
+// The rule written plainly: mark every point against its successor (the
+// first for the last point), then keep the marked ones. Points two at a
+// time or one at a time, odd and even lengths alike, must follow it.
+TEST(CompactionPath, SameAsPlainRuleNearTheDistance) {
+    unsigned seed = 7;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    for (std::size_t length = 1; length <= 41; ++length) {
+        std::vector<Stress6> history;
+        Stress6 x = state(3, -2, 1, 0.5, 0, -1);
+        for (std::size_t t = 0; t < length; ++t) {
+            // Steps of 0 to 1.2e-4 in one or two components: about half of
+            // the points fall below the distance.
+            x[static_cast<int>(next() % 6)] += 0.00004 * static_cast<double>(next() % 4);
+            if (next() % 2 == 0) x[static_cast<int>(next() % 6)] -= 0.00005;
+            history.push_back(x);
+        }
+        std::vector<Stress6> expected;
+        for (std::size_t j = 0; j < length; ++j) {
+            const Stress6& to = history[(j + 1) % length];
+            double sum = 0.0;
+            for (int k = 0; k < 6; ++k) {
+                const double d = to[k] - history[j][k];
+                sum = sum + d * d;
+            }
+            if (std::sqrt(sum) >= 0.0001) expected.push_back(history[j]);
+        }
+        EXPECT_EQ(compacted(history), expected) << "length " << length;
+    }
 }
 
 }  // namespace

@@ -112,17 +112,11 @@ void nonLinearYieldStep(const Stress6& relative, double q, Stress6& s, Stress6& 
     w.history.push_back(makeYieldHistoryEntry(entry));
 }
 
-// Segment from row j - 1 to row j.
-void walkSegment(CorrectionScratch& c, std::size_t j, const Walk& w) {
+// A segment from row j - 1 to row j that leaves the yield surface, walked
+// in sub-steps.
+[[gnu::noinline]] void walkYieldingSegment(CorrectionScratch& c, std::size_t j,
+                                           const Stress6& increment, const Walk& w) {
     const double sy = w.material.yieldStress;
-    const Stress6 increment = c.elastic[j] - c.elastic[j - 1];
-    const Stress6 trial = c.corrected[j - 1] + increment;
-    if (std::sqrt(vonMisesSquared(trial - c.backStress[j - 1])) <= sy) {
-        c.corrected[j] = increment + c.corrected[j - 1];
-        c.backStress[j] = c.backStress[j - 1];
-        return;
-    }
-
     const std::int64_t steps = w.linear ? linearSubStepCount(increment, w.subStep) : 1;
     const Stress6 delta = increment / static_cast<double>(steps);
     Stress6 s = c.corrected[j - 1];
@@ -141,23 +135,51 @@ void walkSegment(CorrectionScratch& c, std::size_t j, const Walk& w) {
     c.backStress[j] = x;
 }
 
-// Root-mean-square change of the corrected points against the previous pass.
-double convergenceMeasure(const CorrectionScratch& c, std::size_t pointCount) {
-    double sum = 0.0;
-    for (std::size_t j = 1; j <= pointCount; ++j)
-        for (int k = 0; k < 6; ++k) {
-            const double d = c.previous[j][k] - c.corrected[j][k];
-            sum = sum + d * d;
-        }
-    return std::sqrt(sum / static_cast<double>(pointCount));
+// Segment from row j - 1 to row j.
+inline void walkSegment(CorrectionScratch& c, std::size_t j, const Walk& w) {
+    const double sy = w.material.yieldStress;
+    const Stress6 increment = c.elastic[j] - c.elastic[j - 1];
+    const Stress6 trial = c.corrected[j - 1] + increment;
+    if (std::sqrt(vonMisesSquared(trial - c.backStress[j - 1])) <= sy) {
+        c.corrected[j] = increment + c.corrected[j - 1];
+        c.backStress[j] = c.backStress[j - 1];
+        return;
+    }
+    walkYieldingSegment(c, j, increment, w);
 }
 
-void sizeTables(CorrectionScratch& c, std::size_t pointCount, bool linear) {
+// One pass over the segments 1..P. With `measure`, also the sum over the
+// points, component by component in order, of the squared change of the
+// corrected point against the previous pass; each point's previous value is
+// read just before its segment overwrites it.
+double walkPass(CorrectionScratch& c, std::size_t pointCount, const Walk& w, bool measure) {
+    double sum = 0.0;
+    if (!measure) {
+        for (std::size_t j = 1; j <= pointCount; ++j) walkSegment(c, j, w);
+        return sum;
+    }
+    for (std::size_t j = 1; j <= pointCount; ++j) {
+        const Stress6 previous = c.corrected[j];
+        walkSegment(c, j, w);
+        for (int k = 0; k < 6; ++k) {
+            const double d = previous[k] - c.corrected[j][k];
+            sum = sum + d * d;
+        }
+    }
+    return sum;
+}
+
+// Fills the tables for a path: Se = 0 then the path, Sc and X all zero.
+// Each row is written once.
+void prepareTables(CorrectionScratch& c, const std::vector<Stress6>& path, bool linear) {
+    const std::size_t pointCount = path.size();
     try {
-        c.elastic.resize(pointCount + 1);
-        c.corrected.resize(pointCount + 1);
-        c.backStress.resize(pointCount + 1);
-        c.previous.resize(pointCount + 1);
+        c.elastic.clear();
+        c.elastic.reserve(pointCount + 1);
+        c.elastic.push_back(Stress6{});
+        c.elastic.insert(c.elastic.end(), path.begin(), path.end());
+        c.corrected.assign(pointCount + 1, Stress6{});
+        c.backStress.assign(pointCount + 1, Stress6{});
         c.yieldHistory.clear();
         // At most one entry per segment and pass.
         if (!linear) c.yieldHistory.reserve(3 * pointCount);
@@ -202,11 +224,7 @@ void correctPath(std::vector<Stress6>& path, std::int64_t timePointCount, std::i
     const std::size_t pointCount = path.size();
     if (pointCount == 0) return;
 
-    sizeTables(c, pointCount, settings.linear);
-    c.elastic[0] = Stress6{};
-    for (std::size_t j = 1; j <= pointCount; ++j) c.elastic[j] = path[j - 1];
-    c.corrected[0] = Stress6{};
-    c.backStress[0] = Stress6{};
+    prepareTables(c, path, settings.linear);
 
     Walk walk{m, settings.linear, m.initialSubStep, yieldHistoryLimit(timePointCount),
               c.yieldHistory};
@@ -222,18 +240,18 @@ void correctPath(std::vector<Stress6>& path, std::int64_t timePointCount, std::i
     while (c.attempts < settings.maxAttempts && restart) {
         ++c.attempts;
         c.yieldHistory.clear();
-        for (std::size_t j = 1; j <= pointCount; ++j) {
-            c.corrected[j] = Stress6{};
-            c.backStress[j] = Stress6{};
-            c.previous[j] = Stress6{};
-        }
+        // A new attempt starts from zero rows 1..P (the first finds them so).
+        if (c.attempts > 1)
+            for (std::size_t j = 1; j <= pointCount; ++j) {
+                c.corrected[j] = Stress6{};
+                c.backStress[j] = Stress6{};
+            }
         c.lastSubStep = walk.subStep;
 
         while (passes < settings.maxPasses && convergence > kConvergenceLimit) {
             restart = false;
             ++passes;
             ++c.totalPasses;
-            for (std::size_t j = 1; j <= pointCount; ++j) c.previous[j] = c.corrected[j];
             // From the second pass on the path is a closed loop: each pass
             // starts where the previous one ended.
             if (passes >= 2) {
@@ -242,9 +260,11 @@ void correctPath(std::vector<Stress6>& path, std::int64_t timePointCount, std::i
                 c.corrected[0] = c.corrected[pointCount];
                 startBack = c.backStress[pointCount];
             }
-            for (std::size_t j = 1; j <= pointCount; ++j) walkSegment(c, j, walk);
+            // From the second pass on, the convergence measure is the
+            // root-mean-square change of the corrected points.
+            const double change = walkPass(c, pointCount, walk, passes >= 2);
             endBack = c.backStress[pointCount];
-            if (passes >= 2) convergence = convergenceMeasure(c, pointCount);
+            if (passes >= 2) convergence = std::sqrt(change / static_cast<double>(pointCount));
             c.convergence = convergence;
             passesOfLastAttempt = passes;
         }

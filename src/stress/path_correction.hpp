@@ -36,7 +36,6 @@ struct CorrectionScratch {
     std::vector<Stress6> elastic;      // Se
     std::vector<Stress6> corrected;    // Sc
     std::vector<Stress6> backStress;   // X
-    std::vector<Stress6> previous;     // Sp (row 0 unused)
     std::vector<YieldHistoryEntry> yieldHistory;
 
     // What the last correction did, for inspection.

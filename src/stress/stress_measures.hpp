@@ -11,18 +11,22 @@
 
 namespace korvanel {
 
-// Squared von Mises equivalent stress. Normal part
-// ((s1*s1 + s2*s2) + s3*s3) - s1*s2 - s2*s3 - s1*s3, shear part
+// Squared von Mises equivalent stress of the state (s1, ..., s6). Normal
+// part ((s1*s1 + s2*s2) + s3*s3) - s1*s2 - s2*s3 - s1*s3, shear part
 // (s4*s4 + s5*s5) + s6*s6, result 3*shear + normal. On a nearly hydrostatic
 // state rounding can push the result below zero; it is then 0, so that its
-// square root is always a number.
-inline double vonMisesSquared(const Stress6& s) {
-    const double normal =
-        (s.s[0] * s.s[0] + s.s[1] * s.s[1]) + s.s[2] * s.s[2] - s.s[0] * s.s[1] -
-        s.s[1] * s.s[2] - s.s[0] * s.s[2];
-    const double shear = (s.s[3] * s.s[3] + s.s[4] * s.s[4]) + s.s[5] * s.s[5];
+// square root is always a number. Loops that keep the components of many
+// states in separate arrays call this form directly.
+inline double vonMisesSquaredOf(double s1, double s2, double s3, double s4, double s5,
+                                double s6) {
+    const double normal = (s1 * s1 + s2 * s2) + s3 * s3 - s1 * s2 - s2 * s3 - s1 * s3;
+    const double shear = (s4 * s4 + s5 * s5) + s6 * s6;
     const double result = 3.0 * shear + normal;
     return result < 0.0 ? 0.0 : result;
+}
+
+inline double vonMisesSquared(const Stress6& s) {
+    return vonMisesSquaredOf(s.s[0], s.s[1], s.s[2], s.s[3], s.s[4], s.s[5]);
 }
 
 // 3/2 times the product of the deviators of a and b (engineering shears

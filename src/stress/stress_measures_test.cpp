@@ -47,5 +47,13 @@ TEST(StressMeasuresSmall, InvariantLogMaxMinPathRange) {
     EXPECT_EQ(pathRange(a, b, q, 100.0), 100.0);
 }
 
+
+TEST(StressMeasuresVonMises, ComponentFormIsTheSameFunction) {
+    const Stress6 a = state(1.5, -2.25, 3.0, 0.5, 4.0, -1.0);
+    EXPECT_EQ(vonMisesSquaredOf(1.5, -2.25, 3.0, 0.5, 4.0, -1.0), vonMisesSquared(a));
+    EXPECT_EQ(vonMisesSquaredOf(1, 2, 3, 1, -1, 2), 21.0);
+    EXPECT_EQ(vonMisesSquaredOf(0.7, 0.7, 0.7, 0, 0, 0), 0.0);  // rounds below zero
+}
+
 }  // namespace
 }  // namespace korvanel
