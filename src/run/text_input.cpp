@@ -268,8 +268,16 @@ bool readWhole(int fd, std::string& out) {
 
 InputText openInputText(const std::string& path) {
     FatalStop cannotOpen = fatalStop("Cannot open the input file " + path);
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking open: a named pipe that no program writes to would block
+    // the open for ever; opened this way it reads as an empty file. Reads
+    // block again, so a pipe that a program does write is read to its end.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw cannotOpen;
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) {
+        ::close(fd);
+        throw cannotOpen;
+    }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
         ::close(fd);

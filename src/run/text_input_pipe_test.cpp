@@ -1,0 +1,50 @@
+// Input files that are not plain files: a named pipe that no program writes
+// to must read as an empty file instead of blocking the run for ever.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "run/fatal_stop.hpp"
+#include "run/text_input.hpp"
+
+namespace korvanel {
+namespace {
+
+struct TempDir {
+    std::string path;
+    TempDir() {
+        char pattern[] = "/tmp/korvanel-pipe-XXXXXX";
+        path = ::mkdtemp(pattern);
+    }
+    ~TempDir() { std::filesystem::remove_all(path); }
+};
+
+TEST(TextInputPipe, NamedPipeWithoutWriterReadsAsEmpty) {
+    TempDir dir;
+    const std::string fifo = dir.path + "/j.sig";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    InputText in = openInputText(fifo);
+    EXPECT_TRUE(atEnd(in));
+    EXPECT_EQ(in.path, fifo);
+    EXPECT_EQ(readReal(in), 0.0);  // a read at the end of the file is empty
+}
+
+TEST(TextInputPipe, DirectoryStillCannotBeOpened) {
+    TempDir dir;
+    try {
+        openInputText(dir.path);
+        FAIL() << "a directory was opened";
+    } catch (const FatalStop& stop) {
+        ASSERT_EQ(stop.consoleLines.size(), 1u);
+        EXPECT_EQ(stop.consoleLines[0], "Cannot open the input file " + dir.path);
+    }
+}
+
+}  // namespace
+}  // namespace korvanel
