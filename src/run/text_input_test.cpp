@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 #include "run/fatal_stop.hpp"
@@ -141,6 +143,46 @@ TEST(InputFile, MissingFileOrDirectoryCannotBeOpened) {
         EXPECT_EQ(stop.advisoryLines.at(0), "Cannot open the input file /nonexistent/dir/x.inp");
     }
     EXPECT_THROW(openInputText("/tmp"), FatalStop);
+}
+
+}  // namespace
+}  // namespace korvanel
+
+namespace korvanel {
+namespace {
+
+// Short decimals take a quicker path than long ones; both must give the
+// nearest double, as the C library's conversion does.
+TEST(NumericConversion, ShortAndLongDecimalsGiveTheNearestDouble) {
+    std::uint64_t state = 12345;
+    auto next = [&state] {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return state >> 33;
+    };
+    char text[64];
+    for (int i = 0; i < 20000; ++i) {
+        const int digits = 1 + static_cast<int>(next() % 19);
+        const int point = static_cast<int>(next() % (digits + 1));
+        int n = 0;
+        if (next() % 2) text[n++] = '-';
+        for (int d = 0; d < digits; ++d) {
+            if (d == point && d > 0) text[n++] = '.';
+            text[n++] = static_cast<char>('0' + next() % 10);
+        }
+        if (next() % 3 == 0) n += std::snprintf(text + n, sizeof text - n, "e%d",
+                                                static_cast<int>(next() % 61) - 30);
+        text[n] = '\0';
+        double got = 0.0;
+        ASSERT_TRUE(convertReal(text, got)) << text;
+        EXPECT_EQ(got, std::strtod(text, nullptr)) << text;
+    }
+    double v = 0.0;
+    ASSERT_TRUE(convertReal("0.000123d2", v));
+    EXPECT_EQ(v, 0.0123);
+    ASSERT_TRUE(convertReal("-0", v));
+    EXPECT_TRUE(std::signbit(v));
+    ASSERT_TRUE(convertReal("123456789012345.5", v));  // sixteen digits: the general way
+    EXPECT_EQ(v, 123456789012345.5);
 }
 
 }  // namespace
