@@ -19,7 +19,7 @@ LIMIT = 4096
 EXTENSIONS = [".inp", ".sig", ".nds", ".cmb", ".blc", ".mtr", ".btf"]
 READER = {".inp": "analysis_parameters_file", ".sig": "stress_history_file",
           ".btf": "block_group_file", ".mtr": "material_file", ".nds": "node_stress_file",
-          ".cmb": "combination_file", ".blc": "block_spectrum_file"}
+          ".cmb": "combination_file", ".blc": "blocks_file"}
 
 
 def save(target, data):

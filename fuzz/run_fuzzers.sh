@@ -17,7 +17,7 @@ build=$(realpath -m "${BUILD_DIR:-build-fuzz}")
 work=$(realpath -m "${WORK_DIR:-$build/fuzz-work}")
 fuzz_dir=$(pwd)/fuzz
 all_targets=(text_input analysis_parameters_file stress_history_file block_group_file material_file
-             node_stress_file combination_file block_spectrum_file whole_run)
+             node_stress_file combination_file blocks_file whole_run)
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all_targets[@]}")
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "input/block_group_file.hpp"
-#include "input/block_spectrum_file.hpp"
+#include "input/blocks_file.hpp"
 #include "input/combination_file.hpp"
 #include "input/material_file.hpp"
 #include "input/node_stress_file.hpp"

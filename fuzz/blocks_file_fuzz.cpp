@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fuzz_support.hpp"
-#include "input/block_spectrum_file.hpp"
+#include "input/blocks_file.hpp"
 
 using namespace korvanel;
 using korvanel::fuzz::require;

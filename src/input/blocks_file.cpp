@@ -1,4 +1,4 @@
-#include "input/block_spectrum_file.hpp"
+#include "input/blocks_file.hpp"
 
 #include <cmath>
 #include <vector>
