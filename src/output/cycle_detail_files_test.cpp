@@ -1,4 +1,5 @@
 #include "output/cycle_detail_files.hpp"
+#include "output/output_file_test_fixture.hpp"
 
 #include <unistd.h>
 
@@ -16,8 +17,6 @@
 namespace korvanel {
 namespace {
 
-std::string spaces(int n) { return std::string(static_cast<std::size_t>(n), ' '); }
-
 HalfCycle halfCycle(double rangeSquared, double mean) {
     HalfCycle h;
     h.rangeSquared = rangeSquared;
@@ -25,25 +24,8 @@ HalfCycle halfCycle(double rangeSquared, double mean) {
     return h;
 }
 
-class CycleDetailFilesTest : public ::testing::Test {
+class CycleDetailFilesTest : public OutputFileTest {
 protected:
-    std::filesystem::path dir;
-
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::filesystem::temp_directory_path() /
-              ("korvanel_" + std::string(info->name()) + "_" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-
-    std::string pathOf(const char* name) const { return (dir / name).string(); }
-
-    static std::string bytesOf(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
     // Sa 10 about 50 with 1/N = 2e-3; Sa exactly at the gate (not listed);
     // a static failure of type 1 with Sa 500 about -20; a zero range.
     const std::vector<HalfCycle> cycles{halfCycle(400.0, 50.0), halfCycle(0.0002 * 0.0002, 7.0),

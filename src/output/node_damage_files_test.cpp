@@ -1,4 +1,5 @@
 #include "output/node_damage_files.hpp"
+#include "output/output_file_test_fixture.hpp"
 
 #include <unistd.h>
 
@@ -13,27 +14,7 @@
 namespace korvanel {
 namespace {
 
-std::string spaces(int n) { return std::string(static_cast<std::size_t>(n), ' '); }
-
-class NodeDamageFilesTest : public ::testing::Test {
-protected:
-    std::filesystem::path dir;
-
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::filesystem::temp_directory_path() /
-              ("korvanel_" + std::string(info->name()) + "_" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-
-    std::string pathOf(const char* name) const { return (dir / name).string(); }
-
-    static std::string bytesOf(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-};
+using NodeDamageFilesTest = OutputFileTest;
 
 const std::string heading = " Node ID      Damage        Life           Static Failure\r\n";
 

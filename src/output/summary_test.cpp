@@ -1,4 +1,5 @@
 #include "output/summary.hpp"
+#include "output/output_file_test_fixture.hpp"
 
 #include <unistd.h>
 
@@ -10,8 +11,6 @@
 
 namespace korvanel {
 namespace {
-
-std::string spaces(int n) { return std::string(static_cast<std::size_t>(n), ' '); }
 
 // One material, Palmgren's curve, linear Neuber correction, single history.
 SummaryData palmgrenHistory() {
@@ -66,23 +65,8 @@ const std::string palmgrenLines =
     "C = " + spaces(10) + " 1000000\r\n"
     "Endurance limit = " + spaces(10) + " 80\r\n";
 
-class SummaryTest : public ::testing::Test {
+class SummaryTest : public OutputFileTest {
 protected:
-    std::filesystem::path dir;
-
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::filesystem::temp_directory_path() /
-              ("korvanel_" + std::string(info->name()) + "_" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-
-    static std::string bytesOf(const std::filesystem::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
     // The .sum and the console text, the console captured through a file channel.
     std::pair<std::string, std::string> summaries(const SummaryData& d) {
         writeSummaryFile((dir / "job.sum").string(), d, '.');
