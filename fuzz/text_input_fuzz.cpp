@@ -138,12 +138,41 @@ void checkConversions(std::string_view text) {
     if (fits) require(integer == static_cast<std::int64_t>(v), "decimal integer value");
 }
 
+// A real or integer read must give what the value read followed by the
+// conversion gives (value, verdict and position): the one-pass reading of
+// short numbers may not change a thing.
+void checkNumberRead(InputText& in, InputText& general, bool asReal) {
+    general.pos = in.pos;
+    const std::string_view text = readValueText(general);
+    double expectedReal = 0.0, gotReal = 0.0;
+    std::int64_t expectedInteger = 0, gotInteger = 0;
+    const bool expectedOk = asReal ? convertReal(text, expectedReal)
+                                   : convertInteger(text, expectedInteger);
+    bool gotOk = true;
+    FatalStop stop;
+    try {
+        if (asReal)
+            gotReal = readReal(in);
+        else
+            gotInteger = readInteger(in);
+    } catch (const FatalStop& thrown) {
+        gotOk = false;
+        stop = thrown;
+    }
+    require(gotOk == expectedOk, "number read verdict differs from the conversion");
+    if (!gotOk) throw stop;  // checked by the caller like every other stop
+    require(sameBits(gotReal, expectedReal) && gotInteger == expectedInteger,
+            "number read value differs from the conversion");
+    require(in.pos == general.pos, "number read ends elsewhere than the value read");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const unsigned program = data[0];
     InputText in = inputTextFromString("fuzz.txt", std::string(fuzz::asText(data + 1, size - 1)));
+    InputText general = inputTextFromString("fuzz.txt", std::string(in.data));
     const std::size_t length = size - 1;
     // Enough reads to walk any input of the fuzzer's size to its end.
     for (std::size_t step = 0; step <= length + 1 && !atEnd(in); ++step) {
@@ -163,10 +192,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     break;
                 }
                 case 2:
-                    (void)readReal(in);
-                    break;
                 case 3:
-                    (void)readInteger(in);
+                    checkNumberRead(in, general, op == 2);
                     break;
                 default:
                     readWholeLine(in);

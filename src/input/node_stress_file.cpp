@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "run/fatal_stop.hpp"
+#include "run/large_tables.hpp"
 #include "run/text_output.hpp"
 
 namespace korvanel {
@@ -60,9 +61,9 @@ NodeStressScan scanNodeStress(InputText& in, std::int64_t nodeCount, std::int64_
     if (scan.tablesFilled) {
         t.nodeCount = nodeCount;
         t.loadCaseCount = loadCaseCount;
-        t.nodes.resize(static_cast<std::size_t>(nodeCount));
-        t.baseStress.resize(static_cast<std::size_t>(nodeCount));
-        t.loadCaseStress.resize(static_cast<std::size_t>(expected - nodeCount));
+        resizeLargeTable(t.nodes, static_cast<std::size_t>(nodeCount));
+        resizeLargeTable(t.baseStress, static_cast<std::size_t>(nodeCount));
+        resizeLargeTable(t.loadCaseStress, static_cast<std::size_t>(expected - nodeCount));
     }
     constexpr std::int64_t kReleaseEvery = 1 << 16;  // groups between giving back read text
     std::int64_t group = 0;

@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "run/fatal_stop.hpp"
+#include "run/short_number_scan.hpp"
 
 namespace korvanel {
 namespace {
@@ -160,9 +161,6 @@ bool parseDecimal(const char* first, const char* last, double& value) {
 // or quotient gives the nearest double. False when the number is not of
 // that kind (the general conversion then reads it).
 bool convertShortDecimal(std::string_view number, double& value) {
-    static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     std::size_t i = 0, n = number.size();
     bool negative = false;
     if (i < n && (number[i] == '+' || number[i] == '-')) negative = number[i++] == '-';
@@ -196,7 +194,7 @@ bool convertShortDecimal(std::string_view number, double& value) {
     }
     if (scale < -22 || scale > 22) return false;
     double result = static_cast<double>(mantissa);
-    result = scale < 0 ? result / kPowersOfTen[-scale] : result * kPowersOfTen[scale];
+    result = scale < 0 ? result / kExactPowersOfTen[-scale] : result * kExactPowersOfTen[scale];
     value = negative ? -result : result;
     return true;
 }
@@ -416,8 +414,33 @@ std::string readStringValue(InputText& in) {
     return std::string(value.substr(0, kMaxStringValue));
 }
 
+namespace {
+
+// The common short number read in one pass, then the rest of the value read.
+bool readShortReal(InputText& in, double& value) {
+    const char* const begin = in.data.data();
+    const char* next = nullptr;
+    if (!scanShortReal(begin + in.pos, begin + in.data.size(), next, value)) return false;
+    in.pos = static_cast<std::size_t>(next - begin);
+    finishValue(in);
+    return true;
+}
+
+bool readShortInteger(InputText& in, std::int64_t& value) {
+    const char* const begin = in.data.data();
+    const char* next = nullptr;
+    if (!scanShortInteger(begin + in.pos, begin + in.data.size(), next, value)) return false;
+    in.pos = static_cast<std::size_t>(next - begin);
+    finishValue(in);
+    return true;
+}
+
+}  // namespace
+
 double readReal(InputText& in) {
     double value = 0.0;
+    skipBlanks(in);
+    if (readShortReal(in, value)) return value;
     if (!convertReal(readValueText(in), value)) throw outOfRange(in);
     return value;
 }
@@ -431,6 +454,8 @@ std::vector<double> readAllReals(InputText& in) {
 
 std::int64_t readInteger(InputText& in) {
     std::int64_t value = 0;
+    skipBlanks(in);
+    if (readShortInteger(in, value)) return value;
     if (!convertInteger(readValueText(in), value)) throw outOfRange(in);
     return value;
 }
