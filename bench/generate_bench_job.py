@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Deterministic benchmark jobs for korvanel.
 
-Usage: generate_bench_job.py <kind> <workdir> [--nodes N] [--seed S]
+Usage: generate_bench_job.py <kind> <workdir> [--nodes N] [--seed S] [--exponent-form]
 Kinds: F2 (format 2, 100,000 nodes, 6 load cases, 1,000 time points, no correction),
        F2-N1 / F2-N2 (the same with the Neuber correction, methods 1 and 2; 10,000 nodes),
        F3 (format 3, 100,000 nodes, 6 load cases, 200 blocks, correction on),
@@ -77,14 +77,14 @@ def state(rng, scale):
     return normal + shear
 
 
-def write_nds(path, rng, nodes, lcs):
+def write_nds(path, rng, nodes, lcs, number_form):
     severity = [0.3 + 0.7 * rng.random() ** 3 for _ in range(nodes)]
     with open(path, "w", newline="") as f:
         for block in range(lcs + 1):
             rows = []
             for n in range(nodes):
                 scale = (15.0 if block == 0 else 55.0) * severity[n]
-                values = ", ".join("%.3f" % v for v in state(rng, scale))
+                values = ", ".join(number_form % v for v in state(rng, scale))
                 rows.append("%d, 1, %s\r\n" % (1000 + n, values))
             f.write("".join(rows))
 
@@ -103,6 +103,8 @@ def main():
     ap.add_argument("workdir")
     ap.add_argument("--nodes", type=int)
     ap.add_argument("--seed", type=int, default=2026)
+    ap.add_argument("--exponent-form", action="store_true",
+                    help="node stresses as a solver writes them, e.g. -5.858234E+00")
     a = ap.parse_args()
     k = dict(KINDS[a.kind])
     if a.nodes:
@@ -124,7 +126,8 @@ def main():
                 s = [base[c] + 160.0 * sum(fac[j] * dirs[j][c] for j in range(3)) for c in range(6)]
                 f.write(", ".join("%.3f" % v for v in s) + "\r\n")
         return
-    write_nds(os.path.join(job, "bench.nds"), rng, nodes, lcs)
+    write_nds(os.path.join(job, "bench.nds"), rng, nodes, lcs,
+              "%.6E" if a.exponent_form else "%.3f")
     if k["fmt"] == 2:
         with open(os.path.join(job, "bench.cmb"), "w", newline="") as f:
             f.write("".join(", ".join("%.4f" % v for v in fac) + "\r\n"

@@ -2,11 +2,12 @@
 """Builds a Release korvanel and times the benchmark jobs.
 
 Usage: run_benchmarks.py [--jobs-dir DIR] [--repeat N] [kind ...]
-Kinds: F2 F2-N1 F2-N2 F3 F1 F1-N1 read (default: all). Each job runs with one thread and
+Kinds: F2 F2-N1 F2-N2 F3 F1 F1-N1 read read-E (default: all). Each job runs with one thread and
 with all hardware threads; the table gives the best of N runs (wall time), nodes per second,
 input MB per second, peak resident memory and the speed-up. "read" times the node stress
 file of F2 alone: the job is given one node more than the file holds, so the run stops
-right after reading it. Output files of the one-thread and all-thread runs are compared.
+right after reading it; "read-E" does the same with the node stresses of F2 written in
+exponent form with seven digits (-5.858234E+00), as solvers write them. Output files of the one-thread and all-thread runs are compared.
 """
 import argparse
 import filecmp
@@ -18,7 +19,9 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
-KINDS = ["F2", "F2-N1", "F2-N2", "F3", "F1", "F1-N1", "read"]
+KINDS = ["F2", "F2-N1", "F2-N2", "F3", "F1", "F1-N1", "read", "read-E"]
+# Reading benchmarks: the job directory they read from, its kind and generator options.
+READ_SOURCES = {"read": ("F2", "F2", []), "read-E": ("F2-E", "F2", ["--exponent-form"])}
 OUTPUTS = (".ndd", ".ans", ".sum", ".cyc", ".sep", ".cif")
 
 
@@ -32,14 +35,14 @@ def build():
 
 
 def job_dir(jobs, kind):
-    source = "F2" if kind == "read" else kind
+    source, source_kind, options = READ_SOURCES.get(kind, (kind, kind, []))
     path = os.path.join(jobs, source)
     if not os.path.exists(os.path.join(path, "korvanel.inp")):
-        subprocess.run([sys.executable, os.path.join(HERE, "generate_bench_job.py"), source, path],
-                       check=True)
-    if kind != "read":
+        subprocess.run([sys.executable, os.path.join(HERE, "generate_bench_job.py"), source_kind,
+                        path] + options, check=True)
+    if kind not in READ_SOURCES:
         return path
-    read = os.path.join(jobs, "read")
+    read = os.path.join(jobs, kind)
     os.makedirs(os.path.join(read, "job"), exist_ok=True)
     shutil.copy(os.path.join(path, "korvanel.inp"), read)
     nds = os.path.join(read, "job", "bench.nds")
@@ -111,15 +114,15 @@ def main():
     print("|---|---|---|---|---|---|---|---|---|---|")
     for kind in a.kinds:
         path = job_dir(a.jobs_dir, kind)
-        nodes = node_count(path) - (1 if kind == "read" else 0)
-        mb = (os.path.getsize(os.path.join(path, "job", "bench.nds")) if kind == "read"
+        nodes = node_count(path) - (1 if kind in READ_SOURCES else 0)
+        mb = (os.path.getsize(os.path.join(path, "job", "bench.nds")) if kind in READ_SOURCES
               else input_bytes(path)) / 1e6
         base = None
         keep = None
         for threads in sorted({1, cores}):
             t, rss = run(binary, path, threads, a.repeat)
             same = ""
-            if kind != "read":
+            if kind not in READ_SOURCES:
                 if threads == 1:
                     keep = snapshot(path)
                 else:

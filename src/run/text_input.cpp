@@ -153,52 +153,9 @@ bool parseDecimal(const char* first, const char* last, double& value) {
     return true;
 }
 
-// The leading real number of the text, prepared for from_chars: a leading
-// "+" dropped, exponent letters "d"/"D" read as "e".
-// The usual short number ("-12.5", "3.25e2") without a general conversion:
-// when its digits fit in 15 decimal places and its power of ten is at most
-// 22 either way, both are exact doubles and one correctly rounded product
-// or quotient gives the nearest double. False when the number is not of
-// that kind (the general conversion then reads it).
-bool convertShortDecimal(std::string_view number, double& value) {
-    std::size_t i = 0, n = number.size();
-    bool negative = false;
-    if (i < n && (number[i] == '+' || number[i] == '-')) negative = number[i++] == '-';
-    std::uint64_t mantissa = 0;
-    int digits = 0;      // significant digits taken into the mantissa
-    int scale = 0;       // power of ten of the mantissa's last digit
-    bool afterPoint = false;
-    for (; i < n; ++i) {
-        char c = number[i];
-        if (c == '.') {
-            afterPoint = true;
-            continue;
-        }
-        if (!isDigit(c)) break;
-        if (mantissa != 0 || c != '0') {
-            if (++digits > 15) return false;
-        }
-        mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
-        if (afterPoint) --scale;
-    }
-    if (i < n) {  // the exponent: a letter, a sign, digits (complete, as the prefix rule found it)
-        ++i;
-        bool negativeExponent = false;
-        if (number[i] == '+' || number[i] == '-') negativeExponent = number[i++] == '-';
-        int exponent = 0;
-        for (; i < n; ++i) {
-            exponent = exponent * 10 + (number[i] - '0');
-            if (exponent > 400) return false;
-        }
-        scale += negativeExponent ? -exponent : exponent;
-    }
-    if (scale < -22 || scale > 22) return false;
-    double result = static_cast<double>(mantissa);
-    result = scale < 0 ? result / kExactPowersOfTen[-scale] : result * kExactPowersOfTen[scale];
-    value = negative ? -result : result;
-    return true;
-}
-
+// The leading real number of the text: the usual short number directly, any
+// other through from_chars with a leading "+" dropped and the exponent
+// letters "d"/"D" read as "e".
 bool convertRealPrefix(std::string_view text, double& value) {
     bool letterD = false;
     std::size_t length = realPrefixLength(text, letterD);
@@ -206,8 +163,9 @@ bool convertRealPrefix(std::string_view text, double& value) {
         value = 0.0;
         return true;
     }
-    if (convertShortDecimal(text.substr(0, length), value)) return true;
     std::string_view number = text.substr(0, length);
+    const char* next = nullptr;
+    if (scanShortReal(number.data(), number.data() + number.size(), next, value)) return true;
     if (number[0] == '+') number.remove_prefix(1);
     if (!letterD) return parseDecimal(number.data(), number.data() + number.size(), value);
     std::string copy(number);
