@@ -8,6 +8,8 @@ input MB per second, peak resident memory and the speed-up. "read" times the nod
 file of F2 alone: the job is given one node more than the file holds, so the run stops
 right after reading it; "read-E" does the same with the node stresses of F2 written in
 exponent form with seven digits (-5.858234E+00), as solvers write them. Output files of the one-thread and all-thread runs are compared.
+After F2, one one-thread F2 run per core runs side by side: what the cores deliver together
+bounds the speed-up any parallel loop can show on the machine at that time.
 """
 import argparse
 import filecmp
@@ -102,6 +104,29 @@ def same_outputs(path, keep):
                for n in os.listdir(keep))
 
 
+def machine_ceiling(binary, path, cores, alone):
+    """Runs one one-thread copy of the job per core, all at once. Their times show what
+    the cores deliver together; a perfect parallel loop gets alone * sum(1 / t)."""
+    copies = []
+    for i in range(cores):
+        copy = "%s-side-by-side-%d" % (path, i)
+        if not os.path.exists(copy):
+            shutil.copytree(path, copy, ignore=shutil.ignore_patterns("one-thread"))
+        copies.append(copy)
+    starts, procs = [], []
+    for copy in copies:
+        starts.append(time.perf_counter())
+        procs.append(subprocess.Popen([binary, "--threads", "1"], cwd=copy,
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+    times = [None] * cores
+    while any(t is None for t in times):
+        for i, proc in enumerate(procs):
+            if times[i] is None and proc.poll() is not None:
+                times[i] = time.perf_counter() - starts[i]
+        time.sleep(0.01)
+    return times, alone * sum(1.0 / t for t in times)
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("kinds", nargs="*", default=KINDS)
@@ -110,6 +135,7 @@ def main():
     a = ap.parse_args()
     binary = build()
     cores = os.cpu_count() or 1
+    ceilings = []
     print("| job | nodes | input MB | threads | time s | nodes/s | MB/s | peak RSS MB | speed-up | same output |")
     print("|---|---|---|---|---|---|---|---|---|---|")
     for kind in a.kinds:
@@ -131,6 +157,12 @@ def main():
             print("| %s | %d | %.1f | %d | %.2f | %.0f | %.1f | %.0f | %.2f | %s |" % (
                 kind, nodes, mb, threads, t, nodes / t, mb / t, rss / 1024, base / t, same))
             sys.stdout.flush()
+        if kind == "F2" and cores > 1:
+            ceilings.append((kind, base) + machine_ceiling(binary, path, cores, base))
+    for kind, alone, times, ceiling in ceilings:
+        print("\n%s: %d one-thread runs side by side took %s s; the cores together allow a "
+              "speed-up of at most %.2f" % (kind, len(times), ", ".join("%.2f" % t for t in times),
+                                             ceiling))
 
 
 if __name__ == "__main__":
