@@ -1,5 +1,6 @@
 #include "run/short_number_scan.hpp"
 
+#include <bit>
 #include <cstring>
 
 namespace korvanel {
@@ -12,7 +13,10 @@ bool endsValue(const char* p, const char* end) {
 }
 
 // --- Eight bytes at a time -------------------------------------------------
-// A word holds eight characters, the first in the lowest byte.
+// A word holds eight characters, the first in the lowest byte (the word path
+// is taken on little-endian machines only).
+
+constexpr bool kWordPath = std::endian::native == std::endian::little;
 
 constexpr std::uint64_t kEachByte(std::uint64_t byte) { return byte * 0x0101010101010101ULL; }
 
@@ -100,7 +104,7 @@ bool scanShortReal(const char* p, const char* end, const char*& next, double& va
     // The word path reads up to 17 characters from p; it takes numbers of at
     // most 7 digits before and 7 after the point and leaves longer ones to
     // the character path.
-    if (end - p < 17) return scanShortRealByCharacter(p, end, next, value);
+    if (!kWordPath || end - p < 17) return scanShortRealByCharacter(p, end, next, value);
     const char* q = p;
     const bool negative = *q == '-';
     q += (*q == '-') | (*q == '+');
@@ -129,7 +133,7 @@ bool scanShortInteger(const char* p, const char* end, const char*& next, std::in
     if (p != end && (*p == '-' || *p == '+')) negative = *p++ == '-';
     const char* const digitsStart = p;
     std::int64_t magnitude = 0;
-    if (end - p >= 8) {
+    if (kWordPath && end - p >= 8) {
         const std::uint64_t word = loadWord(p);
         const int digits = leadingDigitCount(word);
         if (digits < 8) {
