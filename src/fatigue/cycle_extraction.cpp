@@ -13,6 +13,7 @@
 
 #include "run/fatal_stop.hpp"
 #include "stress/stress_measures.hpp"
+#include "run/large_tables.hpp"
 
 namespace korvanel {
 
@@ -137,13 +138,13 @@ void closePath(std::span<const Stress6> path, ExtractionScratch& scratch) {
         }
     }
     std::vector<Stress6>& closed = scratch.closedPath;
-    closed.resize(count + 1);
+    resizeLargeTable(closed, count + 1);
     std::size_t r = 0;
     for (std::size_t k = start; k < count; ++k) closed[r++] = path[k];
     for (std::size_t k = 0; k < start; ++k) closed[r++] = path[k];
     closed[count] = closed[0];
 
-    scratch.firstInvariants.resize(count + 1);
+    resizeLargeTable(scratch.firstInvariants, count + 1);
     for (std::size_t k = 0; k <= count; ++k)
         scratch.firstInvariants[k] = firstInvariant(closed[k]);
 }
@@ -369,7 +370,7 @@ void extract(std::span<const Stress6> path, std::int64_t timePointCount,
 
     // One half-cycle starts the path and every further segment starts one;
     // each sets every field of its entry.
-    halfCycles.resize(pointCount);
+    resizeLargeTable(halfCycles, pointCount);
     OpenHalfCycles open = prepareOpenHalfCycles(scratch);
     scratch.pathPoints.clear();
     scratch.pathPointCount = 0;

@@ -1,9 +1,11 @@
 #pragma once
 
-// Large in-memory tables (node stresses of a whole model) are filled once
-// and read many times. Backing them with huge pages where the system allows
-// it turns tens of thousands of first-touch page faults into a few dozen.
+// Large in-memory tables (node stresses of a whole model, the work tables
+// of a history of a million points) are filled once and read many times.
+// Backing them with huge pages where the system allows it turns tens of
+// thousands of first-touch page faults into a few dozen.
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -13,12 +15,21 @@ namespace korvanel {
 // huge pages. Only advice: nothing changes when the system declines.
 void adviseHugePages(const void* p, std::size_t bytes);
 
-// Resizes a table to `count` value-initialised rows, its storage advised
-// for huge pages before the rows are first written.
+// Makes room for `count` rows. New storage is advised for huge pages before
+// any row is written to it; it grows at least twofold, so that a work table
+// reused for slowly growing counts is not moved each time.
+template <class T>
+void reserveLargeTable(std::vector<T>& table, std::size_t count) {
+    if (count <= table.capacity()) return;
+    table.reserve(std::max(count, 2 * table.capacity()));
+    adviseHugePages(table.data(), table.capacity() * sizeof(T));
+}
+
+// Resizes a table to `count` rows (new rows value-initialised) in storage
+// made room for as above.
 template <class T>
 void resizeLargeTable(std::vector<T>& table, std::size_t count) {
-    table.reserve(count);
-    adviseHugePages(table.data(), table.capacity() * sizeof(T));
+    reserveLargeTable(table, count);
     table.resize(count);
 }
 

@@ -10,6 +10,7 @@
 #include "stress/history_assembly.hpp"
 #include "stress/path_compaction.hpp"
 #include "stress/plastic_material.hpp"
+#include "run/large_tables.hpp"
 
 namespace korvanel {
 namespace {
@@ -28,6 +29,7 @@ NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const Materia
     const bool singleHistory = p.stressInputFormat == 1;
     auto& history = scratch.history;
     if (singleHistory) {
+        reserveLargeTable(history, run.stressHistory.states.size());
         history.assign(run.stressHistory.states.begin(), run.stressHistory.states.end());
     } else {
         const NodeStressTable& nodes = run.nodeStress;

@@ -8,6 +8,7 @@
 #endif
 
 #include "run/fatal_stop.hpp"
+#include "run/large_tables.hpp"
 
 namespace korvanel {
 
@@ -70,7 +71,7 @@ void combinedStatePair(const Stress6& base, const Stress6* loadCaseStress,
 
 void resizeTable(std::vector<Stress6>& table, std::int64_t rows) {
     try {
-        table.resize(static_cast<std::size_t>(rows < 0 ? 0 : rows));
+        resizeLargeTable(table, static_cast<std::size_t>(rows < 0 ? 0 : rows));
     } catch (const std::bad_alloc&) {
         throw outOfMemory();
     } catch (const std::length_error&) {

@@ -7,6 +7,7 @@
 
 #include "run/fatal_stop.hpp"
 #include "stress/stress_measures.hpp"
+#include "run/large_tables.hpp"
 
 namespace korvanel {
 
@@ -175,14 +176,16 @@ void prepareTables(CorrectionScratch& c, const std::vector<Stress6>& path, bool 
     const std::size_t pointCount = path.size();
     try {
         c.elastic.clear();
-        c.elastic.reserve(pointCount + 1);
+        reserveLargeTable(c.elastic, pointCount + 1);
         c.elastic.push_back(Stress6{});
         c.elastic.insert(c.elastic.end(), path.begin(), path.end());
+        reserveLargeTable(c.corrected, pointCount + 1);
         c.corrected.assign(pointCount + 1, Stress6{});
+        reserveLargeTable(c.backStress, pointCount + 1);
         c.backStress.assign(pointCount + 1, Stress6{});
         c.yieldHistory.clear();
         // At most one entry per segment and pass.
-        if (!linear) c.yieldHistory.reserve(3 * pointCount);
+        if (!linear) reserveLargeTable(c.yieldHistory, 3 * pointCount);
     } catch (const std::bad_alloc&) {
         throw outOfMemory();
     } catch (const std::length_error&) {
