@@ -1,6 +1,8 @@
 #include "input/node_stress_file.hpp"
 
 #include <algorithm>
+#include <new>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -28,6 +30,7 @@ struct NumberingMismatch {
 struct NodeStressScan {
     std::int64_t groupCount = 0;
     bool tablesFilled = false;           // the file could hold the expected groups
+    bool tablesTooLarge = false;         // ... but the tables could not be had
     NodeStressTable table;
     NumberingMismatch firstMismatch;
 };
@@ -48,22 +51,45 @@ bool fileCanHold(const InputText& in, std::int64_t groups) {
     return groups >= 0 && static_cast<std::uint64_t>(groups) <= in.data.size() / 8 + 1;
 }
 
-// Converts every value of the file (so that a number out of range anywhere
-// stops the run first) and stores the groups of a coherent file straight
-// into the node tables; the tables are sized only when the file is large
-// enough to hold the counts. The numbering is compared on the way; its
-// verdict waits for the count check.
-NodeStressScan scanNodeStress(InputText& in, std::int64_t nodeCount, std::int64_t loadCaseCount) {
-    NodeStressScan scan;
-    NodeStressTable& t = scan.table;
-    const std::int64_t expected = expectedGroupCount(nodeCount, loadCaseCount);
-    scan.tablesFilled = expected > 0 && fileCanHold(in, expected);
-    if (scan.tablesFilled) {
+// Bytes of the node tables for the expected number of groups.
+unsigned __int128 tableBytes(std::int64_t nodeCount, std::int64_t groups) {
+    using Wide = unsigned __int128;
+    return Wide(nodeCount) * (sizeof(NodeEntry) + sizeof(Stress6)) +
+           Wide(groups - nodeCount) * sizeof(Stress6);
+}
+
+// Sizes the node tables for a file that can hold the expected groups; false
+// when they would need more than the memory limit or cannot be allocated.
+bool sizeTables(NodeStressTable& t, std::int64_t nodeCount, std::int64_t loadCaseCount,
+                std::int64_t groups, std::uint64_t memoryLimit) {
+    if (tableBytes(nodeCount, groups) > memoryLimit) return false;
+    try {
         t.nodeCount = nodeCount;
         t.loadCaseCount = loadCaseCount;
         resizeLargeTable(t.nodes, static_cast<std::size_t>(nodeCount));
         resizeLargeTable(t.baseStress, static_cast<std::size_t>(nodeCount));
-        resizeLargeTable(t.loadCaseStress, static_cast<std::size_t>(expected - nodeCount));
+        resizeLargeTable(t.loadCaseStress, static_cast<std::size_t>(groups - nodeCount));
+        return true;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    t = NodeStressTable{};
+    return false;
+}
+
+// Converts every value of the file (so that a number out of range anywhere
+// stops the run first) and stores the groups of a coherent file straight
+// into the node tables; the tables are sized only when the file is large
+// enough to hold the counts. The numbering is compared on the way; its
+// verdict waits for the count check, and so does a failure to size the tables.
+NodeStressScan scanNodeStress(InputText& in, std::int64_t nodeCount, std::int64_t loadCaseCount,
+                              std::uint64_t memoryLimit) {
+    NodeStressScan scan;
+    NodeStressTable& t = scan.table;
+    const std::int64_t expected = expectedGroupCount(nodeCount, loadCaseCount);
+    if (expected > 0 && fileCanHold(in, expected)) {
+        scan.tablesFilled = sizeTables(t, nodeCount, loadCaseCount, expected, memoryLimit);
+        scan.tablesTooLarge = !scan.tablesFilled;
     }
     constexpr std::int64_t kReleaseEvery = 1 << 16;  // groups between giving back read text
     std::int64_t group = 0;
@@ -115,6 +141,7 @@ NodeStressTable checkCounts(NodeStressScan&& scan, std::int64_t nodeCount,
                             std::int64_t loadCaseCount) {
     if (scan.groupCount != expectedGroupCount(nodeCount, loadCaseCount))
         throw fatalStop(sizeMessage);
+    if (scan.tablesTooLarge) throw outOfMemory();
     if (scan.firstMismatch.found) throw numberingStop(scan.firstMismatch);
     NodeStressTable table = std::move(scan.table);
     table.nodeCount = nodeCount;  // also for an empty file of no nodes
@@ -125,19 +152,19 @@ NodeStressTable checkCounts(NodeStressScan&& scan, std::int64_t nodeCount,
 }  // namespace
 
 NodeStressTable readNodeStressFile(const std::string& path, std::int64_t nodeCount,
-                                   std::int64_t loadCaseCount) {
+                                   std::int64_t loadCaseCount, std::uint64_t memoryLimit) {
     NodeStressScan scan;
     {
         InputText in = openInputText(path);
-        scan = scanNodeStress(in, nodeCount, loadCaseCount);
+        scan = scanNodeStress(in, nodeCount, loadCaseCount, memoryLimit);
     }  // the file's text is released before the tables are arranged
     return checkCounts(std::move(scan), nodeCount, loadCaseCount);
 }
 
 NodeStressTable readNodeStressFile(InputText& in, std::int64_t nodeCount,
-                                   std::int64_t loadCaseCount) {
-    return checkCounts(scanNodeStress(in, nodeCount, loadCaseCount), nodeCount,
-                           loadCaseCount);
+                                   std::int64_t loadCaseCount, std::uint64_t memoryLimit) {
+    return checkCounts(scanNodeStress(in, nodeCount, loadCaseCount, memoryLimit), nodeCount,
+                       loadCaseCount);
 }
 
 }  // namespace korvanel

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "input/job_tables.hpp"
+#include "run/large_tables.hpp"
 #include "run/text_input.hpp"
 
 namespace korvanel {
@@ -25,9 +26,15 @@ namespace korvanel {
 //   next print zone and the integer read, then the message "Please check the
 //   nodes numbering in the .nds file, it looks not coherent" (the advisory
 //   file gets the message only).
+// Node tables that cannot be allocated, or that would need more than
+// `memoryLimit` bytes, are the fatal stop "Not enough memory for the
+// analysis", which comes after the count check and before the numbering
+// check, as the tables are sized between the two.
 NodeStressTable readNodeStressFile(const std::string& path, std::int64_t nodeCount,
-                                   std::int64_t loadCaseCount);
+                                   std::int64_t loadCaseCount,
+                                   std::uint64_t memoryLimit = machineMemoryBytes());
 NodeStressTable readNodeStressFile(InputText& in, std::int64_t nodeCount,
-                                   std::int64_t loadCaseCount);
+                                   std::int64_t loadCaseCount,
+                                   std::uint64_t memoryLimit = machineMemoryBytes());
 
 }  // namespace korvanel

@@ -23,14 +23,16 @@ std::string line(std::int64_t id, std::int64_t material, int s = 0) {
     return text + "\r\n";
 }
 
-NodeStressTable read(const std::string& data, std::int64_t nodes, std::int64_t cases) {
+NodeStressTable read(const std::string& data, std::int64_t nodes, std::int64_t cases,
+                     std::uint64_t memoryLimit = std::numeric_limits<std::uint64_t>::max()) {
     InputText in = inputTextFromString("job.nds", data);
-    return readNodeStressFile(in, nodes, cases);
+    return readNodeStressFile(in, nodes, cases, memoryLimit);
 }
 
-FatalStop stopOf(const std::string& data, std::int64_t nodes, std::int64_t cases) {
+FatalStop stopOf(const std::string& data, std::int64_t nodes, std::int64_t cases,
+                 std::uint64_t memoryLimit = std::numeric_limits<std::uint64_t>::max()) {
     try {
-        read(data, nodes, cases);
+        read(data, nodes, cases, memoryLimit);
     } catch (const FatalStop& stop) {
         return stop;
     }
@@ -101,6 +103,21 @@ TEST(NodeStressFile, StopsInReadingThenCountThenNumberingOrder) {
         EXPECT_EQ(s.consoleLines,
                   Lines{"Cannot open the input file /nonexistent-korvanel/job.nds"});
     }
+}
+
+// Tables the machine cannot hold stop the run once the count is known to
+// be right, before the numbering is looked at.
+TEST(NodeStressFile, TablesBeyondTheMemoryLimitStopAfterTheCountCheck) {
+    const std::string memory = "Not enough memory for the analysis";
+    // Three nodes, two load cases: 3 node entries, 3 base and 6 load-case states.
+    const std::uint64_t needed = 3 * sizeof(NodeEntry) + 9 * sizeof(Stress6);
+    EXPECT_EQ(read(threeNodesTwoLoadCases(), 3, 2, needed).nodes.size(), 3u);
+    EXPECT_EQ(stopOf(threeNodesTwoLoadCases(), 3, 2, needed - 1).consoleLines, Lines{memory});
+    EXPECT_EQ(stopOf(threeNodesTwoLoadCases(), 3, 1, 1).consoleLines, Lines{size});
+    std::string renumbered = threeNodesTwoLoadCases();
+    renumbered.replace(renumbered.find("20,2", 20), 4, "21,2");  // node 20 of block 2
+    EXPECT_EQ(stopOf(renumbered, 3, 2).consoleLines.back(), numbering);
+    EXPECT_EQ(stopOf(renumbered, 3, 2, 1).consoleLines, Lines{memory});
 }
 
 }  // namespace

@@ -1,10 +1,23 @@
 #include "run/large_tables.hpp"
 
 #include <sys/mman.h>
+#include <sys/sysinfo.h>
+
+#include <limits>
 
 #include <cstdint>
 
 namespace korvanel {
+
+std::uint64_t machineMemoryBytes() {
+    struct sysinfo info {};
+    if (::sysinfo(&info) != 0) return std::numeric_limits<std::uint64_t>::max();
+    const unsigned __int128 bytes =
+        (static_cast<unsigned __int128>(info.totalram) + info.totalswap) * info.mem_unit;
+    return bytes > std::numeric_limits<std::uint64_t>::max()
+               ? std::numeric_limits<std::uint64_t>::max()
+               : static_cast<std::uint64_t>(bytes);
+}
 
 void adviseHugePages(const void* p, std::size_t bytes) {
 #ifdef MADV_HUGEPAGE

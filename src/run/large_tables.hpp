@@ -7,9 +7,15 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace korvanel {
+
+// Memory and swap of the machine together: tables larger than this can never
+// be held, however the system hands out memory (it would promise them and
+// end the process once they are written).
+std::uint64_t machineMemoryBytes();
 
 // Asks the system to back the whole 2 MiB pages inside [p, p + bytes) with
 // huge pages. Only advice: nothing changes when the system declines.
