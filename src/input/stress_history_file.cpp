@@ -13,7 +13,7 @@ StressHistoryFile readStressHistoryFile(const std::string& path) {
 StressHistoryFile readStressHistoryFile(InputText& in) {
     StressHistoryFile file;
     // About eight bytes per value; the table grows past this guess if needed.
-    reserveLargeTable(file.states, in.data.size() / 48 + 1);
+    reserveLargeTableForGuess(file.states, in.data.size() / 48 + 1);
     while (!atEnd(in)) {
         Stress6 state;
         for (int k = 0; k < 6; ++k) state[k] = readReal(in);

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <new>
+#include <stdexcept>
 #include <vector>
 
 namespace korvanel {
@@ -29,6 +31,19 @@ void reserveLargeTable(std::vector<T>& table, std::size_t count) {
     if (count <= table.capacity()) return;
     table.reserve(std::max(count, 2 * table.capacity()));
     adviseHugePages(table.data(), table.capacity() * sizeof(T));
+}
+
+// The same for a guess of the rows to come: room that cannot be had is not
+// an error here (the table then grows as the rows come), so that a file
+// whose size promises more rows than it holds cannot stop the run for
+// memory before its own checks have run.
+template <class T>
+void reserveLargeTableForGuess(std::vector<T>& table, std::size_t count) {
+    try {
+        reserveLargeTable(table, count);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
 }
 
 // Resizes a table to `count` rows (new rows value-initialised) in storage

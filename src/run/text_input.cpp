@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "run/fatal_stop.hpp"
+#include "run/large_tables.hpp"
 #include "run/short_number_scan.hpp"
 
 namespace korvanel {
@@ -405,7 +406,7 @@ double readReal(InputText& in) {
 
 std::vector<double> readAllReals(InputText& in) {
     std::vector<double> values;
-    values.reserve(in.data.size() / 8 + 1);  // about eight bytes per value
+    reserveLargeTableForGuess(values, in.data.size() / 8 + 1);  // about eight bytes per value
     while (!atEnd(in)) values.push_back(readReal(in));
     return values;
 }
