@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "run/numeric_conversion.hpp"
+
 namespace korvanel {
 
 struct InputText {
@@ -72,13 +74,5 @@ std::int64_t readInteger(InputText& in);
 
 // Every value up to the end of the file, each read as a real.
 std::vector<double> readAllReals(InputText& in);
-
-// Numeric conversion of a value's text. "&H", "&O", "&B" (either case)
-// make a hexadecimal, octal or binary integer; otherwise any of ". e E d D"
-// makes a real; otherwise a decimal integer. Only the leading numeric
-// characters count (none gives 0). An integer receiving a real rounds to
-// nearest, ties to even. Return false when the value is out of range.
-bool convertReal(std::string_view text, double& value);
-bool convertInteger(std::string_view text, std::int64_t& value);
 
 }  // namespace korvanel
