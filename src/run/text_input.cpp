@@ -226,20 +226,15 @@ std::string readStringValue(InputText& in) {
 
 namespace {
 
-// The common short number read in one pass, then the rest of the value read.
-bool readShortReal(InputText& in, double& value) {
+// A value read for the common short number: `scan` reads and converts it
+// in one pass, then the rest of the value read follows. False, with nothing
+// read, for any other value.
+template <class Number>
+bool readShortNumber(InputText& in, Number& value,
+                     bool (*scan)(const char*, const char*, const char*&, Number&)) {
     const char* const begin = in.data.data();
     const char* next = nullptr;
-    if (!scanShortReal(begin + in.pos, begin + in.data.size(), next, value)) return false;
-    in.pos = static_cast<std::size_t>(next - begin);
-    finishValue(in);
-    return true;
-}
-
-bool readShortInteger(InputText& in, std::int64_t& value) {
-    const char* const begin = in.data.data();
-    const char* next = nullptr;
-    if (!scanShortInteger(begin + in.pos, begin + in.data.size(), next, value)) return false;
+    if (!scan(begin + in.pos, begin + in.data.size(), next, value)) return false;
     in.pos = static_cast<std::size_t>(next - begin);
     finishValue(in);
     return true;
@@ -250,7 +245,7 @@ bool readShortInteger(InputText& in, std::int64_t& value) {
 double readReal(InputText& in) {
     double value = 0.0;
     skipBlanks(in);
-    if (readShortReal(in, value)) return value;
+    if (readShortNumber(in, value, scanShortReal)) return value;
     if (!convertReal(readValueText(in), value)) throw outOfRange(in);
     return value;
 }
@@ -265,7 +260,7 @@ std::vector<double> readAllReals(InputText& in) {
 std::int64_t readInteger(InputText& in) {
     std::int64_t value = 0;
     skipBlanks(in);
-    if (readShortInteger(in, value)) return value;
+    if (readShortNumber(in, value, scanShortInteger)) return value;
     if (!convertInteger(readValueText(in), value)) throw outOfRange(in);
     return value;
 }
