@@ -12,8 +12,8 @@
 #endif
 
 #include "run/fatal_stop.hpp"
-#include "stress/stress_measures.hpp"
 #include "run/large_tables.hpp"
+#include "stress/stress_measures.hpp"
 
 namespace korvanel {
 

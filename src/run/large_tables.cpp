@@ -3,9 +3,8 @@
 #include <sys/mman.h>
 #include <sys/sysinfo.h>
 
-#include <limits>
-
 #include <cstdint>
+#include <limits>
 
 namespace korvanel {
 

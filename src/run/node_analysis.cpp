@@ -6,11 +6,11 @@
 #include "output/cycle_detail_files.hpp"
 #include "output/path_file.hpp"
 #include "run/fatal_stop.hpp"
+#include "run/large_tables.hpp"
 #include "stress/block_correction.hpp"
 #include "stress/history_assembly.hpp"
 #include "stress/path_compaction.hpp"
 #include "stress/plastic_material.hpp"
-#include "run/large_tables.hpp"
 
 namespace korvanel {
 namespace {

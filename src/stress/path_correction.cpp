@@ -6,8 +6,8 @@
 #include <stdexcept>
 
 #include "run/fatal_stop.hpp"
-#include "stress/stress_measures.hpp"
 #include "run/large_tables.hpp"
+#include "stress/stress_measures.hpp"
 
 namespace korvanel {
 
