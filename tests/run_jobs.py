@@ -62,6 +62,8 @@ def run_case(binary, case_dir, extra_args=()):
         status = read(expected["exit_status"]).strip().decode()
         if str(proc.returncode) != status:
             problems.append("exit status %d, expected %s" % (proc.returncode, status))
+        if proc.stderr:
+            problems.append("standard error is not a terminal, yet got %r" % proc.stderr[:200])
         console = mask_clock(proc.stdout)
         want = mask_clock(read(expected["console.txt"]))
         if console != want:
