@@ -1,0 +1,114 @@
+// Once a node's work tables have grown to the largest node, analysing more
+// nodes allocates nothing. This file replaces the global operator new to
+// count allocations, so it is built as a test program of its own.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <random>
+
+#include "run/node_analysis.hpp"
+
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace korvanel {
+namespace {
+
+constexpr std::int64_t kNodes = 40;
+constexpr std::int64_t kLoadCases = 3;
+constexpr std::int64_t kTimePoints = 300;
+constexpr std::int64_t kBlocks = 50;
+
+// A steel part (yield 355) under three load cases; the worst nodes reach
+// about twice the yield stress, so the correction has work to do.
+RunInputs makeRun(std::int64_t format, std::int64_t elastoPlastic, std::int64_t method,
+                  std::int64_t stressPathCorrection) {
+    RunInputs run;
+    AnalysisParameters& p = run.parameters;
+    p.material = MaterialValues{355, 210000, 510, 20, 1, 12.6, -3.5, 0, 40, 80, 450, 6.5, 2,
+                                1, 1, 600};
+    p.elastoPlastic = elastoPlastic;
+    p.elastoPlasticMethod = method;
+    p.stressPathCorrection = stressPathCorrection;
+    p.stressInputFormat = format;
+    p.stressScaleFactor = 1;
+    p.loadCaseScaleFactor = 1;
+    p.materialsMode = 1;
+    p.nodeCount = kNodes;
+    p.loadCaseCount = kLoadCases;
+    p.loadVariabilityFactor = 1;
+    p.blocksDamageType = 1;
+    p.lifeUnitsPerRepeat = 1000;
+    run.nodeCount = kNodes;
+
+    std::mt19937_64 random(7);
+    std::normal_distribution<double> normal(0.0, 1.0);
+    auto state = [&](double scale) {
+        Stress6 s;
+        for (int k = 0; k < 6; ++k) s[k] = normal(random) * scale * (k < 3 ? 1.0 : 0.4);
+        return s;
+    };
+    NodeStressTable& t = run.nodeStress;
+    t.nodeCount = kNodes;
+    t.loadCaseCount = kLoadCases;
+    for (std::int64_t n = 0; n < kNodes; ++n) {
+        t.nodes.push_back(NodeEntry{1000 + n, 1});
+        t.baseStress.push_back(state(20.0));
+        for (std::int64_t lc = 0; lc < kLoadCases; ++lc)
+            t.loadCaseStress.push_back(state(30.0 + 10.0 * static_cast<double>(n)));
+    }
+    std::uniform_real_distribution<double> factor(-1.0, 1.0);
+    run.combination = CombinationTable{kTimePoints, kLoadCases, {}};
+    for (std::int64_t i = 0; i < kTimePoints * kLoadCases; ++i)
+        run.combination.factor.push_back(factor(random));
+    run.timePointCount = kTimePoints;
+    BlockSpectrum& b = run.blockSpectrum;
+    b.blockCount = kBlocks;
+    b.loadCaseCount = kLoadCases;
+    for (std::int64_t i = 0; i < kBlocks * kLoadCases; ++i) {
+        b.blockFrom.push_back(factor(random));
+        b.blockTo.push_back(factor(random));
+    }
+    for (std::int64_t i = 0; i < kBlocks; ++i) b.blockCycles.push_back(1000.0 * (1 + i % 7));
+    return run;
+}
+
+// Allocations while every node is analysed once over `scratch`.
+long allocationsOfOneRound(const RunInputs& run, NodeScratch& scratch) {
+    allocations = 0;
+    counting = true;
+    for (std::int64_t n = 0; n < kNodes; ++n)
+        analyseNode(run, n, run.parameters.material, false, scratch);
+    counting = false;
+    return allocations.load();
+}
+
+TEST(NodeAnalysis, NoAllocationOnceTheWorkTablesHaveGrown) {
+    struct Variant {
+        std::int64_t format, elastoPlastic, method, stressPathCorrection;
+    };
+    for (const Variant v : {Variant{2, 0, 1, 0}, Variant{2, 0, 1, 1}, Variant{2, 1, 1, 0},
+                            Variant{2, 1, 2, 1}, Variant{3, 0, 1, 0}, Variant{3, 1, 2, 0}}) {
+        const RunInputs run = makeRun(v.format, v.elastoPlastic, v.method, v.stressPathCorrection);
+        NodeScratch scratch;
+        EXPECT_GT(allocationsOfOneRound(run, scratch), 0);  // the tables grow: counting works
+        EXPECT_EQ(allocationsOfOneRound(run, scratch), 0)
+            << "format " << v.format << ", correction " << v.elastoPlastic << " method "
+            << v.method << ", stress-path correction " << v.stressPathCorrection;
+    }
+}
+
+}  // namespace
+}  // namespace korvanel
