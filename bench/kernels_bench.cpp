@@ -15,13 +15,13 @@
 #include "fatigue/damage.hpp"
 #include "fatigue/sn_curve.hpp"
 #include "input/node_stress_file.hpp"
-#include "run/analysis_parameters.hpp"
-#include "run/text_input.hpp"
+#include "model/analysis_parameters.hpp"
+#include "base/text_input.hpp"
 #include "stress/history_assembly.hpp"
 #include "stress/path_compaction.hpp"
 #include "stress/path_correction.hpp"
 #include "stress/plastic_material.hpp"
-#include "stress/stress6.hpp"
+#include "model/stress6.hpp"
 
 namespace korvanel {
 namespace {

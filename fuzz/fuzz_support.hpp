@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "run/fatal_stop.hpp"
+#include "base/fatal_stop.hpp"
 
 namespace korvanel::fuzz {
 

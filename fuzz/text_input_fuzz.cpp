@@ -17,7 +17,7 @@
 #include <string>
 
 #include "fuzz_support.hpp"
-#include "run/text_input.hpp"
+#include "base/text_input.hpp"
 
 using namespace korvanel;
 using korvanel::fuzz::require;

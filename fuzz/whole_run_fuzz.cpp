@@ -36,7 +36,7 @@
 #include "input/stress_history_file.hpp"
 #include "run/analysis_parameters_file.hpp"
 #include "run/run_driver.hpp"
-#include "run/text_input.hpp"
+#include "base/text_input.hpp"
 
 using namespace korvanel;
 using korvanel::fuzz::require;

@@ -11,8 +11,8 @@
 #include <emmintrin.h>
 #endif
 
-#include "run/fatal_stop.hpp"
-#include "run/large_tables.hpp"
+#include "base/fatal_stop.hpp"
+#include "base/large_tables.hpp"
 #include "stress/stress_measures.hpp"
 
 namespace korvanel {

@@ -11,7 +11,7 @@
 #include <span>
 #include <vector>
 
-#include "stress/stress6.hpp"
+#include "model/stress6.hpp"
 
 namespace korvanel {
 

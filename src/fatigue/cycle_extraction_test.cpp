@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "run/fatal_stop.hpp"
+#include "base/fatal_stop.hpp"
 #include "stress/path_compaction.hpp"
 #include "stress/stress_measures.hpp"
 

@@ -5,7 +5,7 @@
 #include <new>
 #include <string>
 
-#include "run/fatal_stop.hpp"
+#include "base/fatal_stop.hpp"
 #include "stress/stress_measures.hpp"
 
 namespace korvanel {

@@ -10,9 +10,9 @@
 
 #include "fatigue/cycle_extraction.hpp"
 #include "fatigue/sn_curve.hpp"
-#include "input/job_tables.hpp"
-#include "run/analysis_parameters.hpp"
-#include "stress/stress6.hpp"
+#include "model/job_tables.hpp"
+#include "model/analysis_parameters.hpp"
+#include "model/stress6.hpp"
 
 namespace korvanel {
 

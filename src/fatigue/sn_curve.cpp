@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "run/fatal_stop.hpp"
+#include "base/fatal_stop.hpp"
 #include "stress/stress_measures.hpp"
 
 namespace korvanel {

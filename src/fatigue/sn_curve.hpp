@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "run/analysis_parameters.hpp"
+#include "model/analysis_parameters.hpp"
 
 namespace korvanel {
 

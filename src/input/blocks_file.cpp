@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "run/fatal_stop.hpp"
+#include "base/fatal_stop.hpp"
 
 namespace korvanel {
 

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "run/fatal_stop.hpp"
+#include "base/fatal_stop.hpp"
 
 namespace korvanel {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "input/job_tables.hpp"
-#include "run/text_input.hpp"
+#include "model/job_tables.hpp"
+#include "base/text_input.hpp"
 
 namespace korvanel {
 

@@ -1,6 +1,6 @@
 #include "input/material_selection.hpp"
 
-#include "run/fatal_stop.hpp"
+#include "base/fatal_stop.hpp"
 
 namespace korvanel {
 

@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "run/fatal_stop.hpp"
-#include "run/large_tables.hpp"
-#include "run/text_output.hpp"
+#include "base/fatal_stop.hpp"
+#include "base/large_tables.hpp"
+#include "base/text_output.hpp"
 
 namespace korvanel {
 

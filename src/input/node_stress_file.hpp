@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <string>
 
-#include "input/job_tables.hpp"
-#include "run/large_tables.hpp"
-#include "run/text_input.hpp"
+#include "model/job_tables.hpp"
+#include "base/large_tables.hpp"
+#include "base/text_input.hpp"
 
 namespace korvanel {
 

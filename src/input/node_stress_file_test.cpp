@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "run/fatal_stop.hpp"
+#include "base/fatal_stop.hpp"
 
 namespace korvanel {
 namespace {

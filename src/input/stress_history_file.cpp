@@ -1,7 +1,7 @@
 #include "input/stress_history_file.hpp"
 
-#include "run/fatal_stop.hpp"
-#include "run/large_tables.hpp"
+#include "base/fatal_stop.hpp"
+#include "base/large_tables.hpp"
 
 namespace korvanel {
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <limits>
 
-#include "run/fatal_stop.hpp"
-#include "run/text_output.hpp"
+#include "base/fatal_stop.hpp"
+#include "base/text_output.hpp"
 
 namespace korvanel {
 

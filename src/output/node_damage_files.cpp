@@ -1,6 +1,6 @@
 #include "output/node_damage_files.hpp"
 
-#include "run/text_output.hpp"
+#include "base/text_output.hpp"
 #include "stress/stress_measures.hpp"
 
 namespace korvanel {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "input/job_tables.hpp"
+#include "model/job_tables.hpp"
 
 namespace korvanel {
 

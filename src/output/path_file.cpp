@@ -1,6 +1,6 @@
 #include "output/path_file.hpp"
 
-#include "run/text_output.hpp"
+#include "base/text_output.hpp"
 
 namespace korvanel {
 

@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "stress/stress6.hpp"
+#include "model/stress6.hpp"
 
 namespace korvanel {
 

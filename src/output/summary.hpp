@@ -9,8 +9,8 @@
 #include <string>
 
 #include "output/node_damage_files.hpp"
-#include "run/analysis_parameters.hpp"
-#include "run/text_output.hpp"
+#include "model/analysis_parameters.hpp"
+#include "base/text_output.hpp"
 
 namespace korvanel {
 

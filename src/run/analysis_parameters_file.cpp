@@ -1,6 +1,6 @@
 #include "run/analysis_parameters_file.hpp"
 
-#include "run/fatal_stop.hpp"
+#include "base/fatal_stop.hpp"
 
 namespace korvanel {
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "run/analysis_parameters.hpp"
-#include "run/text_input.hpp"
+#include "model/analysis_parameters.hpp"
+#include "base/text_input.hpp"
 
 namespace korvanel {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "run/fatal_stop.hpp"
+#include "base/fatal_stop.hpp"
 
 namespace korvanel {
 namespace {

@@ -1,6 +1,6 @@
 #include "run/job_location.hpp"
 
-#include "run/text_input.hpp"
+#include "base/text_input.hpp"
 
 namespace korvanel {
 

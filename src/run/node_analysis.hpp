@@ -7,7 +7,7 @@
 #include "fatigue/damage.hpp"
 #include "run/run_inputs.hpp"
 #include "stress/path_correction.hpp"
-#include "stress/stress6.hpp"
+#include "model/stress6.hpp"
 
 namespace korvanel {
 

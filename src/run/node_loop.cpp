@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "input/material_selection.hpp"
-#include "run/fatal_stop.hpp"
+#include "base/fatal_stop.hpp"
 #include "run/material_schedule.hpp"
 #include "run/node_analysis.hpp"
 #include "run/progress_display.hpp"

@@ -14,7 +14,7 @@
 #include "output/node_damage_files.hpp"
 #include "output/summary.hpp"
 #include "run/analysis_parameters_file.hpp"
-#include "run/fatal_stop.hpp"
+#include "base/fatal_stop.hpp"
 #include "run/node_loop.hpp"
 #include "run/run_environment.hpp"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "run/text_output.hpp"
+#include "base/text_output.hpp"
 
 namespace korvanel {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "input/job_tables.hpp"
-#include "run/analysis_parameters.hpp"
+#include "model/job_tables.hpp"
+#include "model/analysis_parameters.hpp"
 #include "run/job_location.hpp"
 
 namespace korvanel {

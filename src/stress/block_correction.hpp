@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "stress/plastic_material.hpp"
-#include "stress/stress6.hpp"
+#include "model/stress6.hpp"
 
 namespace korvanel {
 

@@ -7,8 +7,8 @@
 #include <emmintrin.h>
 #endif
 
-#include "run/fatal_stop.hpp"
-#include "run/large_tables.hpp"
+#include "base/fatal_stop.hpp"
+#include "base/large_tables.hpp"
 
 namespace korvanel {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "stress/stress6.hpp"
+#include "model/stress6.hpp"
 
 namespace korvanel {
 

@@ -8,7 +8,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "run/fatal_stop.hpp"
+#include "base/fatal_stop.hpp"
 
 namespace korvanel {
 

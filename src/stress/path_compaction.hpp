@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "stress/stress6.hpp"
+#include "model/stress6.hpp"
 
 namespace korvanel {
 

@@ -5,8 +5,8 @@
 #include <new>
 #include <stdexcept>
 
-#include "run/fatal_stop.hpp"
-#include "run/large_tables.hpp"
+#include "base/fatal_stop.hpp"
+#include "base/large_tables.hpp"
 #include "stress/stress_measures.hpp"
 
 namespace korvanel {

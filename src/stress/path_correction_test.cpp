@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "run/fatal_stop.hpp"
+#include "base/fatal_stop.hpp"
 #include "stress/stress_measures.hpp"
 
 namespace korvanel {

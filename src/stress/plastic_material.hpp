@@ -3,7 +3,7 @@
 // The bilinear material curve of the elasto-plastic correction and the two
 // Neuber maps from an elastic equivalent stress to the elasto-plastic one.
 
-#include "run/analysis_parameters.hpp"
+#include "model/analysis_parameters.hpp"
 
 namespace korvanel {
 

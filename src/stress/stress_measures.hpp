@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "stress/stress6.hpp"
+#include "model/stress6.hpp"
 
 namespace korvanel {
 

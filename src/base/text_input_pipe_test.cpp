@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "run/fatal_stop.hpp"
-#include "run/text_input.hpp"
+#include "base/fatal_stop.hpp"
+#include "base/text_input.hpp"
 
 namespace korvanel {
 namespace {

@@ -1,4 +1,4 @@
-#include "run/short_number_scan.hpp"
+#include "base/short_number_scan.hpp"
 
 #include <bit>
 #include <cstring>

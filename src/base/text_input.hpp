@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "run/numeric_conversion.hpp"
+#include "base/numeric_conversion.hpp"
 
 namespace korvanel {
 

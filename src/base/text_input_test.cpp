@@ -1,8 +1,8 @@
-#include "run/text_input.hpp"
+#include "base/text_input.hpp"
 
 #include <gtest/gtest.h>
 
-#include "run/fatal_stop.hpp"
+#include "base/fatal_stop.hpp"
 
 namespace korvanel {
 namespace {

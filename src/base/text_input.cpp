@@ -1,4 +1,4 @@
-#include "run/text_input.hpp"
+#include "base/text_input.hpp"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -7,9 +7,9 @@
 
 #include <cerrno>
 
-#include "run/fatal_stop.hpp"
-#include "run/large_tables.hpp"
-#include "run/short_number_scan.hpp"
+#include "base/fatal_stop.hpp"
+#include "base/large_tables.hpp"
+#include "base/short_number_scan.hpp"
 
 namespace korvanel {
 namespace {

@@ -1,4 +1,4 @@
-#include "run/text_output.hpp"
+#include "base/text_output.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "run/text_output.hpp"
+#include "base/text_output.hpp"
 
 #include <charconv>
 #include <cmath>
 #include <cstring>
 
-#include "run/fatal_stop.hpp"
+#include "base/fatal_stop.hpp"
 
 namespace korvanel {
 namespace {

@@ -1,4 +1,4 @@
-#include "run/fatal_stop.hpp"
+#include "base/fatal_stop.hpp"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "run/short_number_scan.hpp"
+#include "base/short_number_scan.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <random>
 #include <string>
 
-#include "run/fatal_stop.hpp"
-#include "run/text_input.hpp"
+#include "base/fatal_stop.hpp"
+#include "base/text_input.hpp"
 
 namespace korvanel {
 namespace {

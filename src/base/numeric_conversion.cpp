@@ -1,4 +1,4 @@
-#include "run/numeric_conversion.hpp"
+#include "base/numeric_conversion.hpp"
 
 #include <cerrno>
 #include <charconv>
@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "run/short_number_scan.hpp"
+#include "base/short_number_scan.hpp"
 
 namespace korvanel {
 namespace {

@@ -1,4 +1,4 @@
-#include "run/numeric_conversion.hpp"
+#include "base/numeric_conversion.hpp"
 
 #include <gtest/gtest.h>
 

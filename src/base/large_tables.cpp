@@ -1,4 +1,4 @@
-#include "run/large_tables.hpp"
+#include "base/large_tables.hpp"
 
 #include <sys/mman.h>
 #include <sys/sysinfo.h>
