@@ -96,13 +96,13 @@ MaterialValues steel() {
     m.youngsModulus = 210000.0;
     m.staticStrength = 510.0;
     m.strainAtFailurePercent = 20.0;
-    m.snCurveType = 1;
+    m.snCurveType = SnCurveType{1};
     m.palmgrenL1 = 12.6;
     m.palmgrenP = -3.5;
     m.palmgrenC = 0.0;
     m.enduranceLimit = 40.0;
     m.goodmanExponent = 1.0;
-    m.goodmanMethod = 1;
+    m.goodmanMethod = GoodmanMethod{1};
     m.goodmanSmMax = 600.0;
     return m;
 }
@@ -145,7 +145,7 @@ void BM_CorrectPath(benchmark::State& state) {
     std::vector<Stress6> work;
     for (auto _ : state) {
         work.assign(history.begin(), history.end());
-        correctPath(work, points, state.range(0), plastic, scratch);
+        correctPath(work, points, CorrectionMethod{state.range(0)}, plastic, scratch);
         benchmark::DoNotOptimize(work.data());
     }
     state.SetItemsProcessed(state.iterations() * points);
@@ -178,13 +178,13 @@ void BM_AccumulateHalfCycles(benchmark::State& state) {
     std::vector<HalfCycle> extracted;
     extractHalfCycles(path, points, false, extraction, extracted);
     const MaterialValues m = steel();
-    const SnCurve curve = prepareSnCurve(m, 2);
+    const SnCurve curve = prepareSnCurve(m, false);
     HalfCycleDamageScratch scratch;
     std::vector<HalfCycle> work;
     for (auto _ : state) {
         // The accumulation replaces each meanIntegral by the mean stress.
         work.assign(extracted.begin(), extracted.end());
-        const HistoryDamage d = accumulateHalfCycles(work, 2, false, m, curve, 1, scratch);
+        const HistoryDamage d = accumulateHalfCycles(work, true, false, m, curve, 1, scratch);
         benchmark::DoNotOptimize(d.damage);
     }
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(extracted.size()));

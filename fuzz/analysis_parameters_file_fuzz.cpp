@@ -15,10 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         AnalysisParameters p = readAnalysisParameters(in);
         checkAnalysisParameters(p);
         // What the checks let through.
-        require(p.stressInputFormat >= 1 && p.stressInputFormat <= 3, "format passed the checks");
-        require(p.materialsMode == 1 || p.materialsMode == 2, "materials mode passed the checks");
-        require(p.elastoPlasticMethod == 1 || p.elastoPlasticMethod == 2, "method passed the checks");
-        require(p.blocksDamageType >= 0 && p.blocksDamageType <= 2, "blocks type passed the checks");
+        require(fileNumber(p.stressInputFormat) >= 1 && fileNumber(p.stressInputFormat) <= 3, "format passed the checks");
+        require(fileNumber(p.materialsMode) == 1 || fileNumber(p.materialsMode) == 2, "materials mode passed the checks");
+        require(fileNumber(p.elastoPlasticMethod) == 1 || fileNumber(p.elastoPlasticMethod) == 2, "method passed the checks");
+        require(fileNumber(p.blocksDamageType) >= 0 && fileNumber(p.blocksDamageType) <= 2, "blocks type passed the checks");
         require(!(p.loadVariabilityFactor < 0.0), "negative load variability factor passed");
     } catch (const FatalStop& stop) {
         fuzz::checkStop(stop);

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             for (std::int64_t format : {2, 3}) {
                 MaterialValues values;
                 try {
-                    selectMaterial(r.materialId, records, format, values);
+                    selectMaterial(r.materialId, records, format == 3, values);
                 } catch (const FatalStop& stop) {
                     fuzz::checkStop(stop);
                 }

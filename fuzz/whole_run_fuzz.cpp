@@ -111,12 +111,12 @@ double linearSubStepEstimate(const std::string& jobPath, const AnalysisParameter
     double points = 0.0;
     double nodes = 1.0;
     try {
-        if (p.stressInputFormat == 1) {
+        if (p.stressInputFormat == StressInputFormat::singleHistory) {
             StressHistoryFile sig = readStressHistoryFile(jobPath + ".sig");
             stress = largestMagnitude(sig.states);
             points = static_cast<double>(sig.states.size());
-        } else if (p.stressInputFormat == 2) {
-            if (p.materialsMode == 2)
+        } else if (p.stressInputFormat == StressInputFormat::nodeCombination) {
+            if (p.materialsMode == MaterialsMode::multiple)
                 for (const MaterialRecord& r : readMaterialFile(jobPath + ".mtr"))
                     smallestYield = std::min(smallestYield, std::fabs(r.yieldStress));
             NodeStressTable t = readNodeStressFile(jobPath + ".nds", p.nodeCount, p.loadCaseCount);
@@ -145,7 +145,7 @@ bool endlessCorrection(const std::string& jobPath) {
     try {
         InputText in = openInputText(jobPath + ".inp");
         AnalysisParameters p = readAnalysisParameters(in);
-        if (p.elastoPlastic != 1 || p.elastoPlasticMethod != 1) return false;
+        if (!isOn(p.elastoPlastic) || p.elastoPlasticMethod != CorrectionMethod::neuberLinear) return false;
         return !(linearSubStepEstimate(jobPath, p) <= kMostSubSteps);
     } catch (const FatalStop&) {
         return false;

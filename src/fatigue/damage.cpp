@@ -30,19 +30,22 @@ struct StaticFailures {
         if (kind == Verdict::staticFailureType1) type1 = true;
         if (kind == Verdict::staticFailureType2) type2 = true;
     }
-    std::int64_t code(std::int64_t previous) const {
-        if (type1 && type2) return 12;
-        if (type1) return 1;
-        if (type2) return 2;
+    StaticFailureCode code(StaticFailureCode previous) const {
+        if (type1 && type2) return StaticFailureCode::both;
+        if (type1) return StaticFailureCode::type1;
+        if (type2) return StaticFailureCode::type2;
         return previous;
     }
 };
 
-std::int8_t flagOf(Verdict kind) {
-    if (kind == Verdict::staticFailureType1) return 1;
-    if (kind == Verdict::staticFailureType2) return 2;
-    return 0;
+StaticFailureCode failureOf(Verdict kind) {
+    if (kind == Verdict::staticFailureType1) return StaticFailureCode::type1;
+    if (kind == Verdict::staticFailureType2) return StaticFailureCode::type2;
+    return StaticFailureCode::none;
 }
+
+// The flag of the .cyc: 0, 1 or 2.
+std::int8_t flagOf(Verdict kind) { return static_cast<std::int8_t>(fileNumber(failureOf(kind))); }
 
 void stopIfNotANumber(double damage, std::int64_t nodeId) {
     if (std::isnan(damage))
@@ -61,10 +64,9 @@ void resetTable(std::vector<T>& table, std::size_t size) {
 
 }  // namespace
 
-HistoryDamage accumulateHalfCycles(std::vector<HalfCycle>& halfCycles, std::int64_t stressInputFormat,
+HistoryDamage accumulateHalfCycles(std::vector<HalfCycle>& halfCycles, bool modelNode,
                                    bool groundAirGround, const MaterialValues& m, const SnCurve& curve,
                                    std::int64_t nodeIdForMessages, HalfCycleDamageScratch& scratch) {
-    const bool nodeFormat = stressInputFormat == 2;
     const std::size_t count = halfCycles.size();
     resetTable(scratch.halfCycleDamage, count);
     resetTable(scratch.staticFailureFlag, count);
@@ -93,13 +95,13 @@ HistoryDamage accumulateHalfCycles(std::vector<HalfCycle>& halfCycles, std::int6
         } else if (verdict.kind != Verdict::noDamage) {
             damage = 2.0;
             failures.note(verdict.kind);
-            result.lastStaticType = flagOf(verdict.kind);
+            result.lastStaticType = failureOf(verdict.kind);
         }
         scratch.halfCycleDamage[j] = damage;
         scratch.staticFailureFlag[j] = flagOf(verdict.kind);
         if (verdict.kind != Verdict::noDamage) sum += damage;
 
-        if (nodeFormat) {
+        if (modelNode) {
             if (damage > largest) largest = damage;
             result.nodeCode = failures.code(result.nodeCode);
         }
@@ -107,8 +109,8 @@ HistoryDamage accumulateHalfCycles(std::vector<HalfCycle>& halfCycles, std::int6
 
     stopIfNotANumber(sum, nodeIdForMessages);
     double d = sum / 2.0;
-    if (nodeFormat) {
-        if (result.nodeCode < 0) throw runtimeError(109);
+    if (modelNode) {
+        if (fileNumber(result.nodeCode) < 0) throw runtimeError(109);
         // Ground-Air-Ground: the node's single most damaging half-cycle.
         if (groundAirGround) d = largest / 2.0;
     }
@@ -119,7 +121,7 @@ HistoryDamage accumulateHalfCycles(std::vector<HalfCycle>& halfCycles, std::int6
 
 HistoryDamage accumulateBlocks(const std::vector<Stress6>& fromStates, const std::vector<Stress6>& toStates,
                                const std::vector<double>& blockCycles, double loadVariabilityFactor,
-                               std::int64_t blocksDamageType, const std::vector<BlockGroup>& groups,
+                               BlocksDamageType damageType, const std::vector<BlockGroup>& groups,
                                const MaterialValues& m, const SnCurve& curve, std::int64_t nodeIdForMessages,
                                BlockDamageScratch& scratch) {
     const std::size_t count = std::min({fromStates.size(), toStates.size(), blockCycles.size()});
@@ -153,7 +155,7 @@ HistoryDamage accumulateBlocks(const std::vector<Stress6>& fromStates, const std
         } else if (verdict.kind != Verdict::noDamage) {
             damageOfOneCycle = 1.0;
             failures.note(verdict.kind);
-            result.lastStaticType = flagOf(verdict.kind);
+            result.lastStaticType = failureOf(verdict.kind);
         }
         const double blockDamage = damageOfOneCycle * blockCycles[b];
         scratch.damageOfOneCycle[b] = damageOfOneCycle;
@@ -165,12 +167,12 @@ HistoryDamage accumulateBlocks(const std::vector<Stress6>& fromStates, const std
     }
 
     stopIfNotANumber(sum, nodeIdForMessages);
-    if (result.nodeCode < 0) throw runtimeError(109);
+    if (fileNumber(result.nodeCode) < 0) throw runtimeError(109);
 
     double d = sum;
-    if (blocksDamageType == 0) {
+    if (damageType == BlocksDamageType::worstBlock) {
         d = largest;
-    } else if (blocksDamageType == 2) {
+    } else if (damageType == BlocksDamageType::worstGroup) {
         // Groups may overlap; each sums its blocks in spectrum order.
         double largestGroup = largestGroupDamageStart;
         for (const BlockGroup& group : groups) {

@@ -27,18 +27,20 @@ struct HistoryDamage {
     // half the largest half-cycle damage); format 3: the damage of the chosen
     // blocks damage type. Not yet floored.
     double damage = 0.0;
-    // Formats 2 and 3: 0 none, 1 or 2 only that static failure type, 12 both.
-    // A code above 0 marks the run as having a static failure somewhere.
-    std::int64_t nodeCode = 0;
-    // 0, or the type (1 or 2) of the last half-cycle or block that failed statically.
-    std::int64_t lastStaticType = 0;
+    // Formats 2 and 3: the static failure types seen at the node. Any code
+    // but none marks the run as having a static failure somewhere.
+    StaticFailureCode nodeCode = StaticFailureCode::none;
+    // none, or the type of the last half-cycle or block that failed statically.
+    StaticFailureCode lastStaticType = StaticFailureCode::none;
 };
 
 // Formats 1 and 2. Every half-cycle whose amplitude is above the amplitude
 // gate gets its mean stress in place of its meanIntegral, and its damage and
 // static failure flag in `scratch` (skipped half-cycles keep 0 there).
+// A node of a model (`modelNode`) also gets its static failure code, and
+// with `groundAirGround` the damage of its most damaging half-cycle.
 // Throws FatalStop when the damage is not a number.
-HistoryDamage accumulateHalfCycles(std::vector<HalfCycle>& halfCycles, std::int64_t stressInputFormat,
+HistoryDamage accumulateHalfCycles(std::vector<HalfCycle>& halfCycles, bool modelNode,
                                    bool groundAirGround, const MaterialValues& m, const SnCurve& curve,
                                    std::int64_t nodeIdForMessages, HalfCycleDamageScratch& scratch);
 
@@ -52,14 +54,14 @@ struct BlockDamageScratch {
 };
 
 // Format 3. Block b runs blockCycles[b] full cycles between fromStates[b] and
-// toStates[b] (after any elasto-plastic correction). blocksDamageType 0 takes
-// the most damaging block, 1 the sum of all blocks, 2 the most damaging group
-// of `groups` (1-based block numbers). Throws FatalStop when the damage is not
+// toStates[b] (after any elasto-plastic correction). `damageType` picks the
+// most damaging block, the sum of all blocks, or the most damaging group of
+// `groups` (1-based block numbers). Throws FatalStop when the damage is not
 // a number.
 // REQUIRES: fromStates, toStates and blockCycles have the same size.
 HistoryDamage accumulateBlocks(const std::vector<Stress6>& fromStates, const std::vector<Stress6>& toStates,
                                const std::vector<double>& blockCycles, double loadVariabilityFactor,
-                               std::int64_t blocksDamageType, const std::vector<BlockGroup>& groups,
+                               BlocksDamageType damageType, const std::vector<BlockGroup>& groups,
                                const MaterialValues& m, const SnCurve& curve, std::int64_t nodeIdForMessages,
                                BlockDamageScratch& scratch);
 

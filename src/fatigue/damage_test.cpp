@@ -14,12 +14,12 @@ namespace {
 // Palmgren with N = 10^(12 - 3 log10(Seq)) - 1 (999,999 at 100), static limit 10,000, SmMAX 1000.
 MaterialValues material() {
     MaterialValues m;
-    m.snCurveType = 1;
+    m.snCurveType = SnCurveType{1};
     m.palmgrenL1 = 12.0;
     m.palmgrenP = -3.0;
     m.palmgrenC = 1.0;
     m.goodmanExponent = 1.0;
-    m.goodmanMethod = 3;
+    m.goodmanMethod = GoodmanMethod{3};
     m.goodmanSmMax = 1000.0;
     return m;
 }
@@ -27,7 +27,7 @@ MaterialValues material() {
 // Weibull with alfa 0 and beta 0: 0 * infinity in the exponent, so N is not a number.
 MaterialValues brokenCurve() {
     MaterialValues m = material();
-    m.snCurveType = 2;
+    m.snCurveType = SnCurveType{2};
     m.weibullSault = 1000.0;
     return m;
 }
@@ -42,7 +42,7 @@ HalfCycle halfCycle(double amplitude, double mean) {
 HistoryDamage halfCycles(std::vector<HalfCycle> cycles, std::int64_t format, bool gag = false,
                          const MaterialValues& m = material()) {
     HalfCycleDamageScratch scratch;
-    return accumulateHalfCycles(cycles, format, gag, m, prepareSnCurve(m, format), 7, scratch);
+    return accumulateHalfCycles(cycles, format == 2, gag, m, prepareSnCurve(m, false), 7, scratch);
 }
 
 Stress6 uniaxial(double s) {
@@ -61,7 +61,8 @@ HistoryDamage blocks(const std::vector<double>& amplitudes, const std::vector<do
         to.push_back(uniaxial(a));
     }
     BlockDamageScratch scratch;
-    return accumulateBlocks(from, to, cycles, 1.0, type, groups, m, prepareSnCurve(m, 3), 7, scratch);
+    return accumulateBlocks(from, to, cycles, 1.0, BlocksDamageType{type}, groups, m, prepareSnCurve(m, true), 7,
+                            scratch);
 }
 
 void expectNotANumberStop(const std::function<void()>& run) {
@@ -81,7 +82,7 @@ TEST(DamageHalfCycles, MeanReplacedGateSkipsAndSumIsHalved) {
     const MaterialValues m = material();
     HalfCycleDamageScratch scratch;
     scratch.halfCycleDamage.assign(5, 9.0);   // stale values of an earlier node
-    const HistoryDamage d = accumulateHalfCycles(cycles, 1, false, m, prepareSnCurve(m, 1), 1, scratch);
+    const HistoryDamage d = accumulateHalfCycles(cycles, false, false, m, prepareSnCurve(m, false), 1, scratch);
 
     EXPECT_DOUBLE_EQ(cycles[0].meanIntegral, 250.0);
     EXPECT_EQ(cycles[1].meanIntegral, 5.0 * 0.0002);   // skipped: left as it was
@@ -95,15 +96,15 @@ TEST(DamageHalfCycles, MeanReplacedGateSkipsAndSumIsHalved) {
 
 TEST(DamageHalfCycles, StaticFailureCodes) {
     const HalfCycle type1 = halfCycle(10.0, 1000.0), type2 = halfCycle(10000.0, 0.0), small = halfCycle(100.0, 0.0);
-    EXPECT_EQ(halfCycles({small, type1, small}, 2).nodeCode, 1);
-    EXPECT_EQ(halfCycles({type2, small}, 2).nodeCode, 2);
-    EXPECT_EQ(halfCycles({type1, small, type2}, 2).nodeCode, 12);
+    EXPECT_EQ(fileNumber(halfCycles({small, type1, small}, 2).nodeCode), 1);
+    EXPECT_EQ(fileNumber(halfCycles({type2, small}, 2).nodeCode), 2);
+    EXPECT_EQ(fileNumber(halfCycles({type1, small, type2}, 2).nodeCode), 12);
     EXPECT_GE(halfCycles({small, type2, small, small}, 2).damage, 1.0);
 
     // Format 1 keeps the type of the last failed half-cycle and no node code.
     const HistoryDamage history = halfCycles({type2, type1, small}, 1);
-    EXPECT_EQ(history.lastStaticType, 1);
-    EXPECT_EQ(history.nodeCode, 0);
+    EXPECT_EQ(fileNumber(history.lastStaticType), 1);
+    EXPECT_EQ(fileNumber(history.nodeCode), 0);
     EXPECT_NEAR(history.damage, 2.0 + oneOverN100 / 2.0, 1e-12);
 }
 
@@ -147,7 +148,8 @@ TEST(BlocksValues, AmplitudeMeanAndLoadVariability) {
     Stress6 from = uniaxial(-100.0), to = uniaxial(100.0);
     from[1] = to[1] = 30.0;   // mean state (0, 30, 0)
     BlockDamageScratch scratch;
-    const HistoryDamage d = accumulateBlocks({from}, {to}, {10.0}, 2.0, 1, {}, m, prepareSnCurve(m, 3), 7, scratch);
+    const HistoryDamage d = accumulateBlocks({from}, {to}, {10.0}, 2.0, BlocksDamageType::wholeSpectrum, {}, m,
+                                                 prepareSnCurve(m, true), 7, scratch);
     EXPECT_EQ(scratch.amplitude[0], 100.0);   // before the load variability factor
     EXPECT_EQ(scratch.mean[0], 30.0);
     // Seq = 2 * 100 / (1 - 30/1000); N = 10^12 / Seq^3 - 1.
@@ -161,8 +163,9 @@ TEST(BlocksStaticFailure, CodesFlagsAndNotANumber) {
     // Block 1 reaches the static limit through the factor 100; block 2 has mean 1000.
     BlockDamageScratch scratch;
     const HistoryDamage d = accumulateBlocks({uniaxial(-100.0), uniaxial(900.0)}, {uniaxial(100.0), uniaxial(1100.0)},
-                                             {1.0, 1.0}, 100.0, 0, {}, m, prepareSnCurve(m, 3), 7, scratch);
-    EXPECT_EQ(d.nodeCode, 12);
+                                             {1.0, 1.0}, 100.0, BlocksDamageType::worstBlock, {}, m,
+                                             prepareSnCurve(m, true), 7, scratch);
+    EXPECT_EQ(fileNumber(d.nodeCode), 12);
     EXPECT_EQ(scratch.staticFailureFlag, (std::vector<std::int8_t>{2, 1}));
     EXPECT_EQ(d.damage, 1.0);
     // Type 0 keeps the failed block and would drop the broken one.

@@ -20,20 +20,20 @@ double signOf(double x) {
 
 }  // namespace
 
-SnCurve prepareSnCurve(const MaterialValues& m, std::int64_t stressInputFormat) {
+SnCurve prepareSnCurve(const MaterialValues& m, bool blocksAnalysis) {
     SnCurve curve;
     curve.type = m.snCurveType;
-    if (m.snCurveType == 1) {
+    if (m.snCurveType == SnCurveType::palmgren) {
         curve.staticLimit =
             m.enduranceLimit + std::pow(10.0, (decimalLog(m.palmgrenC) - m.palmgrenL1) / m.palmgrenP);
         return curve;
     }
-    if (m.snCurveType == 2) {
+    if (m.snCurveType == SnCurveType::weibull) {
         curve.staticLimit = m.weibullSault;
         return curve;
     }
     // The multilinear curve is read but never evaluated.
-    if (stressInputFormat == 3 && m.snCurveType == 3)
+    if (blocksAnalysis && m.snCurveType == SnCurveType::multilinear)
         throw fatalStop("ARRIVATO QUA CON LA CURVA MULTILINEARE !!!");
     throw fatalStop("Type of SN curve definition needs values 1, 2 or 3");
 }
@@ -41,12 +41,12 @@ SnCurve prepareSnCurve(const MaterialValues& m, std::int64_t stressInputFormat) 
 double equivalentAmplitude(double amplitude, double mean, const MaterialValues& m) {
     const double k = m.goodmanExponent;
     const double smMax = m.goodmanSmMax;
-    if (m.goodmanMethod == 1) {
+    if (m.goodmanMethod == GoodmanMethod::signedMean) {
         // A compressive mean lowers the amplitude, a tensile one raises it.
         if (std::fabs(mean) <= meanGate) return amplitude;
         return amplitude / (1.0 - signOf(mean) * std::pow(std::fabs(mean) / smMax, k));
     }
-    if (m.goodmanMethod == 2) {
+    if (m.goodmanMethod == GoodmanMethod::tensileMeanOnly) {
         // Compressive means are not corrected.
         if (mean >= meanGate) return amplitude / (1.0 - std::pow(mean / smMax, k));
         return amplitude;
@@ -59,11 +59,14 @@ double equivalentAmplitude(double amplitude, double mean, const MaterialValues& 
 CycleVerdict cycleVerdict(double equivalentAmp, double mean, const MaterialValues& m,
                           const SnCurve& curve) {
     const double testedMean =
-        (m.goodmanMethod == 1 || m.goodmanMethod == 2) ? mean : std::fabs(mean);
+        (m.goodmanMethod == GoodmanMethod::signedMean ||
+         m.goodmanMethod == GoodmanMethod::tensileMeanOnly)
+            ? mean
+            : std::fabs(mean);
     if (testedMean >= m.goodmanSmMax) return {Verdict::staticFailureType1, 0.0};
 
     const double seq = equivalentAmp;
-    if (curve.type == 1) {
+    if (curve.type == SnCurveType::palmgren) {
         if (seq >= curve.staticLimit) return {Verdict::staticFailureType2, 0.0};
         if (seq <= m.enduranceLimit) return {Verdict::noDamage, 0.0};
         const double n =

@@ -12,15 +12,15 @@ namespace korvanel {
 
 // The curve of one node, prepared after its material selection.
 struct SnCurve {
-    std::int64_t type = 0;      // 1 Palmgren, 2 Weibull
+    SnCurveType type = SnCurveType::palmgren;  // Palmgren or Weibull
     double staticLimit = 0.0;   // equivalent amplitude of static failure of type 2
 };
 
 // Checks the curve type and computes the static limit: for Palmgren the
 // amplitude at which the equation gives 0 cycles, for Weibull Sault.
-// Throws FatalStop for a type other than 1 or 2 (with its own text for the
-// multilinear curve under stress-input format 3).
-SnCurve prepareSnCurve(const MaterialValues& m, std::int64_t stressInputFormat);
+// Throws FatalStop for any other type (with its own text for the
+// multilinear curve in a blocks analysis).
+SnCurve prepareSnCurve(const MaterialValues& m, bool blocksAnalysis);
 
 // Mean-stress corrected amplitude of amplitude Sa about the mean stress m.
 // The result is meaningless (zero or negative denominator) when the mean

@@ -10,22 +10,22 @@ namespace {
 // Palmgren: N = 10^(12 - 3 log10(Seq - E)) - 1; static limit E + 10^((0 - 12) / -3).
 MaterialValues palmgren(std::int64_t method = 3, double enduranceLimit = 0.0) {
     MaterialValues m;
-    m.snCurveType = 1;
+    m.snCurveType = SnCurveType{1};
     m.palmgrenL1 = 12.0;
     m.palmgrenP = -3.0;
     m.palmgrenC = 1.0;
     m.enduranceLimit = enduranceLimit;
     m.goodmanExponent = 1.0;
-    m.goodmanMethod = method;
+    m.goodmanMethod = GoodmanMethod{method};
     m.goodmanSmMax = 1000.0;
     return m;
 }
 
 std::vector<std::string> stopLines(std::int64_t type, std::int64_t format, bool advisory = false) {
     MaterialValues m = palmgren();
-    m.snCurveType = type;
+    m.snCurveType = SnCurveType{type};
     try {
-        prepareSnCurve(m, format);
+        prepareSnCurve(m, format == 3);
     } catch (const FatalStop& stop) {
         return advisory ? stop.advisoryLines : stop.consoleLines;
     }
@@ -34,7 +34,7 @@ std::vector<std::string> stopLines(std::int64_t type, std::int64_t format, bool 
 
 TEST(SnCurvePalmgren, StaticLimitCyclesAndEnduranceLimit) {
     const MaterialValues m = palmgren();
-    const SnCurve curve = prepareSnCurve(m, 2);
+    const SnCurve curve = prepareSnCurve(m, false);
     EXPECT_DOUBLE_EQ(curve.staticLimit, 10000.0);
     const CycleVerdict at100 = cycleVerdict(100.0, 0.0, m, curve);
     EXPECT_EQ(at100.kind, Verdict::cyclesToFailure);
@@ -42,19 +42,19 @@ TEST(SnCurvePalmgren, StaticLimitCyclesAndEnduranceLimit) {
     EXPECT_EQ(cycleVerdict(10000.0, 0.0, m, curve).kind, Verdict::staticFailureType2);
 
     const MaterialValues e50 = palmgren(3, 50.0);
-    const SnCurve curve50 = prepareSnCurve(e50, 1);
+    const SnCurve curve50 = prepareSnCurve(e50, false);
     EXPECT_EQ(cycleVerdict(50.0, 0.0, e50, curve50).kind, Verdict::noDamage);
     EXPECT_EQ(cycleVerdict(10050.0, 0.0, e50, curve50).kind, Verdict::staticFailureType2);
 }
 
 TEST(SnCurveWeibull, BoundariesAndCycles) {
     MaterialValues m = palmgren();
-    m.snCurveType = 2;
+    m.snCurveType = SnCurveType{2};
     m.weibullSainf = 100.0;
     m.weibullSault = 500.0;
     m.weibullAlfa = 6.0;
     m.weibullBeta = 2.0;
-    const SnCurve curve = prepareSnCurve(m, 3);
+    const SnCurve curve = prepareSnCurve(m, true);
     EXPECT_EQ(curve.staticLimit, 500.0);
     EXPECT_EQ(cycleVerdict(100.0, 0.0, m, curve).kind, Verdict::noDamage);
     EXPECT_EQ(cycleVerdict(500.0, 0.0, m, curve).kind, Verdict::staticFailureType2);
@@ -95,7 +95,7 @@ TEST(GoodmanCorrection, GatesAndSignsPerMethod) {
 }
 
 TEST(GoodmanStaticType1, TestedMeanPerMethod) {
-    const SnCurve curve = prepareSnCurve(palmgren(), 2);
+    const SnCurve curve = prepareSnCurve(palmgren(), false);
     for (std::int64_t method : {1, 2, 3})
         EXPECT_EQ(cycleVerdict(0.0, 1000.0, palmgren(method), curve).kind, Verdict::staticFailureType1);
     EXPECT_EQ(cycleVerdict(0.0, -1000.0, palmgren(3), curve).kind, Verdict::staticFailureType1);

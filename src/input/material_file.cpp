@@ -18,10 +18,10 @@ std::vector<MaterialRecord> readMaterialFile(InputText& in) {
         r.youngsModulus = readReal(in);
         r.staticStrength = readReal(in);
         r.strainAtFailurePercent = readReal(in);
-        r.snCurveType = readInteger(in);
+        r.snCurveType = SnCurveType{readInteger(in)};
         for (double& p : r.snParameters) p = readReal(in);
         r.goodmanExponent = readReal(in);
-        r.goodmanMethod = readInteger(in);
+        r.goodmanMethod = GoodmanMethod{readInteger(in)};
         r.goodmanSmMax = readReal(in);
         for (double& x : r.multilinearExtras) x = readReal(in);
         records.push_back(r);

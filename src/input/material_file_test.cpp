@@ -27,16 +27,16 @@ TEST(MaterialFile, FieldsInFileOrderAfterTwoHeadingLines) {
     EXPECT_EQ(r[0].youngsModulus, 210000.0);
     EXPECT_EQ(r[0].staticStrength, 400.0);
     EXPECT_EQ(r[0].strainAtFailurePercent, 12.0);
-    EXPECT_EQ(r[0].snCurveType, 1);
+    EXPECT_EQ(fileNumber(r[0].snCurveType), 1);
     EXPECT_EQ(r[0].snParameters[0], 1e12);
     EXPECT_EQ(r[0].snParameters[3], 90.0);
     EXPECT_EQ(r[0].goodmanExponent, 1.5);
-    EXPECT_EQ(r[0].goodmanMethod, 2);
+    EXPECT_EQ(fileNumber(r[0].goodmanMethod), 2);
     EXPECT_EQ(r[0].goodmanSmMax, 300.0);
-    EXPECT_EQ(r[1].snCurveType, 2);
-    EXPECT_EQ(r[1].goodmanMethod, 4);  // 3.5 rounds to even
+    EXPECT_EQ(fileNumber(r[1].snCurveType), 2);
+    EXPECT_EQ(fileNumber(r[1].goodmanMethod), 4);  // 3.5 rounds to even
     EXPECT_EQ(r[1].multilinearExtras[3], 14.0);
-    EXPECT_EQ(r[2].snCurveType, 4);  // checked only when a node uses it
+    EXPECT_EQ(fileNumber(r[2].snCurveType), 4);  // checked only when a node uses it
     EXPECT_EQ(r[2].multilinearExtras[3], 0.0);
     EXPECT_TRUE(read("only one heading").empty());
     EXPECT_TRUE(read(headings).empty());

@@ -6,45 +6,58 @@ namespace korvanel {
 
 namespace {
 
-void checkSnCurveType(std::int64_t snCurveType, std::int64_t stressInputFormat) {
-    if (snCurveType == 1 || snCurveType == 2) return;
+void checkSnCurveType(SnCurveType type, bool blocksAnalysis) {
+    if (type == SnCurveType::palmgren || type == SnCurveType::weibull) return;
     const char* const needsValues = "Type of SN curve definition needs values 1, 2 or 3";
-    if (stressInputFormat != 3) throw fatalStop(needsValues);
-    if (snCurveType == 3) throw fatalStop("MODELLO MULTILINEARE TUTTO DA RIVEDERE");
-    // Format 3 words the advisory file differently from the console.
+    if (!blocksAnalysis) throw fatalStop(needsValues);
+    if (type == SnCurveType::multilinear) throw fatalStop("MODELLO MULTILINEARE TUTTO DA RIVEDERE");
+    // The blocks analysis words the advisory file differently from the console.
     throw FatalStop{{needsValues}, {"Type of SN curve definition values 1, 2 or 3"}};
 }
 
-void copyRecord(const MaterialRecord& r, std::int64_t stressInputFormat, MaterialValues& m) {
+void applyGeneralValues(const MaterialRecord& r, MaterialValues& m) {
     m.yieldStress = r.yieldStress;
     m.youngsModulus = r.youngsModulus;
     m.staticStrength = r.staticStrength;
     m.strainAtFailurePercent = r.strainAtFailurePercent;
     m.snCurveType = r.snCurveType;
-    checkSnCurveType(r.snCurveType, stressInputFormat);
-    if (r.snCurveType == 1) {
-        m.palmgrenL1 = r.snParameters[0];
-        m.palmgrenP = r.snParameters[1];
-        m.palmgrenC = r.snParameters[2];
-        m.enduranceLimit = r.snParameters[3];
-    } else {
-        m.weibullSainf = r.snParameters[0];
-        m.weibullSault = r.snParameters[1];
-        m.weibullAlfa = r.snParameters[2];
-        m.weibullBeta = r.snParameters[3];
-    }
     m.goodmanExponent = r.goodmanExponent;
     m.goodmanMethod = r.goodmanMethod;
     m.goodmanSmMax = r.goodmanSmMax;
 }
 
+void applyPalmgrenParameters(const MaterialRecord& r, MaterialValues& m) {
+    m.palmgrenL1 = r.snParameters[0];
+    m.palmgrenP = r.snParameters[1];
+    m.palmgrenC = r.snParameters[2];
+    m.enduranceLimit = r.snParameters[3];
+}
+
+void applyWeibullParameters(const MaterialRecord& r, MaterialValues& m) {
+    m.weibullSainf = r.snParameters[0];
+    m.weibullSault = r.snParameters[1];
+    m.weibullAlfa = r.snParameters[2];
+    m.weibullBeta = r.snParameters[3];
+}
+
 }  // namespace
 
+void applyMaterialRecord(const MaterialRecord& r, MaterialValues& m) {
+    applyGeneralValues(r, m);
+    if (r.snCurveType == SnCurveType::palmgren)
+        applyPalmgrenParameters(r, m);
+    else
+        applyWeibullParameters(r, m);
+}
+
 void selectMaterial(std::int64_t nodeMaterialId, const std::vector<MaterialRecord>& records,
-                    std::int64_t stressInputFormat, MaterialValues& inEffect) {
+                    bool blocksAnalysis, MaterialValues& inEffect) {
     // No early exit: a later record with the same ID replaces an earlier one.
-    for (const MaterialRecord& r : records)
-        if (r.materialId == nodeMaterialId) copyRecord(r, stressInputFormat, inEffect);
+    for (const MaterialRecord& r : records) {
+        if (r.materialId != nodeMaterialId) continue;
+        checkSnCurveType(r.snCurveType, blocksAnalysis);
+        applyMaterialRecord(r, inEffect);
+    }
 }
 
 }  // namespace korvanel

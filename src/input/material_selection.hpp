@@ -16,8 +16,15 @@ namespace korvanel {
 // S-N parameters of the record's own curve type are copied; those of the
 // other type keep their values.
 // The curve type of each matching record is checked as it is copied; a type
-// other than 1 or 2 throws FatalStop, worded by the stress-input format.
+// other than Palmgren or Weibull throws FatalStop, worded for a blocks
+// analysis or for a history.
 void selectMaterial(std::int64_t nodeMaterialId, const std::vector<MaterialRecord>& records,
-                    std::int64_t stressInputFormat, MaterialValues& inEffect);
+                    bool blocksAnalysis, MaterialValues& inEffect);
+
+// Applies one material record to the values in effect: the general
+// material and mean-stress values, and the S-N parameters of the record's
+// own curve type (those of the other type keep their values; a record of
+// an unusable type sets the Weibull ones, as the parameters read in order).
+void applyMaterialRecord(const MaterialRecord& record, MaterialValues& inEffect);
 
 }  // namespace korvanel

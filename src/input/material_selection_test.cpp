@@ -15,9 +15,9 @@ MaterialRecord record(std::int64_t id, double base, std::int64_t snCurveType) {
     r.materialId = id;
     r.yieldStress = base;
     r.strainAtFailurePercent = base + 4;
-    r.snCurveType = snCurveType;
+    r.snCurveType = SnCurveType{snCurveType};
     for (int i = 0; i < 4; ++i) r.snParameters[i] = base + 11 + i;
-    r.goodmanMethod = 3;
+    r.goodmanMethod = GoodmanMethod{3};
     r.goodmanSmMax = base + 20;
     return r;
 }
@@ -26,23 +26,23 @@ TEST(MaterialSelection, LastMatchingRecordWinsAndNoMatchKeepsValues) {
     const std::vector<MaterialRecord> records = {record(5, 100, 1), record(7, 200, 4),
                                                  record(5, 300, 1)};
     MaterialValues m;  // starts at zero
-    selectMaterial(9, records, 2, m);
+    selectMaterial(9, records, false, m);
     EXPECT_EQ(m.yieldStress, 0.0);
-    selectMaterial(5, records, 2, m);  // record 7 has type 4 but no node uses it
+    selectMaterial(5, records, false, m);  // record 7 has type 4 but no node uses it
     EXPECT_EQ(m.yieldStress, 300.0);
     EXPECT_EQ(m.strainAtFailurePercent, 304.0);
     EXPECT_EQ(m.palmgrenL1, 311.0);
     EXPECT_EQ(m.enduranceLimit, 314.0);
-    EXPECT_EQ(m.goodmanMethod, 3);
+    EXPECT_EQ(fileNumber(m.goodmanMethod), 3);
     EXPECT_EQ(m.goodmanSmMax, 320.0);
-    selectMaterial(9, records, 2, m);  // a later node without a record keeps these
+    selectMaterial(9, records, false, m);  // a later node without a record keeps these
     EXPECT_EQ(m.yieldStress, 300.0);
 }
 
 TEST(MaterialSelection, CurveTypeCopiesOnlyItsOwnParameters) {
     MaterialValues m;
-    selectMaterial(5, {record(5, 100, 2)}, 3, m);
-    EXPECT_EQ(m.snCurveType, 2);
+    selectMaterial(5, {record(5, 100, 2)}, true, m);
+    EXPECT_EQ(fileNumber(m.snCurveType), 2);
     EXPECT_EQ(m.weibullSainf, 111.0);
     EXPECT_EQ(m.weibullBeta, 114.0);
     EXPECT_EQ(m.palmgrenL1, 0.0);
@@ -53,7 +53,7 @@ TEST(MaterialSelection, UsedRecordOfAnotherCurveTypeStops) {
     auto stop = [](std::vector<MaterialRecord> records, std::int64_t format) {
         MaterialValues m;
         try {
-            selectMaterial(5, records, format, m);
+            selectMaterial(5, records, format == 3, m);
         } catch (const FatalStop& s) {
             return s;
         }

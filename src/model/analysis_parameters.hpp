@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "model/analysis_modes.hpp"
+
 namespace korvanel {
 
 // The material, S-N curve and mean-stress values in effect for a node.
@@ -14,7 +16,7 @@ struct MaterialValues {
     double youngsModulus = 0.0;
     double staticStrength = 0.0;
     double strainAtFailurePercent = 0.0;
-    std::int64_t snCurveType = 0;  // 1 Palmgren, 2 Weibull, 3 multilinear
+    SnCurveType snCurveType = SnCurveType{0};
     double palmgrenL1 = 0.0;
     double palmgrenP = 0.0;
     double palmgrenC = 0.0;
@@ -24,29 +26,29 @@ struct MaterialValues {
     double weibullAlfa = 0.0;
     double weibullBeta = 0.0;
     double goodmanExponent = 0.0;
-    std::int64_t goodmanMethod = 0;
+    GoodmanMethod goodmanMethod = GoodmanMethod{0};
     double goodmanSmMax = 0.0;
 };
 
 // The nineteen records of the analysis parameter file.
 struct AnalysisParameters {
     MaterialValues material;                 // records 1, 5, 6, 7, 9
-    std::int64_t elastoPlastic = 0;          // record 2: 0 off, 1 on
-    std::int64_t elastoPlasticMethod = 0;    // record 3: 1 Neuber Linear, 2 Neuber Non-Linear
-    std::int64_t stressPathCorrection = 0;   // record 4
+    Switch elastoPlastic = Switch::off;      // record 2
+    CorrectionMethod elastoPlasticMethod = CorrectionMethod{0};  // record 3
+    Switch stressPathCorrection = Switch::off;  // record 4
     double multilinearReal = 0.0;            // record 8: kept, used by nothing
     std::int64_t multilinearInts[7] = {0, 0, 0, 0, 0, 0, 0};
-    std::int64_t stressInputFormat = 0;      // record 10: 1, 2 or 3
+    StressInputFormat stressInputFormat = StressInputFormat{0};  // record 10
     double stressScaleFactor = 0.0;          // record 11
     double loadCaseScaleFactor = 0.0;
     std::int64_t completeOutputNode = 0;     // record 12
-    std::int64_t materialsMode = 0;          // record 13: 1 one, 2 multiple
+    MaterialsMode materialsMode = MaterialsMode{0};  // record 13
     std::int64_t nodeCount = 0;              // record 14
     std::int64_t loadCaseCount = 0;
     double loadVariabilityFactor = 0.0;      // record 15
-    std::int64_t groundAirGround = 0;        // record 16
-    std::int64_t cyclesExtraction = 0;       // record 17
-    std::int64_t blocksDamageType = 0;       // record 18
+    Switch groundAirGround = Switch::off;    // record 16
+    Switch cyclesExtraction = Switch::off;   // record 17: the .cif of format 1
+    BlocksDamageType blocksDamageType = BlocksDamageType::worstBlock;  // record 18
     double lifeUnitsPerRepeat = 0.0;         // record 19
 };
 

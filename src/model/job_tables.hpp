@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "model/analysis_modes.hpp"
 #include "model/stress6.hpp"
 
 namespace korvanel {
@@ -59,10 +60,10 @@ struct MaterialRecord {
     double youngsModulus = 0.0;
     double staticStrength = 0.0;
     double strainAtFailurePercent = 0.0;
-    std::int64_t snCurveType = 0;
+    SnCurveType snCurveType = SnCurveType{0};
     double snParameters[4] = {0.0, 0.0, 0.0, 0.0};
     double goodmanExponent = 0.0;
-    std::int64_t goodmanMethod = 0;
+    GoodmanMethod goodmanMethod = GoodmanMethod{0};
     double goodmanSmMax = 0.0;
     double multilinearExtras[4] = {0.0, 0.0, 0.0, 0.0};
 };

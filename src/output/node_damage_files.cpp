@@ -8,7 +8,7 @@ namespace korvanel {
 MaxDamageNode writeNodeDamageFile(const std::string& path, const std::vector<NodeEntry>& nodes,
                                   const std::vector<double>& nodeDamage,
                                   const std::vector<double>& lifeRepeats,
-                                  const std::vector<std::int64_t>& staticFailureCode,
+                                  const std::vector<StaticFailureCode>& staticFailureCode,
                                   double lifeUnitsPerRepeat, char decimalSeparator) {
     OutputChannel file = createOutputFile(path, decimalSeparator);
     MaxDamageNode maxNode;
@@ -30,7 +30,7 @@ MaxDamageNode writeNodeDamageFile(const std::string& path, const std::vector<Nod
         putZone(file);
         putFormatted(file, lifeRepeats[n] * lifeUnitsPerRepeat);
         putZone(file);
-        putInteger(file, staticFailureCode[n]);
+        putInteger(file, fileNumber(staticFailureCode[n]));
         putLineEnd(file);
         flushIfLarge(file);
     }

@@ -19,7 +19,7 @@ struct MaxDamageNode {
     std::int64_t nodeId = 0;
     double damage = -123456000.0;
     double lifeRepeats = 0.0;
-    std::int64_t staticFailureCode = 0;
+    StaticFailureCode staticFailureCode = StaticFailureCode::none;
 };
 
 // Writes the .ndd and returns the node of largest damage: a node replaces the
@@ -29,7 +29,7 @@ struct MaxDamageNode {
 MaxDamageNode writeNodeDamageFile(const std::string& path, const std::vector<NodeEntry>& nodes,
                                   const std::vector<double>& nodeDamage,
                                   const std::vector<double>& lifeRepeats,
-                                  const std::vector<std::int64_t>& staticFailureCode,
+                                  const std::vector<StaticFailureCode>& staticFailureCode,
                                   double lifeUnitsPerRepeat, char decimalSeparator);
 
 // Writes the .ans: node ID (as a formatted real), a blank, and the decimal

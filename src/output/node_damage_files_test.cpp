@@ -22,12 +22,13 @@ TEST_F(NodeDamageFilesTest, ListsEveryNodeAndKeepsTheFirstOfEqualMaxima) {
     const std::vector<NodeEntry> nodes{{11, 0}, {12, 0}, {-13, 0}};
     const std::string ndd = pathOf("job.ndd");
     const MaxDamageNode maxNode =
-        writeNodeDamageFile(ndd, nodes, {1e-3, 4e-3, 4e-3}, {1000.0, 250.0, 250.0}, {0, 2, 12}, 1.0, '.');
+        writeNodeDamageFile(ndd, nodes, {1e-3, 4e-3, 4e-3}, {1000.0, 250.0, 250.0}, {StaticFailureCode::none, StaticFailureCode::type2, StaticFailureCode::both},
+                            1.0, '.');
 
     EXPECT_EQ(maxNode.nodeId, 12);
     EXPECT_EQ(maxNode.damage, 4e-3);
     EXPECT_EQ(maxNode.lifeRepeats, 250.0);
-    EXPECT_EQ(maxNode.staticFailureCode, 2);
+    EXPECT_EQ(fileNumber(maxNode.staticFailureCode), 2);
     EXPECT_EQ(bytesOf(ndd), heading +
                                 " 11" + spaces(11) + "1.000000e-03  1.000000e+03   0\r\n" +
                                 " 12" + spaces(11) + "4.000000e-03  2.500000e+02   2\r\n" +
@@ -45,13 +46,13 @@ TEST_F(NodeDamageFilesTest, FloorNodeAndLifeUnits) {
     const std::string ndd = pathOf("job.ndd");
     const std::string ans = pathOf("job.ans");
 
-    writeNodeDamageFile(ndd, nodes, {1e-18}, {1e18}, {0}, 1.0, '.');
+    writeNodeDamageFile(ndd, nodes, {1e-18}, {1e18}, {StaticFailureCode::none}, 1.0, '.');
     writeLogLifeFile(ans, nodes, {1e18}, 1.0, '.');
     EXPECT_EQ(bytesOf(ndd), heading + " 1" + spaces(12) + "1.000000e-18  1.000000e+18   0\r\n");
     EXPECT_EQ(bytesOf(ans), "1.000000e+00 1.800000e+01\r\n");
 
     // Damage per life unit and life in life units; the locale's separator.
-    writeNodeDamageFile(ndd, nodes, {0.5}, {2.0}, {1}, 2000.0, ',');
+    writeNodeDamageFile(ndd, nodes, {0.5}, {2.0}, {StaticFailureCode::type1}, 2000.0, ',');
     writeLogLifeFile(ans, nodes, {2.0}, 2000.0, ',');
     EXPECT_EQ(bytesOf(ndd), heading + " 1" + spaces(12) + "2,500000e-04  4,000000e+03   1\r\n");
     EXPECT_EQ(bytesOf(ans), "1,000000e+00 3,602060e+00\r\n");
@@ -69,7 +70,7 @@ TEST_F(NodeDamageFilesTest, NoNodesGiveHeadingOnlyAndKeepTheStartValues) {
     EXPECT_EQ(maxNode.nodeId, 0);
     EXPECT_EQ(maxNode.damage, -123456000.0);
     EXPECT_EQ(maxNode.lifeRepeats, 0.0);
-    EXPECT_EQ(maxNode.staticFailureCode, 0);
+    EXPECT_EQ(fileNumber(maxNode.staticFailureCode), 0);
 }
 
 TEST_F(NodeDamageFilesTest, UnwritablePathIsAFatalStop) {

@@ -50,9 +50,9 @@ void writeMaterialBlock(OutputChannel& ch, const MaterialValues& m) {
 }
 
 void writeCorrectionLine(OutputChannel& ch, const AnalysisParameters& p) {
-    if (p.elastoPlastic != 1)
+    if (!isOn(p.elastoPlastic))
         line(ch, "Analysis performed without elasto-plastic correction");
-    else if (p.elastoPlasticMethod == 1)
+    else if (p.elastoPlasticMethod == CorrectionMethod::neuberLinear)
         line(ch, "The elasto-plastic correction with Neuber Linear has been applied");
     else
         line(ch, "The elasto-plastic correction with Neuber Non-Linear has been applied");
@@ -61,13 +61,13 @@ void writeCorrectionLine(OutputChannel& ch, const AnalysisParameters& p) {
 void writeCurveBlock(OutputChannel& ch, const MaterialValues& m) {
     line(ch, " ");
     line(ch, "The following unique set of material properties has been used for the analysis:");
-    if (m.snCurveType == 1) {
+    if (m.snCurveType == SnCurveType::palmgren) {
         line(ch, "The S-N curve format is the Palmgren's equation, with the following parameters:");
         labelledReal(ch, "L1 = ", m.palmgrenL1);
         labelledReal(ch, "p = ", m.palmgrenP);
         labelledReal(ch, "C = ", m.palmgrenC);
         labelledReal(ch, "Endurance limit = ", m.enduranceLimit);
-    } else if (m.snCurveType == 2) {
+    } else if (m.snCurveType == SnCurveType::weibull) {
         line(ch, "The S-N curve format is the Weibull's equation, with the following parameters:");
         labelledReal(ch, "Sainf = ", m.weibullSainf);
         labelledReal(ch, "Sault = ", m.weibullSault);
@@ -76,21 +76,21 @@ void writeCurveBlock(OutputChannel& ch, const MaterialValues& m) {
     }
     line(ch, "Parameters for the mean-stress correction:");
     labelledReal(ch, "Goodman exponent", m.goodmanExponent);
-    labelledInteger(ch, "Goodman method", m.goodmanMethod);
+    labelledInteger(ch, "Goodman method", fileNumber(m.goodmanMethod));
     labelledReal(ch, "Goodman SmMAX   ", m.goodmanSmMax);
 }
 
 // Material block, correction line and curve block; the material data are
 // only shown when one material serves every node.
 void writeAnalysisSetup(OutputChannel& ch, const AnalysisParameters& p) {
-    const bool oneMaterial = p.materialsMode == 1;
+    const bool oneMaterial = p.materialsMode == MaterialsMode::one;
     if (oneMaterial) writeMaterialBlock(ch, p.material);
     writeCorrectionLine(ch, p);
     if (oneMaterial) writeCurveBlock(ch, p.material);
 }
 
 void writeHistoryResult(OutputChannel& ch, const SummaryData& d) {
-    if (d.historyStaticFailure == 1 || d.historyStaticFailure == 2)
+    if (d.historyStaticFailure != StaticFailureCode::none)
         line(ch, "Static Failure occurred, see file .cyc for details");
     if (d.totalDamage <= damageFloor) {
         line(ch, "Total damage is < 1e-18");
@@ -111,7 +111,7 @@ void writeNodeResult(OutputChannel& ch, const SummaryData& d) {
     line(ch, " ");
     labelledInteger(ch, "Number of nodes ", p.nodeCount);
     labelledInteger(ch, "Number of load cases ", p.loadCaseCount);
-    if (p.stressInputFormat == 2)
+    if (p.stressInputFormat == StressInputFormat::nodeCombination)
         labelledInteger(ch, "Number of time points ", d.timePointCount);
     else
         labelledInteger(ch, "Number of blocks ", d.blockCount);
@@ -124,19 +124,26 @@ void writeNodeResult(OutputChannel& ch, const SummaryData& d) {
     nodeValueLine(ch, "Total Fatigue Life at node ", node, "is = ",
                   p.lifeUnitsPerRepeat * maxNode.lifeRepeats);
     switch (maxNode.staticFailureCode) {
-        case 1: labelledInteger(ch, "Static failure of type 1 occurred at node ", node); break;
-        case 2: labelledInteger(ch, "Static failure of type 2 occurred at node ", node); break;
-        case 12: labelledInteger(ch, "Static failures of both type 1 and 2 occurred at node ", node); break;
+        case StaticFailureCode::type1:
+            labelledInteger(ch, "Static failure of type 1 occurred at node ", node);
+            break;
+        case StaticFailureCode::type2:
+            labelledInteger(ch, "Static failure of type 2 occurred at node ", node);
+            break;
+        case StaticFailureCode::both:
+            labelledInteger(ch, "Static failures of both type 1 and 2 occurred at node ", node);
+            break;
         default: break;
     }
 }
 
 bool isNodeStressRun(const AnalysisParameters& p) {
-    return p.stressInputFormat == 2 || p.stressInputFormat == 3;
+    return p.stressInputFormat == StressInputFormat::nodeCombination ||
+           p.stressInputFormat == StressInputFormat::blockSpectrum;
 }
 
 void writeResult(OutputChannel& ch, const SummaryData& d) {
-    if (d.parameters.stressInputFormat == 1)
+    if (d.parameters.stressInputFormat == StressInputFormat::singleHistory)
         writeHistoryResult(ch, d);
     else if (isNodeStressRun(d.parameters))
         writeNodeResult(ch, d);

@@ -19,7 +19,7 @@ struct SummaryData {
 
     // Stress-input format 1.
     double totalDamage = 0.0;
-    std::int64_t historyStaticFailure = 0;   // 0, or the type (1, 2) of the last static failure
+    StaticFailureCode historyStaticFailure = StaticFailureCode::none;  // of the last failed half-cycle
 
     // Stress-input formats 2 and 3.
     std::int64_t timePointCount = 0;          // format 2

@@ -20,7 +20,7 @@ SummaryData palmgrenHistory() {
     p.material.youngsModulus = 210000.0;
     p.material.staticStrength = 400.0;
     p.material.strainAtFailurePercent = 12.5;
-    p.material.snCurveType = 1;
+    p.material.snCurveType = SnCurveType{1};
     p.material.palmgrenL1 = 12.0;
     p.material.palmgrenP = 3.0;
     p.material.palmgrenC = 1e6;
@@ -30,12 +30,12 @@ SummaryData palmgrenHistory() {
     p.material.weibullAlfa = 2.5;
     p.material.weibullBeta = 1e-5;
     p.material.goodmanExponent = 1.0;
-    p.material.goodmanMethod = 2;
+    p.material.goodmanMethod = GoodmanMethod{2};
     p.material.goodmanSmMax = 400.0;
-    p.elastoPlastic = 1;
-    p.elastoPlasticMethod = 1;
-    p.stressInputFormat = 1;
-    p.materialsMode = 1;
+    p.elastoPlastic = Switch{1};
+    p.elastoPlasticMethod = CorrectionMethod{1};
+    p.stressInputFormat = StressInputFormat{1};
+    p.materialsMode = MaterialsMode{1};
     p.lifeUnitsPerRepeat = 1000.0;
     d.totalDamage = 0.25;
     return d;
@@ -92,11 +92,11 @@ TEST_F(SummaryTest, HistoryWithPalmgrenCurve) {
 
 TEST_F(SummaryTest, HistoryAtTheDamageFloorWithStaticFailureAndMultipleMaterials) {
     SummaryData d = palmgrenHistory();
-    d.parameters.materialsMode = 2;
-    d.parameters.elastoPlastic = 0;
-    d.parameters.elastoPlasticMethod = 2;
+    d.parameters.materialsMode = MaterialsMode{2};
+    d.parameters.elastoPlastic = Switch{0};
+    d.parameters.elastoPlasticMethod = CorrectionMethod{2};
     d.totalDamage = 1e-18;
-    d.historyStaticFailure = 2;
+    d.historyStaticFailure = StaticFailureCode::type2;
     const std::string body = "Analysis performed without elasto-plastic correction\r\n"
                              "Static Failure occurred, see file .cyc for details\r\n"
                              "Total damage is < 1e-18\r\n"
@@ -108,9 +108,9 @@ TEST_F(SummaryTest, HistoryAtTheDamageFloorWithStaticFailureAndMultipleMaterials
 
 TEST_F(SummaryTest, NodesWithWeibullCurveAndBothStaticFailures) {
     SummaryData d = palmgrenHistory();
-    d.parameters.material.snCurveType = 2;
-    d.parameters.elastoPlasticMethod = 2;
-    d.parameters.stressInputFormat = 2;
+    d.parameters.material.snCurveType = SnCurveType{2};
+    d.parameters.elastoPlasticMethod = CorrectionMethod{2};
+    d.parameters.stressInputFormat = StressInputFormat{2};
     d.parameters.nodeCount = 3;
     d.parameters.loadCaseCount = 2;
     d.parameters.completeOutputNode = -8;
@@ -118,7 +118,7 @@ TEST_F(SummaryTest, NodesWithWeibullCurveAndBothStaticFailures) {
     d.timePointCount = 40;
     d.blockCount = 6;
     d.staticFailureAtSomeNode = true;
-    d.maxDamageNode = MaxDamageNode{12, 0.004, 250.0, 12};
+    d.maxDamageNode = MaxDamageNode{12, 0.004, 250.0, StaticFailureCode::both};
     d.completeOutputNodeFound = false;
 
     const std::string setup =
@@ -153,14 +153,14 @@ TEST_F(SummaryTest, NodesWithWeibullCurveAndBothStaticFailures) {
 
 TEST_F(SummaryTest, BlockSpectrumLinesAndSingleStaticFailureKinds) {
     SummaryData d = palmgrenHistory();
-    d.parameters.materialsMode = 2;
-    d.parameters.stressInputFormat = 3;
+    d.parameters.materialsMode = MaterialsMode{2};
+    d.parameters.stressInputFormat = StressInputFormat{3};
     d.parameters.nodeCount = 1;
     d.parameters.loadCaseCount = 4;
     d.parameters.lifeUnitsPerRepeat = 1.0;
     d.timePointCount = 40;
     d.blockCount = 6;
-    d.maxDamageNode = MaxDamageNode{-5, 0.5, 2.0, 1};
+    d.maxDamageNode = MaxDamageNode{-5, 0.5, 2.0, StaticFailureCode::type1};
 
     const std::string head = "Number of blocks " + spaces(11) + " 6\r\n"
                              "For the damage summary on all the nodes see file .ndd\r\n"
@@ -171,12 +171,12 @@ TEST_F(SummaryTest, BlockSpectrumLinesAndSingleStaticFailureKinds) {
     EXPECT_EQ(sum.substr(sum.size() - type1.size()), type1);
     EXPECT_EQ(console.substr(console.size() - type1.size()), type1);
 
-    d.maxDamageNode.staticFailureCode = 2;
+    d.maxDamageNode.staticFailureCode = StaticFailureCode{2};
     std::tie(sum, console) = summaries(d);
     const std::string type2 = "Static failure of type 2 occurred at node " + spaces(14) + "-5\r\n";
     EXPECT_EQ(sum.substr(sum.size() - type2.size()), type2);
 
-    d.maxDamageNode.staticFailureCode = 0;
+    d.maxDamageNode.staticFailureCode = StaticFailureCode{0};
     std::tie(sum, console) = summaries(d);
     const std::string lifeLine = "Total Fatigue Life at node  -5" + spaces(12) + "is = " + spaces(9) + " 2\r\n";
     EXPECT_EQ(sum.substr(sum.size() - lifeLine.size()), lifeLine);

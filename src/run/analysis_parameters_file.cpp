@@ -21,13 +21,13 @@ AnalysisParameters readAnalysisParameters(InputText& in) {
     m.staticStrength = readReal(in);
     m.strainAtFailurePercent = readReal(in);
     skipComments(in, 1);
-    p.elastoPlastic = readInteger(in);
+    p.elastoPlastic = Switch{readInteger(in)};
     skipComments(in, 1);
-    p.elastoPlasticMethod = readInteger(in);
+    p.elastoPlasticMethod = CorrectionMethod{readInteger(in)};
     skipComments(in, 1);
-    p.stressPathCorrection = readInteger(in);
+    p.stressPathCorrection = Switch{readInteger(in)};
     skipComments(in, 1);
-    m.snCurveType = readInteger(in);
+    m.snCurveType = SnCurveType{readInteger(in)};
     skipComments(in, 2);
     m.palmgrenL1 = readReal(in);
     m.palmgrenP = readReal(in);
@@ -43,36 +43,36 @@ AnalysisParameters readAnalysisParameters(InputText& in) {
     for (auto& value : p.multilinearInts) value = readInteger(in);
     skipComments(in, 1);
     m.goodmanExponent = readReal(in);
-    m.goodmanMethod = readInteger(in);
+    m.goodmanMethod = GoodmanMethod{readInteger(in)};
     m.goodmanSmMax = readReal(in);
     skipComments(in, 1);
-    p.stressInputFormat = readInteger(in);
+    p.stressInputFormat = StressInputFormat{readInteger(in)};
     skipComments(in, 1);
     p.stressScaleFactor = readReal(in);
     p.loadCaseScaleFactor = readReal(in);
     skipComments(in, 1);
     p.completeOutputNode = readInteger(in);
     skipComments(in, 1);
-    p.materialsMode = readInteger(in);
+    p.materialsMode = MaterialsMode{readInteger(in)};
     skipComments(in, 1);
     p.nodeCount = readInteger(in);
     p.loadCaseCount = readInteger(in);
     skipComments(in, 1);
     p.loadVariabilityFactor = readReal(in);
     skipComments(in, 1);
-    p.groundAirGround = readInteger(in);
+    p.groundAirGround = Switch{readInteger(in)};
     skipComments(in, 1);
-    p.cyclesExtraction = readInteger(in);
+    p.cyclesExtraction = Switch{readInteger(in)};
     skipComments(in, 1);
-    p.blocksDamageType = readInteger(in);
+    p.blocksDamageType = BlocksDamageType{readInteger(in)};
     skipComments(in, 1);
     p.lifeUnitsPerRepeat = readReal(in);
     return p;
 }
 
 void checkAnalysisParameters(const AnalysisParameters& p) {
-    auto oneOf = [](std::int64_t value, std::int64_t low, std::int64_t high) {
-        return value >= low && value <= high;
+    auto oneOf = [](auto mode, std::int64_t low, std::int64_t high) {
+        return fileNumber(mode) >= low && fileNumber(mode) <= high;
     };
     if (!oneOf(p.blocksDamageType, 0, 2))
         throw fatalStop("Please put 0, 1 or 2 for type of damage in the Blocks analysis");

@@ -50,31 +50,31 @@ TEST(AnalysisParametersFile, ReadsTheNineteenRecords) {
     AnalysisParameters p = read(canonicalFile());
     EXPECT_EQ(p.material.yieldStress, 355.0);
     EXPECT_EQ(p.material.strainAtFailurePercent, 20.0);
-    EXPECT_EQ(p.elastoPlasticMethod, 1);
+    EXPECT_EQ(fileNumber(p.elastoPlasticMethod), 1);
     EXPECT_EQ(p.material.palmgrenL1, 12.5);
     EXPECT_EQ(p.material.enduranceLimit, 40.0);
     EXPECT_EQ(p.material.weibullBeta, 2.0);
     EXPECT_EQ(p.multilinearInts[6], 7);
-    EXPECT_EQ(p.material.goodmanMethod, 3);
+    EXPECT_EQ(fileNumber(p.material.goodmanMethod), 3);
     EXPECT_EQ(p.material.goodmanSmMax, 600.0);
-    EXPECT_EQ(p.stressInputFormat, 2);
+    EXPECT_EQ(fileNumber(p.stressInputFormat), 2);
     EXPECT_EQ(p.loadCaseScaleFactor, 2.0);
     EXPECT_EQ(p.completeOutputNode, 101);
     EXPECT_EQ(p.nodeCount, 3);
     EXPECT_EQ(p.loadCaseCount, 2);
     EXPECT_EQ(p.loadVariabilityFactor, 1.1);
-    EXPECT_EQ(p.blocksDamageType, 1);
+    EXPECT_EQ(fileNumber(p.blocksDamageType), 1);
     EXPECT_EQ(p.lifeUnitsPerRepeat, 1000.0);
     EXPECT_EQ(stopMessage(p), "");
 }
 
 TEST(AnalysisParametersFile, TextAfterAValueShiftsTheLayoutByOneLine) {
     AnalysisParameters p = read(canonicalFile("1  word"));
-    EXPECT_EQ(p.elastoPlastic, 1);
+    EXPECT_EQ(fileNumber(p.elastoPlastic), 1);
     // The comment line of record 3 became the method value (no number: 0),
     // and the method's own value line became the comment of record 4.
-    EXPECT_EQ(p.elastoPlasticMethod, 0);
-    EXPECT_EQ(p.stressPathCorrection, 0);  // the word "stress" of the next comment line
+    EXPECT_EQ(fileNumber(p.elastoPlasticMethod), 0);
+    EXPECT_EQ(fileNumber(p.stressPathCorrection), 0);  // the word "stress" of the next comment line
     EXPECT_EQ(stopMessage(p), "Please put 1 or 2 for the method of elastoplastic correction");
 }
 
@@ -90,33 +90,33 @@ TEST(AnalysisParametersFile, ValuesOnePerLineReadTheSame) {
 TEST(AnalysisParametersFile, ChecksRunInTheirOrder) {
     AnalysisParameters p = read(canonicalFile("0", "3", "2"));
     EXPECT_EQ(stopMessage(p), "Please put 0, 1 or 2 for type of damage in the Blocks analysis");
-    p.blocksDamageType = 0;
+    p.blocksDamageType = BlocksDamageType{0};
     EXPECT_EQ(stopMessage(p), "Please put 0 or 1 for the cycles extraction");
-    p.cyclesExtraction = 1;
+    p.cyclesExtraction = Switch{1};
     p.loadVariabilityFactor = 0.0;
     EXPECT_EQ(stopMessage(p), "");
     p.loadVariabilityFactor = -0.5;
     EXPECT_EQ(stopMessage(p), "The Load Variability Factor must be > 0");
     p.loadVariabilityFactor = 1;
-    p.groundAirGround = -1;
+    p.groundAirGround = Switch{-1};
     EXPECT_EQ(stopMessage(p), "Please put 0 or 1 for the Ground-Air-Ground analysis");
-    p.groundAirGround = 1;
-    p.stressPathCorrection = 2;
+    p.groundAirGround = Switch{1};
+    p.stressPathCorrection = Switch{2};
     EXPECT_EQ(stopMessage(p), "Please put 0 or 1 for the stress-path based correction");
-    p.stressPathCorrection = 1;
-    p.elastoPlasticMethod = 0;
+    p.stressPathCorrection = Switch{1};
+    p.elastoPlasticMethod = CorrectionMethod{0};
     EXPECT_EQ(stopMessage(p), "Please put 1 or 2 for the method of elastoplastic correction");
-    p.elastoPlasticMethod = 2;
-    p.materialsMode = 3;
+    p.elastoPlasticMethod = CorrectionMethod{2};
+    p.materialsMode = MaterialsMode{3};
     EXPECT_EQ(stopMessage(p), "Please put 1 or 2 for analysis with one or multiple materials");
-    p.materialsMode = 2;
-    p.material.goodmanMethod = 4;
+    p.materialsMode = MaterialsMode{2};
+    p.material.goodmanMethod = GoodmanMethod{4};
     EXPECT_EQ(stopMessage(p), "Please put 1, 2 or 3 for the method of mean-stress correction");
-    p.material.goodmanMethod = 1;
-    p.elastoPlastic = 2;
+    p.material.goodmanMethod = GoodmanMethod{1};
+    p.elastoPlastic = Switch{2};
     EXPECT_EQ(stopMessage(p), "Please put 0 or 1 concerning the elasto-plastic correction");
-    p.elastoPlastic = 1;
-    p.stressInputFormat = 4;
+    p.elastoPlastic = Switch{1};
+    p.stressInputFormat = StressInputFormat{4};
     EXPECT_EQ(stopMessage(p), "Please put 1, 2 or 3 concerning the choice of the stress-input format");
 }
 

@@ -2,6 +2,8 @@
 
 #include <unordered_map>
 
+#include "input/material_selection.hpp"
+
 namespace korvanel {
 namespace {
 
@@ -24,9 +26,9 @@ MaterialSchedule scheduleMaterials(const std::vector<NodeEntry>& nodes,
         RecordsOfId& id = byId[records[r].materialId];
         const auto index = static_cast<std::int64_t>(r);
         id.last = index;
-        if (records[r].snCurveType == 1)
+        if (records[r].snCurveType == SnCurveType::palmgren)
             id.lastPalmgren = index;
-        else if (records[r].snCurveType == 2)
+        else if (records[r].snCurveType == SnCurveType::weibull)
             id.lastWeibull = index;
         else
             id.unusableType = true;
@@ -64,31 +66,13 @@ MaterialValues materialAt(const MaterialSchedule& schedule, std::int64_t node,
                           const std::vector<MaterialRecord>& records) {
     MaterialValues m = fromParameterFile;
     if (node >= static_cast<std::int64_t>(schedule.generalRecord.size())) return m;
-    if (std::int64_t g = schedule.generalRecord[node]; g >= 0) {
-        const MaterialRecord& r = records[g];
-        m.yieldStress = r.yieldStress;
-        m.youngsModulus = r.youngsModulus;
-        m.staticStrength = r.staticStrength;
-        m.strainAtFailurePercent = r.strainAtFailurePercent;
-        m.snCurveType = r.snCurveType;
-        m.goodmanExponent = r.goodmanExponent;
-        m.goodmanMethod = r.goodmanMethod;
-        m.goodmanSmMax = r.goodmanSmMax;
-    }
-    if (std::int64_t p = schedule.palmgrenRecord[node]; p >= 0) {
-        const double* s = records[p].snParameters;
-        m.palmgrenL1 = s[0];
-        m.palmgrenP = s[1];
-        m.palmgrenC = s[2];
-        m.enduranceLimit = s[3];
-    }
-    if (std::int64_t w = schedule.weibullRecord[node]; w >= 0) {
-        const double* s = records[w].snParameters;
-        m.weibullSainf = s[0];
-        m.weibullSault = s[1];
-        m.weibullAlfa = s[2];
-        m.weibullBeta = s[3];
-    }
+    // Applying the three records in this order gives what applying every
+    // selected record in node order gives: each sets its own curve type's
+    // parameters, and the general record, applied last, is the latest of
+    // its own type too.
+    for (std::int64_t r : {schedule.weibullRecord[node], schedule.palmgrenRecord[node],
+                           schedule.generalRecord[node]})
+        if (r >= 0) applyMaterialRecord(records[r], m);
     return m;
 }
 

@@ -26,7 +26,7 @@ NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const Materia
                           const PlasticMaterial& plastic, const SnCurve& curve,
                           bool writesDetailFiles, NodeScratch& scratch) {
     const AnalysisParameters& p = run.parameters;
-    const bool singleHistory = p.stressInputFormat == 1;
+    const bool singleHistory = p.stressInputFormat == StressInputFormat::singleHistory;
     auto& history = scratch.history;
     if (singleHistory) {
         reserveLargeTable(history, run.stressHistory.states.size());
@@ -39,19 +39,19 @@ NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const Materia
     }
     compactPath(history, scratch.keepMarks);
 
-    if (p.elastoPlastic == 1) {
+    if (isOn(p.elastoPlastic)) {
         correctPath(history, run.timePointCount, p.elastoPlasticMethod, plastic, scratch.correction);
         if (writesDetailFiles)
             writePathFile(jobFilePath(run.job, ".sep"), history, run.decimalSeparator);
     }
 
-    extractHalfCycles(history, run.timePointCount, p.stressPathCorrection == 1, scratch.extraction,
+    extractHalfCycles(history, run.timePointCount, isOn(p.stressPathCorrection), scratch.extraction,
                       scratch.halfCycles);
-    if (p.cyclesExtraction == 1 && !singleHistory) throw runtimeError(912);
+    if (isOn(p.cyclesExtraction) && !singleHistory) throw runtimeError(912);
 
     const std::int64_t nodeId = singleHistory ? 1 : run.nodeStress.nodes[node].nodeId;
     HistoryDamage damage =
-        accumulateHalfCycles(scratch.halfCycles, p.stressInputFormat, p.groundAirGround == 1, material,
+        accumulateHalfCycles(scratch.halfCycles, !singleHistory, isOn(p.groundAirGround), material,
                              curve, nodeId, scratch.halfCycleDamage);
 
     NodeResult result;
@@ -70,7 +70,7 @@ NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const Materia
         writeHalfCycleFile(jobFilePath(run.job, ".cyc"), scratch.halfCycles, d.halfCycleDamage,
                            d.staticFailureFlag, singleHistory ? nullptr : &p.completeOutputNode,
                            run.decimalSeparator);
-        if (singleHistory && p.cyclesExtraction == 1)
+        if (singleHistory && isOn(p.cyclesExtraction))
             writeHalfCycleEndsFile(jobFilePath(run.job, ".cif"), scratch.halfCycles,
                                    run.decimalSeparator);
     }
@@ -87,7 +87,7 @@ NodeResult analyseBlocks(const RunInputs& run, std::int64_t node, const Material
     blockStates(nodes.baseStress[node], nodes.loadCasesOf(node), nodes.loadCaseCount,
                 spectrum.blockFrom.data(), spectrum.blockTo.data(), spectrum.blockCount,
                 p.stressScaleFactor, p.loadCaseScaleFactor, scratch.blockFrom, scratch.blockTo);
-    if (p.elastoPlastic == 1)
+    if (isOn(p.elastoPlastic))
         correctBlocks(scratch.blockFrom, scratch.blockTo, p.elastoPlasticMethod, plastic);
 
     const std::int64_t nodeId = nodes.nodes[node].nodeId;
@@ -116,10 +116,11 @@ NodeResult analyseNode(const RunInputs& run, std::int64_t node, const MaterialVa
                        bool writesDetailFiles, NodeScratch& scratch) {
     const AnalysisParameters& p = run.parameters;
     const PlasticMaterial plastic = derivePlasticMaterial(inEffect);
-    if (p.elastoPlastic == 1 && !allowsElastoPlasticCorrection(plastic)) throw correctionImpossible();
-    const SnCurve curve = prepareSnCurve(inEffect, p.stressInputFormat);
+    if (isOn(p.elastoPlastic) && !allowsElastoPlasticCorrection(plastic)) throw correctionImpossible();
+    const bool blocksAnalysis = p.stressInputFormat == StressInputFormat::blockSpectrum;
+    const SnCurve curve = prepareSnCurve(inEffect, blocksAnalysis);
 
-    if (p.stressInputFormat == 3)
+    if (blocksAnalysis)
         return analyseBlocks(run, node, inEffect, plastic, curve, writesDetailFiles, scratch);
     return analyseHistory(run, node, inEffect, plastic, curve, writesDetailFiles, scratch);
 }

@@ -28,9 +28,9 @@ struct NodeScratch {
 struct NodeResult {
     double nodeDamage = 0.0;            // floored at 1e-18 (formats 2 and 3)
     double lifeRepeats = 0.0;
-    std::int64_t staticFailureCode = 0;
+    StaticFailureCode staticFailureCode = StaticFailureCode::none;
     double totalDamage = 0.0;           // format 1: the damage of the history
-    std::int64_t lastStaticType = 0;    // format 1: type of the last static failure
+    StaticFailureCode lastStaticType = StaticFailureCode::none;  // format 1: of the last failure
 };
 
 // Analyses node index `node` (0-based) with the material values in effect

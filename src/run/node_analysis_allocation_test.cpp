@@ -37,19 +37,19 @@ RunInputs makeRun(std::int64_t format, std::int64_t elastoPlastic, std::int64_t 
                   std::int64_t stressPathCorrection) {
     RunInputs run;
     AnalysisParameters& p = run.parameters;
-    p.material = MaterialValues{355, 210000, 510, 20, 1, 12.6, -3.5, 0, 40, 80, 450, 6.5, 2,
-                                1, 1, 600};
-    p.elastoPlastic = elastoPlastic;
-    p.elastoPlasticMethod = method;
-    p.stressPathCorrection = stressPathCorrection;
-    p.stressInputFormat = format;
+    p.material = MaterialValues{355, 210000, 510, 20, SnCurveType::palmgren, 12.6, -3.5, 0, 40,
+                                80, 450, 6.5, 2, 1, GoodmanMethod::signedMean, 600};
+    p.elastoPlastic = Switch{elastoPlastic};
+    p.elastoPlasticMethod = CorrectionMethod{method};
+    p.stressPathCorrection = Switch{stressPathCorrection};
+    p.stressInputFormat = StressInputFormat{format};
     p.stressScaleFactor = 1;
     p.loadCaseScaleFactor = 1;
-    p.materialsMode = 1;
+    p.materialsMode = MaterialsMode{1};
     p.nodeCount = kNodes;
     p.loadCaseCount = kLoadCases;
     p.loadVariabilityFactor = 1;
-    p.blocksDamageType = 1;
+    p.blocksDamageType = BlocksDamageType{1};
     p.lifeUnitsPerRepeat = 1000;
     run.nodeCount = kNodes;
 

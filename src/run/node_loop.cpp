@@ -42,7 +42,7 @@ struct LoopContext {
 };
 
 bool writesDetailFiles(const RunInputs& run, std::int64_t node) {
-    if (run.parameters.stressInputFormat == 1) return true;
+    if (run.parameters.stressInputFormat == StressInputFormat::singleHistory) return true;
     return run.nodeStress.nodes[node].nodeId == run.parameters.completeOutputNode;
 }
 
@@ -54,7 +54,7 @@ NodeResult analyseScheduledNode(const LoopContext& c, std::int64_t node, bool de
         // them raises the stop.
         MaterialValues values = run.parameters.material;
         selectMaterial(run.nodeStress.nodes[node].nodeMaterialId, run.materials,
-                       run.parameters.stressInputFormat, values);
+                       run.parameters.stressInputFormat == StressInputFormat::blockSpectrum, values);
     }
     const MaterialValues material =
         materialAt(c.schedule, node, run.parameters.material, run.materials);
@@ -62,7 +62,7 @@ NodeResult analyseScheduledNode(const LoopContext& c, std::int64_t node, bool de
 }
 
 void store(const LoopContext& c, NodeLoopOutcome& outcome, std::int64_t node, const NodeResult& r) {
-    if (c.run.parameters.stressInputFormat == 1) {
+    if (c.run.parameters.stressInputFormat == StressInputFormat::singleHistory) {
         outcome.totalDamage = r.totalDamage;
         outcome.lastStaticType = r.lastStaticType;
         return;
@@ -124,13 +124,14 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, int threads) {
     const AnalysisParameters& p = run.parameters;
     const std::int64_t nodeCount = run.nodeCount;
     NodeLoopOutcome outcome;
-    if (p.stressInputFormat != 1) {
+    const bool modelNodes = p.stressInputFormat != StressInputFormat::singleHistory;
+    if (modelNodes) {
         outcome.tables.nodeDamage.assign(nodeCount, 0.0);
         outcome.tables.lifeRepeats.assign(nodeCount, 0.0);
-        outcome.tables.staticFailureCode.assign(nodeCount, -1);
+        outcome.tables.staticFailureCode.assign(nodeCount, StaticFailureCode::none);
     }
     MaterialSchedule schedule;
-    if (p.materialsMode == 2 && p.stressInputFormat != 1)
+    if (p.materialsMode == MaterialsMode::multiple && modelNodes)
         schedule = scheduleMaterials(run.nodeStress.nodes, run.materials);
 
     std::vector<NodeState> states(nodeCount, NodeState::pending);
@@ -162,9 +163,9 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, int threads) {
         if (states[node] == NodeState::deferred)
             store(context, outcome, node, analyseScheduledNode(context, node, true, mainScratch));
     }
-    if (p.stressInputFormat != 1)
-        for (std::int64_t code : outcome.tables.staticFailureCode)
-            if (code > 0) outcome.staticFailureAtSomeNode = true;
+    if (modelNodes)
+        for (StaticFailureCode code : outcome.tables.staticFailureCode)
+            if (code != StaticFailureCode::none) outcome.staticFailureAtSomeNode = true;
     return outcome;
 }
 

@@ -12,14 +12,14 @@ namespace korvanel {
 struct NodeTables {
     std::vector<double> nodeDamage;
     std::vector<double> lifeRepeats;
-    std::vector<std::int64_t> staticFailureCode;
+    std::vector<StaticFailureCode> staticFailureCode;
 };
 
 struct NodeLoopOutcome {
     NodeTables tables;                    // formats 2 and 3
     bool staticFailureAtSomeNode = false; // formats 2 and 3
     double totalDamage = 0.0;             // format 1
-    std::int64_t lastStaticType = 0;      // format 1
+    StaticFailureCode lastStaticType = StaticFailureCode::none;  // format 1
 };
 
 // Analyses every node on `threads` threads. The outcome, every file and the

@@ -50,17 +50,17 @@ void printEndLines(OutputChannel& console) {
 // The input files of the chosen stress-input format, in their order.
 void readInputData(RunInputs& run) {
     const AnalysisParameters& p = run.parameters;
-    if (p.blocksDamageType == 2) run.blockGroups = readBlockGroupFile(jobFilePath(run.job, ".btf"));
-    if (p.stressInputFormat == 1) {
+    if (p.blocksDamageType == BlocksDamageType::worstGroup) run.blockGroups = readBlockGroupFile(jobFilePath(run.job, ".btf"));
+    if (p.stressInputFormat == StressInputFormat::singleHistory) {
         run.stressHistory = readStressHistoryFile(jobFilePath(run.job, ".sig"));
         run.timePointCount = static_cast<std::int64_t>(run.stressHistory.states.size());
         run.nodeCount = 1;
         return;
     }
-    if (p.materialsMode == 2) run.materials = readMaterialFile(jobFilePath(run.job, ".mtr"));
+    if (p.materialsMode == MaterialsMode::multiple) run.materials = readMaterialFile(jobFilePath(run.job, ".mtr"));
     run.nodeStress = readNodeStressFile(jobFilePath(run.job, ".nds"), p.nodeCount, p.loadCaseCount);
     run.nodeCount = run.nodeStress.nodeCount;
-    if (p.stressInputFormat == 2) {
+    if (p.stressInputFormat == StressInputFormat::nodeCombination) {
         run.combination = readCombinationFile(jobFilePath(run.job, ".cmb"), p.loadCaseCount);
         run.timePointCount = run.combination.timePointCount;
     } else {
@@ -70,7 +70,7 @@ void readInputData(RunInputs& run) {
 
 // Formats 2 and 3: the last node index whose ID is the complete-output node.
 void findCompleteOutputNode(RunInputs& run) {
-    if (run.parameters.stressInputFormat == 1) {
+    if (run.parameters.stressInputFormat == StressInputFormat::singleHistory) {
         run.completeOutputNodeFound = true;
         run.completeOutputIndex = 1;
         return;
@@ -109,7 +109,7 @@ void runJob(OutputChannel& console, const RunOptions& options) {
         writeMissingNodeLine(cyclePath, p.completeOutputNode, run.decimalSeparator);
 
     NodeLoopOutcome outcome = runNodeLoop(run, options.threads);
-    const bool nodeStresses = p.stressInputFormat != 1;
+    const bool nodeStresses = p.stressInputFormat != StressInputFormat::singleHistory;
     const NodeTables& tables = outcome.tables;
 
     SummaryData summary;

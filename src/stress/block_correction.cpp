@@ -8,7 +8,7 @@
 namespace korvanel {
 
 void correctBlocks(std::vector<Stress6>& fromStates, std::vector<Stress6>& toStates,
-                   std::int64_t method, const PlasticMaterial& m) {
+                   CorrectionMethod method, const PlasticMaterial& m) {
     const double sy = m.yieldStress;
     const std::size_t count = std::min(fromStates.size(), toStates.size());
     for (std::size_t b = 0; b < count; ++b) {
@@ -21,8 +21,8 @@ void correctBlocks(std::vector<Stress6>& fromStates, std::vector<Stress6>& toSta
 
         const double r = 2.0 * sa - sy;
         const Stress6 n = amplitude / sa;
-        const double saCorrected = method == 1 ? neuberLinear(sa, m) : neuberNonLinear(sa, m);
-        const double rCorrected = method == 1 ? neuberLinear(r, m) : neuberNonLinear(r, m);
+        const double saCorrected = method == CorrectionMethod::neuberLinear ? neuberLinear(sa, m) : neuberNonLinear(sa, m);
+        const double rCorrected = method == CorrectionMethod::neuberLinear ? neuberLinear(r, m) : neuberNonLinear(r, m);
         const Stress6 to = mean + saCorrected * n;
         const Stress6 from = to - (rCorrected + sy) * n;
         fromStates[b] = from;

@@ -17,6 +17,6 @@ namespace korvanel {
 // gets the length N(2*amplitude - Sy) + Sy. Method 1 uses neuberLinear as N,
 // any other method neuberNonLinear. Blocks beyond the shorter list are left.
 void correctBlocks(std::vector<Stress6>& fromStates, std::vector<Stress6>& toStates,
-                   std::int64_t method, const PlasticMaterial& m);
+                   CorrectionMethod method, const PlasticMaterial& m);
 
 }  // namespace korvanel

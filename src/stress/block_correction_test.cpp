@@ -25,7 +25,7 @@ Stress6 state(double s1, double s2, double s4) {
 }
 
 TEST(BlockCorrectionTest, AmplitudeAtYieldOrZeroIsLeftAlone) {
-    for (std::int64_t method : {1, 2}) {
+    for (CorrectionMethod method : {CorrectionMethod::neuberLinear, CorrectionMethod::neuberNonLinear}) {
         // Amplitude exactly Sy; no amplitude however high the mean; just above Sy.
         std::vector<Stress6> from{state(-200, 0, 0), state(900, -30, 7), state(-200.5, 0, 0)};
         std::vector<Stress6> to{state(200, 0, 0), state(900, -30, 7), state(200.5, 0, 0)};
@@ -46,9 +46,9 @@ TEST(BlockCorrectionTest, CorrectedAlongAmplitudeWithNeuberOfAmplitudeAndReversa
     const PlasticMaterial m = steel();
     const Stress6 mean = state(50, 20, 0);
     const Stress6 amplitude = state(150, 0, 150);
-    for (std::int64_t method : {1, 2}) {
+    for (CorrectionMethod method : {CorrectionMethod::neuberLinear, CorrectionMethod::neuberNonLinear}) {
         const auto neuber = [&](double x) {
-            return method == 1 ? neuberLinear(x, m) : neuberNonLinear(x, m);
+            return method == CorrectionMethod::neuberLinear ? neuberLinear(x, m) : neuberNonLinear(x, m);
         };
         std::vector<Stress6> from{mean - amplitude};
         std::vector<Stress6> to{mean + amplitude};
@@ -56,14 +56,14 @@ TEST(BlockCorrectionTest, CorrectedAlongAmplitudeWithNeuberOfAmplitudeAndReversa
         const Stress6 expectedTo = mean + neuber(300.0) * state(0.5, 0, 0.5);
         const Stress6 expectedFrom = expectedTo - (200.0 + neuber(400.0)) * state(0.5, 0, 0.5);
         for (int k = 0; k < 6; ++k) {
-            EXPECT_NEAR(to[0][k], expectedTo[k], 1e-12) << method << " " << k;
-            EXPECT_NEAR(from[0][k], expectedFrom[k], 1e-12) << method << " " << k;
+            EXPECT_NEAR(to[0][k], expectedTo[k], 1e-12) << fileNumber(method) << " " << k;
+            EXPECT_NEAR(from[0][k], expectedFrom[k], 1e-12) << fileNumber(method) << " " << k;
         }
     }
     // Linear, uniaxial: slope 200 / (sqrt(8e6) - 200), range 400 + 200 * slope.
     std::vector<Stress6> from{state(-300, 0, 0)};
     std::vector<Stress6> to{state(300, 0, 0)};
-    correctBlocks(from, to, 1, m);
+    correctBlocks(from, to, CorrectionMethod::neuberLinear, m);
     EXPECT_NEAR(to[0][0] - from[0][0], 415.2182268, 1e-6);
 }
 

@@ -27,8 +27,8 @@ struct MethodSettings {
     bool linear;
 };
 
-MethodSettings settingsFor(std::int64_t method) {
-    if (method == 1) return {5, 3, true};
+MethodSettings settingsFor(CorrectionMethod method) {
+    if (method == CorrectionMethod::neuberLinear) return {5, 3, true};
     return {3, 1, false};
 }
 
@@ -215,7 +215,7 @@ double yieldHistorySum(const Stress6& direction, const std::vector<YieldHistoryE
     return sum;
 }
 
-void correctPath(std::vector<Stress6>& path, std::int64_t timePointCount, std::int64_t method,
+void correctPath(std::vector<Stress6>& path, std::int64_t timePointCount, CorrectionMethod method,
                  const PlasticMaterial& m, CorrectionScratch& c) {
     const MethodSettings settings = settingsFor(method);
     c.attempts = 0;

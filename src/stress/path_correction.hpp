@@ -53,7 +53,7 @@ struct CorrectionScratch {
 // the yield history; exceeding it is an internal error (throws FatalStop,
 // code 102). An empty path is left unchanged; a path that does not converge
 // keeps the result of the last pass.
-void correctPath(std::vector<Stress6>& path, std::int64_t timePointCount, std::int64_t method,
+void correctPath(std::vector<Stress6>& path, std::int64_t timePointCount, CorrectionMethod method,
                  const PlasticMaterial& m, CorrectionScratch& scratch);
 
 }  // namespace korvanel

@@ -31,7 +31,7 @@ Stress6 state(double s1, double s4) {
 // accumulated increment exact. An empty path stays empty.
 TEST(PathCorrectionTest, ElasticPathIsUnchangedAfterTwoPasses) {
     const std::vector<Stress6> elastic{state(100, 0), state(-50, 20), state(150, -10)};
-    for (std::int64_t method : {1, 2}) {
+    for (CorrectionMethod method : {CorrectionMethod::neuberLinear, CorrectionMethod::neuberNonLinear}) {
         std::vector<Stress6> path = elastic;
         CorrectionScratch scratch;
         correctPath(path, 3, method, material(1), scratch);
@@ -52,7 +52,7 @@ TEST(PathCorrectionTest, NonLinearYieldingSegmentEndsOnShiftedSurface) {
     const PlasticMaterial m = material(1);
     std::vector<Stress6> path{state(150, 150)};
     CorrectionScratch scratch;
-    correctPath(path, 1, 2, m, scratch);
+    correctPath(path, 1, CorrectionMethod::neuberNonLinear, m, scratch);
     const double sigma = neuberNonLinear(300.0, m);
     EXPECT_EQ(path[0], sigma * state(0.5, 0.5));
     EXPECT_EQ(std::sqrt(vonMisesSquared(path[0] - scratch.backStress[1])), 200.0);
@@ -65,7 +65,7 @@ TEST(PathCorrectionTest, NonLinearYieldingSegmentEndsOnShiftedSurface) {
 TEST(PathCorrectionTest, LinearMonotonicLoadingFollowsNeuberLine) {
     std::vector<Stress6> path{state(300, 0)};
     CorrectionScratch scratch;
-    correctPath(path, 1, 1, material(1), scratch);
+    correctPath(path, 1, CorrectionMethod::neuberLinear, material(1), scratch);
     EXPECT_NEAR(path[0][0], 207.6091134, 1e-6);
     EXPECT_EQ(path[0][3], 0.0);
     EXPECT_EQ(scratch.lastSubStep, 4.0);
@@ -82,20 +82,20 @@ std::vector<Stress6> box(double scale) {
 TEST(PathCorrectionTest, PassAndAttemptLimits) {
     std::vector<Stress6> path = box(1e9);
     CorrectionScratch scratch;
-    correctPath(path, 4, 1, material(1e9), scratch);
+    correctPath(path, 4, CorrectionMethod::neuberLinear, material(1e9), scratch);
     EXPECT_EQ(scratch.attempts, 3);
     EXPECT_EQ(scratch.totalPasses, 15);
     EXPECT_EQ(scratch.lastSubStep, 200.0 * 1e9 / 200.0);
 
     path = box(1);
-    correctPath(path, 4, 2, material(1), scratch);
+    correctPath(path, 4, CorrectionMethod::neuberNonLinear, material(1), scratch);
     EXPECT_EQ(scratch.attempts, 1);
     EXPECT_EQ(scratch.totalPasses, 3);
     EXPECT_GT(scratch.convergence, 0.0001);
 }
 
 TEST(PathCorrectionTest, ScratchReuseDoesNotChangeResults) {
-    for (std::int64_t method : {1, 2}) {
+    for (CorrectionMethod method : {CorrectionMethod::neuberLinear, CorrectionMethod::neuberNonLinear}) {
         CorrectionScratch used, fresh;
         std::vector<Stress6> longer = box(1), again = box(1), first = box(1);
         longer.push_back(state(-300, 0));
@@ -114,13 +114,13 @@ TEST(PathCorrectionTest, YieldHistoryBeyondCapacityStopsTheRun) {
     CorrectionScratch scratch;
     std::vector<Stress6> copy = path;
     try {
-        correctPath(copy, 0, 2, material(1), scratch);
+        correctPath(copy, 0, CorrectionMethod::neuberNonLinear, material(1), scratch);
         FAIL() << "no stop";
     } catch (const FatalStop& stop) {
         EXPECT_EQ(stop.consoleLines.at(0), "Runtime Error Code 102: please contact the KORVANEL support");
     }
     EXPECT_EQ(scratch.yieldHistory.size(), 7u);
-    EXPECT_NO_THROW(correctPath(path, 8, 2, material(1), scratch));
+    EXPECT_NO_THROW(correctPath(path, 8, CorrectionMethod::neuberNonLinear, material(1), scratch));
 }
 
 TEST(PathCorrectionTest, HistorySumMatchesDeviatoricProductsClampedAtZero) {
@@ -151,10 +151,10 @@ TEST(PathCorrectionTest, HistorySumMatchesDeviatoricProductsClampedAtZero) {
 // the pass, every row reset at every attempt. The correction folds the
 // measure into the pass and skips work whose result is already in place;
 // it must give the same bits as this.
-std::vector<Stress6> plainCorrection(const std::vector<Stress6>& path, std::int64_t method,
+std::vector<Stress6> plainCorrection(const std::vector<Stress6>& path, CorrectionMethod method,
                                      const PlasticMaterial& m) {
     const std::size_t p = path.size();
-    const bool linear = method == 1;
+    const bool linear = method == CorrectionMethod::neuberLinear;
     const std::int64_t maxPasses = linear ? 5 : 3, maxAttempts = linear ? 3 : 1;
     std::vector<Stress6> se(p + 1), sc(p + 1), x(p + 1), sp(p + 1);
     for (std::size_t j = 1; j <= p; ++j) se[j] = path[j - 1];
@@ -251,7 +251,7 @@ bool sameBits(const std::vector<Stress6>& a, const std::vector<Stress6>& b) {
 
 TEST(PathCorrectionBits, SameAsPlainStepByStepCorrection) {
     CorrectionScratch scratch;  // one scratch for every path, as in the node loop
-    for (std::int64_t method : {1, 2})
+    for (CorrectionMethod method : {CorrectionMethod::neuberLinear, CorrectionMethod::neuberNonLinear})
         for (unsigned seed = 1; seed <= 8; ++seed) {
             const double scale = seed > 6 ? 1e9 : 1.0;
             unsigned state = seed * 2654435761u;
@@ -270,11 +270,11 @@ TEST(PathCorrectionBits, SameAsPlainStepByStepCorrection) {
             const std::vector<Stress6> expected = plainCorrection(path, method, material(scale));
             const auto timePoints = static_cast<std::int64_t>(path.size());
             correctPath(path, timePoints, method, material(scale), scratch);
-            EXPECT_TRUE(sameBits(path, expected)) << "method " << method << " seed " << seed;
+            EXPECT_TRUE(sameBits(path, expected)) << "method " << fileNumber(method) << " seed " << seed;
             // At stresses of order 1e11 the pass-to-pass change stays above
             // the tolerance: method 1 then makes all its attempts.
             if (scale > 1.0) {
-                EXPECT_EQ(scratch.attempts, method == 1 ? 3 : 1);
+                EXPECT_EQ(scratch.attempts, method == CorrectionMethod::neuberLinear ? 3 : 1);
             }
         }
 }
