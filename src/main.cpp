@@ -7,13 +7,14 @@
 #include "run/command_line.hpp"
 #include "run/run_driver.hpp"
 #include "run/run_environment.hpp"
+#include "model/fixed_settings.hpp"
 
 int main(int argc, char** argv) {
     using korvanel::CommandLine;
     const CommandLine line = korvanel::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     switch (line.action) {
         case CommandLine::Action::showVersion:
-            std::fputs("KORVANEL version v25.02\r\n", stdout);
+            std::fputs((std::string(korvanel::config::kVersionTitle) + "\r\n").c_str(), stdout);
             return 0;
         case CommandLine::Action::showHelp:
             std::fputs(korvanel::usageText().c_str(), stdout);

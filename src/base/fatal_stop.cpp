@@ -8,7 +8,8 @@ FatalStop fatalStop(const std::string& message) {
     return FatalStop{{message}, {message}};
 }
 
-FatalStop runtimeError(int code) {
+FatalStop runtimeError(InternalCheck check) {
+    const int code = static_cast<int>(check);
     char buffer[80];
     std::snprintf(buffer, sizeof buffer,
                   "Runtime Error Code %03d: please contact the KORVANEL support", code);

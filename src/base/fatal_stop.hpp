@@ -1,6 +1,10 @@
 #pragma once
 
+#include <exception>
+#include <new>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace korvanel {
@@ -10,19 +14,54 @@ namespace korvanel {
 // console, writes `advisoryLines` to korvanel.adv and ends with status 1.
 // The two lists differ only for a few stops that show extra console lines
 // or word the advisory text differently.
-struct FatalStop {
+struct FatalStop : std::exception {
     std::vector<std::string> consoleLines;
     std::vector<std::string> advisoryLines;
+
+    FatalStop() = default;
+    FatalStop(std::vector<std::string> console, std::vector<std::string> advisory)
+        : consoleLines(std::move(console)), advisoryLines(std::move(advisory)) {}
+
+    // The first console line.
+    const char* what() const noexcept override {
+        return consoleLines.empty() ? "fatal stop" : consoleLines.front().c_str();
+    }
 };
 
 // A stop whose single message line goes to the console and the advisory file.
 FatalStop fatalStop(const std::string& message);
 
+// The internal consistency checks. Each guards a state the analysis cannot
+// reach on any input as far as is known; the code is what the user reports.
+enum class InternalCheck : int {
+    compactionKeptTooMany = 14,         // compaction kept more points than the history had
+    constantPath = 18,                  // a path of at most one point after compaction
+    breakPointCapacity = 24,            // more break points than the extraction has room for
+    yieldHistoryOverflow = 102,         // the non-linear correction's yield history overflowed
+    negativeStaticFailureCode = 109,    // a node's static failure code below zero
+    cycleFileHalfCycleCount = 409,      // the .cyc lists more half-cycles than were extracted
+    cycleEndsOutsideSingleHistory = 912,  // the .cif asked for a node of a model
+};
+
 // An internal consistency stop: "Runtime Error Code NNN: please contact the
 // KORVANEL support" then "Sorry for the inconvenience".
-FatalStop runtimeError(int code);
+FatalStop runtimeError(InternalCheck check);
 
 // The table that could not be allocated.
 FatalStop outOfMemory();
+
+// Runs `work`; a failed allocation in it (or a table size beyond what a
+// vector can hold) becomes the memory stop. The one place where allocation
+// failure turns into a stop.
+template <class Work>
+decltype(auto) stopIfOutOfMemory(Work&& work) {
+    try {
+        return std::forward<Work>(work)();
+    } catch (const std::bad_alloc&) {
+        throw outOfMemory();
+    } catch (const std::length_error&) {
+        throw outOfMemory();
+    }
+}
 
 }  // namespace korvanel

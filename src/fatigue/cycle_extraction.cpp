@@ -39,7 +39,7 @@ struct BreakPoints {
     bool keep;
 
     void count() {
-        if (scratch.pathPointCount > limit - 2) throw runtimeError(24);
+        if (scratch.pathPointCount > limit - 2) throw runtimeError(InternalCheck::breakPointCapacity);
         scratch.pathPointCount += 2;
     }
     void add(const Stress6& from, const Stress6& to, std::int64_t owner) {
@@ -364,7 +364,7 @@ void correctAlongPath(const ExtractionScratch& scratch, std::vector<HalfCycle>& 
 void extract(std::span<const Stress6> path, std::int64_t timePointCount,
              bool stressPathCorrection, ExtractionScratch& scratch,
              std::vector<HalfCycle>& halfCycles) {
-    if (path.size() <= 1) throw runtimeError(18);
+    if (path.size() <= 1) throw runtimeError(InternalCheck::constantPath);
     closePath(path, scratch);
     const std::size_t pointCount = path.size();
 
@@ -401,13 +401,7 @@ void extract(std::span<const Stress6> path, std::int64_t timePointCount,
 void extractHalfCycles(std::span<const Stress6> path, std::int64_t timePointCount,
                        bool stressPathCorrection, ExtractionScratch& scratch,
                        std::vector<HalfCycle>& halfCycles) {
-    try {
-        extract(path, timePointCount, stressPathCorrection, scratch, halfCycles);
-    } catch (const std::bad_alloc&) {
-        throw outOfMemory();
-    } catch (const std::length_error&) {
-        throw outOfMemory();
-    }
+    stopIfOutOfMemory([&] { extract(path, timePointCount, stressPathCorrection, scratch, halfCycles); });
 }
 
 }  // namespace korvanel

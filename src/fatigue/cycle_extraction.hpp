@@ -50,7 +50,7 @@ struct ExtractionScratch {
 // Extracts the half-cycles of a compacted path of P = path.size() points.
 // timePointCount is the raw point count before compaction: the break-point
 // list has room for 4 * timePointCount entries.
-// Throws runtimeError(18) when P <= 1, runtimeError(24) as soon as the break
+// Throws the constant-path check when P <= 1, the break-point check as soon as the break
 // points would exceed 4 * timePointCount - 2.
 // With stressPathCorrection, every half-cycle's range is then lengthened to
 // the longest two-leg distance through one of its break points.

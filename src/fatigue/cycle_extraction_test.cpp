@@ -66,7 +66,7 @@ void expectRuntimeError(int code, Run run) {
         run();
         ADD_FAILURE() << "expected runtime error " << code;
     } catch (const FatalStop& stop) {
-        EXPECT_EQ(stop.consoleLines, runtimeError(code).consoleLines);
+        EXPECT_EQ(stop.consoleLines, runtimeError(InternalCheck{code}).consoleLines);
     }
 }
 

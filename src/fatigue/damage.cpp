@@ -7,15 +7,12 @@
 
 #include "base/fatal_stop.hpp"
 #include "stress/stress_measures.hpp"
+#include "model/fixed_settings.hpp"
 
 namespace korvanel {
 
 namespace {
 
-// Half-cycles with an amplitude not above this gate do no damage.
-constexpr double amplitudeGate = 0.0001;
-constexpr double damageFloor = 1e-18;
-constexpr double lifeCeiling = 1e18;
 
 // Start values of the running maxima; the first real value replaces them.
 constexpr double largestDamageStart = -10000.0;
@@ -55,11 +52,7 @@ void stopIfNotANumber(double damage, std::int64_t nodeId) {
 
 template <typename T>
 void resetTable(std::vector<T>& table, std::size_t size) {
-    try {
-        table.assign(size, T{});
-    } catch (const std::bad_alloc&) {
-        throw outOfMemory();
-    }
+    stopIfOutOfMemory([&] { table.assign(size, T{}); });
 }
 
 }  // namespace
@@ -80,7 +73,7 @@ HistoryDamage accumulateHalfCycles(std::vector<HalfCycle>& halfCycles, bool mode
         HalfCycle& hc = halfCycles[j];
         const double range = std::sqrt(hc.rangeSquared);
         const double amplitude = range / 2.0;
-        if (amplitude <= amplitudeGate) continue;
+        if (amplitude <= config::kAmplitudeGate) continue;
 
         const double mean = hc.meanIntegral / range;
         hc.meanIntegral = mean;
@@ -110,7 +103,7 @@ HistoryDamage accumulateHalfCycles(std::vector<HalfCycle>& halfCycles, bool mode
     stopIfNotANumber(sum, nodeIdForMessages);
     double d = sum / 2.0;
     if (modelNode) {
-        if (fileNumber(result.nodeCode) < 0) throw runtimeError(109);
+        if (fileNumber(result.nodeCode) < 0) throw runtimeError(InternalCheck::negativeStaticFailureCode);
         // Ground-Air-Ground: the node's single most damaging half-cycle.
         if (groundAirGround) d = largest / 2.0;
     }
@@ -167,7 +160,7 @@ HistoryDamage accumulateBlocks(const std::vector<Stress6>& fromStates, const std
     }
 
     stopIfNotANumber(sum, nodeIdForMessages);
-    if (fileNumber(result.nodeCode) < 0) throw runtimeError(109);
+    if (fileNumber(result.nodeCode) < 0) throw runtimeError(InternalCheck::negativeStaticFailureCode);
 
     double d = sum;
     if (damageType == BlocksDamageType::worstBlock) {
@@ -192,8 +185,8 @@ HistoryDamage accumulateBlocks(const std::vector<Stress6>& fromStates, const std
 }
 
 StoredDamage storeNodeDamage(double damage) {
-    if (damage >= damageFloor) return {damage, 1.0 / damage};
-    return {damageFloor, lifeCeiling};
+    if (damage >= config::kDamageFloor) return {damage, 1.0 / damage};
+    return {config::kDamageFloor, config::kLifeCeiling};
 }
 
 }  // namespace korvanel

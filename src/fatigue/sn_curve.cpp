@@ -4,13 +4,11 @@
 
 #include "base/fatal_stop.hpp"
 #include "stress/stress_measures.hpp"
+#include "model/fixed_settings.hpp"
 
 namespace korvanel {
 
 namespace {
-
-// Means whose magnitude is not above this gate count as zero mean.
-constexpr double meanGate = 0.0001;
 
 double signOf(double x) {
     if (x > 0.0) return 1.0;
@@ -43,16 +41,16 @@ double equivalentAmplitude(double amplitude, double mean, const MaterialValues& 
     const double smMax = m.goodmanSmMax;
     if (m.goodmanMethod == GoodmanMethod::signedMean) {
         // A compressive mean lowers the amplitude, a tensile one raises it.
-        if (std::fabs(mean) <= meanGate) return amplitude;
+        if (std::fabs(mean) <= config::kMeanGate) return amplitude;
         return amplitude / (1.0 - signOf(mean) * std::pow(std::fabs(mean) / smMax, k));
     }
     if (m.goodmanMethod == GoodmanMethod::tensileMeanOnly) {
         // Compressive means are not corrected.
-        if (mean >= meanGate) return amplitude / (1.0 - std::pow(mean / smMax, k));
+        if (mean >= config::kMeanGate) return amplitude / (1.0 - std::pow(mean / smMax, k));
         return amplitude;
     }
     // Method 3 and any other value: tension and compression count alike.
-    if (std::fabs(mean) <= meanGate) return amplitude;
+    if (std::fabs(mean) <= config::kMeanGate) return amplitude;
     return amplitude / (1.0 - std::pow(std::fabs(mean) / smMax, k));
 }
 

@@ -6,17 +6,17 @@
 
 #include "base/fatal_stop.hpp"
 #include "base/text_output.hpp"
+#include "model/fixed_settings.hpp"
 
 namespace korvanel {
 
 namespace {
 
 // The amplitude gate of the damage accumulation.
-constexpr double listedAmplitudeGate = 0.0001;
 
 double amplitudeOf(const HalfCycle& halfCycle) { return std::sqrt(halfCycle.rangeSquared) / 2.0; }
 
-bool isListed(const HalfCycle& halfCycle) { return amplitudeOf(halfCycle) > listedAmplitudeGate; }
+bool isListed(const HalfCycle& halfCycle) { return amplitudeOf(halfCycle) > config::kAmplitudeGate; }
 
 }  // namespace
 
@@ -112,7 +112,7 @@ void writeBlockCycleFile(const std::string& path, std::int64_t completeOutputNod
     for (std::size_t b = 0; b < mean.size(); ++b) {
         if (staticFailureFlag[b] > 2) {
             closeOutputFile(file);
-            throw runtimeError(409);
+            throw runtimeError(InternalCheck::cycleFileHalfCycleCount);
         }
         putInteger(file, completeOutputNode);
         putZone(file);

@@ -1,13 +1,13 @@
 #include "output/summary.hpp"
+#include "model/fixed_settings.hpp"
 
 namespace korvanel {
 
 namespace {
 
-constexpr std::string_view title = "KORVANEL version v25.02";
+constexpr std::string_view title = config::kVersionTitle;
 
 // Damages at or below the damage floor are reported as a bound, not a value.
-constexpr double damageFloor = 1e-18;
 
 void line(OutputChannel& ch, std::string_view text) {
     putText(ch, text);
@@ -92,7 +92,7 @@ void writeAnalysisSetup(OutputChannel& ch, const AnalysisParameters& p) {
 void writeHistoryResult(OutputChannel& ch, const SummaryData& d) {
     if (d.historyStaticFailure != StaticFailureCode::none)
         line(ch, "Static Failure occurred, see file .cyc for details");
-    if (d.totalDamage <= damageFloor) {
+    if (d.totalDamage <= config::kDamageFloor) {
         line(ch, "Total damage is < 1e-18");
         line(ch, "Number of Life Repeats is > 1e18");
         return;

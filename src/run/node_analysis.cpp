@@ -47,7 +47,7 @@ NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const Materia
 
     extractHalfCycles(history, run.timePointCount, isOn(p.stressPathCorrection), scratch.extraction,
                       scratch.halfCycles);
-    if (isOn(p.cyclesExtraction) && !singleHistory) throw runtimeError(912);
+    if (isOn(p.cyclesExtraction) && !singleHistory) throw runtimeError(InternalCheck::cycleEndsOutsideSingleHistory);
 
     const std::int64_t nodeId = singleHistory ? 1 : run.nodeStress.nodes[node].nodeId;
     HistoryDamage damage =

@@ -96,16 +96,12 @@ void analyseChunks(const LoopContext& c, NodeLoopOutcome& outcome, NodeScratch& 
                 continue;
             }
             try {
-                store(c, outcome, node, analyseScheduledNode(c, node, false, scratch));
+                stopIfOutOfMemory([&] {
+                    store(c, outcome, node, analyseScheduledNode(c, node, false, scratch));
+                });
                 c.states[node] = NodeState::done;
             } catch (const FatalStop& stop) {
                 recordFailure(c.shared, node, stop);
-                c.states[node] = NodeState::failed;
-            } catch (const std::bad_alloc&) {
-                recordFailure(c.shared, node, outOfMemory());
-                c.states[node] = NodeState::failed;
-            } catch (const std::length_error&) {
-                recordFailure(c.shared, node, outOfMemory());
                 c.states[node] = NodeState::failed;
             }
         }

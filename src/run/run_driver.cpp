@@ -17,6 +17,7 @@
 #include "base/fatal_stop.hpp"
 #include "run/node_loop.hpp"
 #include "run/run_environment.hpp"
+#include "model/fixed_settings.hpp"
 
 namespace korvanel {
 namespace {
@@ -34,9 +35,9 @@ void printStartBanner(OutputChannel& console) {
     putZone(console);
     putText(console, timeOfDay());
     putLineEnd(console);
-    printLine(console, "You are running KORVANEL version v25.02");
+    printLine(console, std::string(config::kBannerRunning));
     printLine(console, " ");
-    printLine(console, "Executing KORVANEL version 25.02 ...");
+    printLine(console, std::string(config::kBannerExecuting));
 }
 
 void printEndLines(OutputChannel& console) {
@@ -145,12 +146,9 @@ void reportFatalStop(OutputChannel& console, const FatalStop& stop) {
 
 int runKorvanel(OutputChannel& console, const RunOptions& options) {
     try {
-        runJob(console, options);
+        stopIfOutOfMemory([&] { runJob(console, options); });
     } catch (const FatalStop& stop) {
         reportFatalStop(console, stop);
-        return 1;
-    } catch (const std::bad_alloc&) {
-        reportFatalStop(console, outOfMemory());
         return 1;
     }
     flushConsole(console);

@@ -70,13 +70,7 @@ void combinedStatePair(const Stress6& base, const Stress6* loadCaseStress,
 #endif
 
 void resizeTable(std::vector<Stress6>& table, std::int64_t rows) {
-    try {
-        resizeLargeTable(table, static_cast<std::size_t>(rows < 0 ? 0 : rows));
-    } catch (const std::bad_alloc&) {
-        throw outOfMemory();
-    } catch (const std::length_error&) {
-        throw outOfMemory();
-    }
+    stopIfOutOfMemory([&] { resizeLargeTable(table, static_cast<std::size_t>(rows < 0 ? 0 : rows)); });
 }
 
 }  // namespace

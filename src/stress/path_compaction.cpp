@@ -9,6 +9,7 @@
 #endif
 
 #include "base/fatal_stop.hpp"
+#include "model/fixed_settings.hpp"
 
 namespace korvanel {
 
@@ -37,7 +38,7 @@ void markPair(const Stress6* p, unsigned char* marks) {
         sum = _mm_add_pd(sum, _mm_mul_pd(d, d));
     }
     const int kept = _mm_movemask_pd(
-        _mm_cmpge_pd(_mm_sqrt_pd(sum), _mm_set1_pd(kCompactionDistance)));
+        _mm_cmpge_pd(_mm_sqrt_pd(sum), _mm_set1_pd(config::kCompactionDistance)));
     marks[0] = (kept & 1) != 0 ? 1 : 0;
     marks[1] = (kept & 2) != 0 ? 1 : 0;
 }
@@ -47,11 +48,7 @@ void markPair(const Stress6* p, unsigned char* marks) {
 
 void compactPath(std::vector<Stress6>& history, std::vector<unsigned char>& keepScratch) {
     const std::size_t count = history.size();
-    try {
-        keepScratch.resize(count);
-    } catch (const std::bad_alloc&) {
-        throw outOfMemory();
-    }
+    stopIfOutOfMemory([&] { keepScratch.resize(count); });
     // Every point against its successor; the last point's successor is the
     // first, so it is marked on its own.
     const Stress6* points = history.data();
@@ -61,12 +58,12 @@ void compactPath(std::vector<Stress6>& history, std::vector<unsigned char>& keep
 #endif
     for (; j < count; ++j) {
         const Stress6& next = points[j + 1 < count ? j + 1 : 0];
-        keepScratch[j] = euclideanDistance(points[j], next) >= kCompactionDistance ? 1 : 0;
+        keepScratch[j] = euclideanDistance(points[j], next) >= config::kCompactionDistance ? 1 : 0;
     }
     std::size_t kept = 0;
     for (std::size_t j = 0; j < count; ++j)
         if (keepScratch[j]) history[kept++] = history[j];
-    if (kept > count) throw runtimeError(14);
+    if (kept > count) throw runtimeError(InternalCheck::compactionKeptTooMany);
     history.resize(kept);
 }
 

@@ -8,17 +8,13 @@
 
 namespace korvanel {
 
-// Points closer than this (Euclidean, all six components alike) to their
-// successor are dropped.
-inline constexpr double kCompactionDistance = 0.0001;
-
 // Drops every point whose Euclidean distance to its successor is below
-// kCompactionDistance; the successor of the last point is the first. All
+// config::kCompactionDistance; the successor of the last point is the first. All
 // points are marked on the unreduced history before any is removed, so of
 // a run of equal points only the last stays and a last point equal to the
 // first is dropped. `history` shrinks to the kept points in their order;
 // `keepScratch` holds the marks and keeps its capacity between nodes.
-// Throws runtimeError(14) if more points were kept than the history had.
+// Throws the compaction check if more points were kept than the history had.
 void compactPath(std::vector<Stress6>& history, std::vector<unsigned char>& keepScratch);
 
 }  // namespace korvanel

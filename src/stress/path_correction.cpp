@@ -8,12 +8,12 @@
 #include "base/fatal_stop.hpp"
 #include "base/large_tables.hpp"
 #include "stress/stress_measures.hpp"
+#include "model/fixed_settings.hpp"
 
 namespace korvanel {
 
 namespace {
 
-constexpr double kConvergenceLimit = 0.0001;
 constexpr double kConvergenceStart = 123456000.0;
 
 // Sub-step counts from 2^53 on can neither be walked in any useful time nor
@@ -103,7 +103,7 @@ void nonLinearYieldStep(const Stress6& relative, double q, Stress6& s, Stress6& 
     const Stress6 n = relative / q;
     const double sigma = neuberNonLinear(q + yieldHistorySum(n, w.history), m);
     if (static_cast<std::int64_t>(w.history.size()) + 1 > w.historyLimit)
-        throw runtimeError(102);
+        throw runtimeError(InternalCheck::yieldHistoryOverflow);
     Stress6 entry;
     for (int k = 0; k < 6; ++k) {
         s[k] = sigma * n[k] + x[k];
@@ -174,7 +174,7 @@ double walkPass(CorrectionScratch& c, std::size_t pointCount, const Walk& w, boo
 // Each row is written once.
 void prepareTables(CorrectionScratch& c, const std::vector<Stress6>& path, bool linear) {
     const std::size_t pointCount = path.size();
-    try {
+    stopIfOutOfMemory([&] {
         c.elastic.clear();
         reserveLargeTable(c.elastic, pointCount + 1);
         c.elastic.push_back(Stress6{});
@@ -186,11 +186,7 @@ void prepareTables(CorrectionScratch& c, const std::vector<Stress6>& path, bool 
         c.yieldHistory.clear();
         // At most one entry per segment and pass.
         if (!linear) reserveLargeTable(c.yieldHistory, 3 * pointCount);
-    } catch (const std::bad_alloc&) {
-        throw outOfMemory();
-    } catch (const std::length_error&) {
-        throw outOfMemory();
-    }
+    });
 }
 
 }  // namespace
@@ -251,7 +247,7 @@ void correctPath(std::vector<Stress6>& path, std::int64_t timePointCount, Correc
             }
         c.lastSubStep = walk.subStep;
 
-        while (passes < settings.maxPasses && convergence > kConvergenceLimit) {
+        while (passes < settings.maxPasses && convergence > config::kConvergenceLimit) {
             restart = false;
             ++passes;
             ++c.totalPasses;
@@ -274,7 +270,7 @@ void correctPath(std::vector<Stress6>& path, std::int64_t timePointCount, Correc
         drift = endBack - startBack;
         c.yieldHistoryCount = static_cast<std::int64_t>(c.yieldHistory.size());
 
-        if (!(convergence <= kConvergenceLimit)) {
+        if (!(convergence <= config::kConvergenceLimit)) {
             walk.subStep = walk.subStep / 2.0;
             restart = true;
             passes = 0;
