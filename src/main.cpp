@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -20,14 +22,20 @@ int main(int argc, char** argv) {
             std::fputs(korvanel::usageText().c_str(), stdout);
             return 0;
         case CommandLine::Action::usageError:
+            std::fputs(("korvanel: " + line.problem + "\r\n").c_str(), stderr);
             std::fputs(korvanel::usageText().c_str(), stderr);
             return 2;
         case CommandLine::Action::run:
             break;
     }
+    // On a terminal each line shows as soon as it is written.
+    if (::isatty(STDOUT_FILENO) == 1) std::setvbuf(stdout, nullptr, _IOLBF, 0);
     korvanel::RunOptions options;
     options.threads = line.threads > 0 ? line.threads
                                        : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    options.check = line.check;
+    options.strict = line.strict;
+    options.allowUnloadedNodes = line.allowUnloadedNodes;
     korvanel::OutputChannel console = korvanel::consoleChannel(korvanel::localeDecimalSeparator());
     return korvanel::runKorvanel(console, options);
 }

@@ -13,10 +13,13 @@ namespace korvanel {
 // found and caught by the run driver, which prints `consoleLines` on the
 // console, writes `advisoryLines` to korvanel.adv and ends with status 1.
 // The two lists differ only for a few stops that show extra console lines
-// or word the advisory text differently.
+// or word the advisory text differently. `details` say where and why in
+// plain words (the node, the file and line, the cause); they go to standard
+// error only, so the console and korvanel.adv keep their exact texts.
 struct FatalStop : std::exception {
     std::vector<std::string> consoleLines;
     std::vector<std::string> advisoryLines;
+    std::vector<std::string> details;
 
     FatalStop() = default;
     FatalStop(std::vector<std::string> console, std::vector<std::string> advisory)
@@ -44,8 +47,13 @@ enum class InternalCheck : int {
 };
 
 // An internal consistency stop: "Runtime Error Code NNN: please contact the
-// KORVANEL support" then "Sorry for the inconvenience".
+// KORVANEL support" then "Sorry for the inconvenience", with the check's
+// cause in plain words as its detail.
 FatalStop runtimeError(InternalCheck check);
+
+// A stop whose single message line goes to the console and the advisory
+// file, with one detail line.
+FatalStop fatalStop(const std::string& message, std::string detail);
 
 // The table that could not be allocated.
 FatalStop outOfMemory();

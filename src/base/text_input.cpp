@@ -10,6 +10,7 @@
 #include "base/fatal_stop.hpp"
 #include "base/large_tables.hpp"
 #include "base/short_number_scan.hpp"
+#include "base/value_warnings.hpp"
 
 namespace korvanel {
 namespace {
@@ -62,10 +63,6 @@ std::string_view quotedText(InputText& in) {
     return in.data.substr(start, close - start);
 }
 
-FatalStop outOfRange(const InputText& in) {
-    return fatalStop("Number out of range in the file " + in.path);
-}
-
 }  // namespace
 
 InputText::InputText(InputText&& other) noexcept { *this = std::move(other); }
@@ -75,6 +72,7 @@ InputText& InputText::operator=(InputText&& other) noexcept {
     if (mapped != nullptr) ::munmap(mapped, mappedSize);
     const bool inOwned = other.mapped == nullptr;
     path = std::move(other.path);
+    warnings = other.warnings;
     owned = std::move(other.owned);
     mapped = other.mapped;
     mappedSize = other.mappedSize;
@@ -246,8 +244,8 @@ double readReal(InputText& in) {
     double value = 0.0;
     skipBlanks(in);
     if (readShortNumber(in, value, scanShortReal)) return value;
-    if (!convertReal(readValueText(in), value)) throw outOfRange(in);
-    return value;
+    const std::size_t start = in.pos;
+    return realFromText(in, readValueText(in), start);
 }
 
 std::vector<double> readAllReals(InputText& in) {
@@ -261,8 +259,8 @@ std::int64_t readInteger(InputText& in) {
     std::int64_t value = 0;
     skipBlanks(in);
     if (readShortNumber(in, value, scanShortInteger)) return value;
-    if (!convertInteger(readValueText(in), value)) throw outOfRange(in);
-    return value;
+    const std::size_t start = in.pos;
+    return integerFromText(in, readValueText(in), start);
 }
 
 }  // namespace korvanel

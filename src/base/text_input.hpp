@@ -20,10 +20,15 @@
 
 namespace korvanel {
 
+struct InputWarnings;
+
 struct InputText {
     std::string path;         // as built; named in error messages
     std::string_view data;    // the whole file
     std::size_t pos = 0;
+    // Where the warnings about the values read go; none when null (see
+    // value_warnings.hpp).
+    InputWarnings* warnings = nullptr;
 
     InputText() = default;
     InputText(InputText&& other) noexcept;
@@ -69,6 +74,7 @@ std::string readStringValue(InputText& in);
 
 // Value read converted to a double or to a 64-bit integer. A value that
 // does not fit is the fatal stop "Number out of range in the file <path>".
+// Text that is not wholly a number is a warning (value_warnings.hpp).
 double readReal(InputText& in);
 std::int64_t readInteger(InputText& in);
 

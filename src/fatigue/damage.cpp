@@ -47,7 +47,9 @@ std::int8_t flagOf(Verdict kind) { return static_cast<std::int8_t>(fileNumber(fa
 void stopIfNotANumber(double damage, std::int64_t nodeId) {
     if (std::isnan(damage))
         throw fatalStop("Error: the damage is not a number at node ID " + std::to_string(nodeId) +
-                        ", please check the material and S-N curve data");
+                            ", please check the material and S-N curve data",
+                        "the damage of some half-cycle or block is not a number: the S-N curve "
+                        "or the Goodman values in effect cannot be evaluated for it");
 }
 
 template <typename T>

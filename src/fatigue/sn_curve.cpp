@@ -1,6 +1,7 @@
 #include "fatigue/sn_curve.hpp"
 
 #include <cmath>
+#include <string>
 
 #include "base/fatal_stop.hpp"
 #include "stress/stress_measures.hpp"
@@ -31,9 +32,13 @@ SnCurve prepareSnCurve(const MaterialValues& m, bool blocksAnalysis) {
         return curve;
     }
     // The multilinear curve is read but never evaluated.
+    const std::string detail = "the S-N curve type in effect is " +
+                               std::to_string(fileNumber(m.snCurveType)) +
+                               " (record 5 of the parameter file); only 1 (Palmgren) and 2 "
+                               "(Weibull) are evaluated";
     if (blocksAnalysis && m.snCurveType == SnCurveType::multilinear)
-        throw fatalStop("ARRIVATO QUA CON LA CURVA MULTILINEARE !!!");
-    throw fatalStop("Type of SN curve definition needs values 1, 2 or 3");
+        throw fatalStop("ARRIVATO QUA CON LA CURVA MULTILINEARE !!!", detail);
+    throw fatalStop("Type of SN curve definition needs values 1, 2 or 3", detail);
 }
 
 double equivalentAmplitude(double amplitude, double mean, const MaterialValues& m) {

@@ -1,17 +1,23 @@
 #include "input/material_file.hpp"
 
+#include "base/value_warnings.hpp"
+
 namespace korvanel {
 
-std::vector<MaterialRecord> readMaterialFile(const std::string& path) {
+std::vector<MaterialRecord> readMaterialFile(const std::string& path, InputWarnings* warnings) {
     InputText in = openInputText(path);
+    if (warnings != nullptr) attachWarnings(in, *warnings);
     return readMaterialFile(in);
 }
 
 std::vector<MaterialRecord> readMaterialFile(InputText& in) {
+    skipByteOrderMark(in);
     readWholeLine(in);
     readWholeLine(in);
     std::vector<MaterialRecord> records;
+    std::size_t lastRecordStart = in.pos;
     while (!atEnd(in)) {
+        lastRecordStart = in.pos;
         MaterialRecord r;
         r.materialId = readInteger(in);
         r.yieldStress = readReal(in);
@@ -26,6 +32,8 @@ std::vector<MaterialRecord> readMaterialFile(InputText& in) {
         for (double& x : r.multilinearExtras) x = readReal(in);
         records.push_back(r);
     }
+    warnIfLastGroupShort(in, lastRecordStart, static_cast<std::int64_t>(records.size()), 17,
+                         "material record");
     return records;
 }
 

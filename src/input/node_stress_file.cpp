@@ -9,6 +9,7 @@
 #include "base/fatal_stop.hpp"
 #include "base/large_tables.hpp"
 #include "base/text_output.hpp"
+#include "base/value_warnings.hpp"
 
 namespace korvanel {
 
@@ -24,6 +25,10 @@ struct NumberingMismatch {
     bool found = false;
     bool ofMaterialId = false;  // the node IDs agreed, the material IDs did not
     std::int64_t valueRead = 0;
+    std::int64_t valueInBlock1 = 0;
+    std::int64_t block = 0;     // 2 or later
+    std::int64_t node = 0;      // node index, from 1
+    std::string where;          // "<path> line L"
 };
 
 // Everything one read of the file yields before the checks.
@@ -92,10 +97,13 @@ NodeStressScan scanNodeStress(InputText& in, std::int64_t nodeCount, std::int64_
         scan.tablesTooLarge = !scan.tablesFilled;
     }
     constexpr std::int64_t kReleaseEvery = 1 << 16;  // groups between giving back read text
+    skipByteOrderMark(in);
     std::int64_t group = 0;
     std::int64_t block = 0;        // 0: base stresses, lc + 1: load case lc
     std::int64_t nodeInBlock = 0;  // position of the group within its block
+    std::size_t groupStart = in.pos;
     while (!atEnd(in)) {
+        groupStart = in.pos;
         NodeEntry entry;
         entry.nodeId = readInteger(in);
         entry.nodeMaterialId = readInteger(in);
@@ -110,9 +118,11 @@ NodeStressScan scanNodeStress(InputText& in, std::int64_t nodeCount, std::int64_
             } else if (!scan.firstMismatch.found) {
                 const NodeEntry& first = t.nodes[n];
                 if (entry.nodeId != first.nodeId)
-                    scan.firstMismatch = {true, false, entry.nodeId};
+                    scan.firstMismatch = {true, false, entry.nodeId, first.nodeId, block + 1,
+                                          nodeInBlock + 1, lineText(in, groupStart)};
                 else if (entry.nodeMaterialId != first.nodeMaterialId)
-                    scan.firstMismatch = {true, true, entry.nodeMaterialId};
+                    scan.firstMismatch = {true, true, entry.nodeMaterialId, first.nodeMaterialId,
+                                          block + 1, nodeInBlock + 1, lineText(in, groupStart)};
                 else
                     t.loadCaseStress[n * static_cast<std::size_t>(loadCaseCount) +
                                      static_cast<std::size_t>(block - 1)] = stress;
@@ -126,6 +136,7 @@ NodeStressScan scanNodeStress(InputText& in, std::int64_t nodeCount, std::int64_
         if (group % kReleaseEvery == 0) releaseConsumedText(in);
     }
     scan.groupCount = group;
+    warnIfLastGroupShort(in, groupStart, group, 8, "node line");
     return scan;
 }
 
@@ -134,13 +145,34 @@ FatalStop numberingStop(const NumberingMismatch& mismatch) {
     putText(line, mismatch.ofMaterialId ? "ndummy3" : "ndummy2");
     putZone(line);
     putInteger(line, mismatch.valueRead);
-    return FatalStop{{line.buffer, numberingMessage}, {numberingMessage}};
+    FatalStop stop{{line.buffer, numberingMessage}, {numberingMessage}};
+    const char* what = mismatch.ofMaterialId ? "material ID " : "node ID ";
+    stop.details.push_back(mismatch.where + " (block " + std::to_string(mismatch.block) +
+                           ", node index " + std::to_string(mismatch.node) + "): " + what +
+                           std::to_string(mismatch.valueRead) + " where block 1 has " +
+                           std::to_string(mismatch.valueInBlock1));
+    return stop;
 }
 
-NodeStressTable checkCounts(NodeStressScan&& scan, std::int64_t nodeCount,
-                            std::int64_t loadCaseCount) {
+FatalStop sizeStop(const NodeStressScan& scan, const std::string& path, std::int64_t nodeCount,
+                   std::int64_t loadCaseCount) {
+    const std::int64_t expected = expectedGroupCount(nodeCount, loadCaseCount);
+    std::string asked = expected < 0 ? "no file can match (a count below 0, or more groups "
+                                       "than 64 bits can count)"
+                                     : "(" + std::to_string(loadCaseCount) + " + 1) x " +
+                                           std::to_string(nodeCount) + " = " +
+                                           std::to_string(expected) + " are needed";
+    return fatalStop(sizeMessage, path + " holds " + std::to_string(scan.groupCount) +
+                                      " groups of 8 values; record 14 gives " +
+                                      std::to_string(nodeCount) + " nodes and " +
+                                      std::to_string(loadCaseCount) + " load cases, for which " +
+                                      asked);
+}
+
+NodeStressTable checkCounts(NodeStressScan&& scan, const std::string& path,
+                            std::int64_t nodeCount, std::int64_t loadCaseCount) {
     if (scan.groupCount != expectedGroupCount(nodeCount, loadCaseCount))
-        throw fatalStop(sizeMessage);
+        throw sizeStop(scan, path, nodeCount, loadCaseCount);
     if (scan.tablesTooLarge) throw outOfMemory();
     if (scan.firstMismatch.found) throw numberingStop(scan.firstMismatch);
     NodeStressTable table = std::move(scan.table);
@@ -152,19 +184,21 @@ NodeStressTable checkCounts(NodeStressScan&& scan, std::int64_t nodeCount,
 }  // namespace
 
 NodeStressTable readNodeStressFile(const std::string& path, std::int64_t nodeCount,
-                                   std::int64_t loadCaseCount, std::uint64_t memoryLimit) {
+                                   std::int64_t loadCaseCount, std::uint64_t memoryLimit,
+                                   InputWarnings* warnings) {
     NodeStressScan scan;
     {
         InputText in = openInputText(path);
+        if (warnings != nullptr) attachWarnings(in, *warnings);
         scan = scanNodeStress(in, nodeCount, loadCaseCount, memoryLimit);
     }  // the file's text is released before the tables are arranged
-    return checkCounts(std::move(scan), nodeCount, loadCaseCount);
+    return checkCounts(std::move(scan), path, nodeCount, loadCaseCount);
 }
 
 NodeStressTable readNodeStressFile(InputText& in, std::int64_t nodeCount,
                                    std::int64_t loadCaseCount, std::uint64_t memoryLimit) {
-    return checkCounts(scanNodeStress(in, nodeCount, loadCaseCount, memoryLimit), nodeCount,
-                       loadCaseCount);
+    return checkCounts(scanNodeStress(in, nodeCount, loadCaseCount, memoryLimit), in.path,
+                       nodeCount, loadCaseCount);
 }
 
 }  // namespace korvanel

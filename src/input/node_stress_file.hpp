@@ -30,9 +30,11 @@ namespace korvanel {
 // `memoryLimit` bytes, are the fatal stop "Not enough memory for the
 // analysis", which comes after the count check and before the numbering
 // check, as the tables are sized between the two.
+// A last group cut short is a warning to `warnings`.
 NodeStressTable readNodeStressFile(const std::string& path, std::int64_t nodeCount,
                                    std::int64_t loadCaseCount,
-                                   std::uint64_t memoryLimit = machineMemoryBytes());
+                                   std::uint64_t memoryLimit = machineMemoryBytes(),
+                                   InputWarnings* warnings = nullptr);
 NodeStressTable readNodeStressFile(InputText& in, std::int64_t nodeCount,
                                    std::int64_t loadCaseCount,
                                    std::uint64_t memoryLimit = machineMemoryBytes());

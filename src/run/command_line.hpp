@@ -10,6 +10,12 @@ namespace korvanel {
 struct CommandLine {
     enum class Action { run, showVersion, showHelp, usageError } action = Action::run;
     int threads = 0;   // 0: all hardware threads
+    bool check = false;
+    bool strict = false;
+    bool allowUnloadedNodes = false;
+    // For a usage error: what was wrong, e.g. "--threads needs a whole
+    // number from 1 to 4096, got 'abc'".
+    std::string problem;
 };
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments);

@@ -1,11 +1,13 @@
 #include "run/job_location.hpp"
 
 #include "base/text_input.hpp"
+#include "base/value_warnings.hpp"
 
 namespace korvanel {
 
 JobLocation readJobControlFile(const std::string& path) {
     InputText in = openInputText(path);
+    skipByteOrderMark(in);
     JobLocation job;
     job.directory = readStringValue(in);
     job.name = readStringValue(in);

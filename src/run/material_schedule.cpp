@@ -1,6 +1,7 @@
 #include "run/material_schedule.hpp"
 
 #include <unordered_map>
+#include <unordered_set>
 
 #include "input/material_selection.hpp"
 
@@ -39,9 +40,13 @@ MaterialSchedule scheduleMaterials(const std::vector<NodeEntry>& nodes,
     schedule.palmgrenRecord.resize(nodes.size());
     schedule.weibullRecord.resize(nodes.size());
     std::int64_t general = -1, palmgren = -1, weibull = -1;
+    std::unordered_set<std::int64_t> idsWithoutRecord;
     for (std::size_t n = 0; n < nodes.size(); ++n) {
         auto found = byId.find(nodes[n].nodeMaterialId);
-        if (found != byId.end()) {
+        if (found == byId.end()) {
+            if (idsWithoutRecord.insert(nodes[n].nodeMaterialId).second)
+                schedule.firstNodeWithoutRecord.push_back(static_cast<std::int64_t>(n));
+        } else {
             const RecordsOfId& id = found->second;
             if (id.unusableType) {
                 schedule.failingNode = static_cast<std::int64_t>(n);
@@ -59,6 +64,26 @@ MaterialSchedule scheduleMaterials(const std::vector<NodeEntry>& nodes,
         schedule.weibullRecord[n] = weibull;
     }
     return schedule;
+}
+
+void warnAboutMaterials(const MaterialSchedule& schedule, const std::vector<NodeEntry>& nodes,
+                        const std::vector<MaterialRecord>& records,
+                        const std::string& materialPath, InputWarnings& warnings) {
+    for (std::int64_t n : schedule.firstNodeWithoutRecord) {
+        warn(warnings, WarningKind::materialWithoutRecord, [&] {
+            const NodeEntry& node = nodes[static_cast<std::size_t>(n)];
+            const std::int64_t r = schedule.generalRecord[static_cast<std::size_t>(n)];
+            const std::string used =
+                r < 0 ? std::string("those of the parameter file")
+                      : "those of material ID " + std::to_string(records[r].materialId) +
+                            " (material record " + std::to_string(r + 1) + ")";
+            return materialPath + " has no record for material ID " +
+                   std::to_string(node.nodeMaterialId) + ", first used by node ID " +
+                   std::to_string(node.nodeId) + " (node index " + std::to_string(n + 1) +
+                   "); such a node keeps the material values in effect at the node before it: "
+                   "here " + used;
+        });
+    }
 }
 
 MaterialValues materialAt(const MaterialSchedule& schedule, std::int64_t node,

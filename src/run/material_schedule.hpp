@@ -9,6 +9,9 @@
 #include <cstdint>
 #include <vector>
 
+#include <string>
+
+#include "base/input_warnings.hpp"
 #include "model/job_tables.hpp"
 #include "model/analysis_parameters.hpp"
 
@@ -23,11 +26,21 @@ struct MaterialSchedule {
     // The first node whose matching records include an unusable curve type:
     // its material selection stops the run. -1 when there is none.
     std::int64_t failingNode = -1;
+    // For each material ID that no record has, the first node that uses it,
+    // in node order (up to the failing node).
+    std::vector<std::int64_t> firstNodeWithoutRecord;
 };
 
 // Empty schedule (nothing recorded) when there is a single material.
 MaterialSchedule scheduleMaterials(const std::vector<NodeEntry>& nodes,
                                    const std::vector<MaterialRecord>& records);
+
+// One warning per material ID without a record in the material file at
+// `materialPath`, naming the first node that uses it and whose values it
+// keeps.
+void warnAboutMaterials(const MaterialSchedule& schedule, const std::vector<NodeEntry>& nodes,
+                        const std::vector<MaterialRecord>& records,
+                        const std::string& materialPath, InputWarnings& warnings);
 
 // The material values in effect at `node`.
 MaterialValues materialAt(const MaterialSchedule& schedule, std::int64_t node,

@@ -6,12 +6,14 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <string>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
 
 #include "input/material_selection.hpp"
 #include "base/fatal_stop.hpp"
+#include "run/job_location.hpp"
 #include "run/material_schedule.hpp"
 #include "run/node_analysis.hpp"
 #include "run/progress_display.hpp"
@@ -37,8 +39,10 @@ struct LoopContext {
     const MaterialSchedule& schedule;
     NodeTables& tables;
     std::vector<NodeState>& states;
+    std::vector<unsigned char>& unloaded;  // per node, written by the thread that has it
     LoopState& shared;
     std::int64_t chunk;
+    bool checkOnly;
 };
 
 bool writesDetailFiles(const RunInputs& run, std::int64_t node) {
@@ -46,22 +50,66 @@ bool writesDetailFiles(const RunInputs& run, std::int64_t node) {
     return run.nodeStress.nodes[node].nodeId == run.parameters.completeOutputNode;
 }
 
+// "node ID 20 (node index 2 of 3, material ID 1)", or the stress history of format 1.
+std::string nodeText(const RunInputs& run, std::int64_t node) {
+    if (run.parameters.stressInputFormat == StressInputFormat::singleHistory)
+        return "the stress history (node ID 1)";
+    const NodeEntry& entry = run.nodeStress.nodes[node];
+    std::string text = "node ID " + std::to_string(entry.nodeId) + " (node index " +
+                       std::to_string(node + 1) + " of " + std::to_string(run.nodeCount);
+    if (run.parameters.materialsMode == MaterialsMode::multiple)
+        text += ", material ID " + std::to_string(entry.nodeMaterialId);
+    return text + ")";
+}
+
+// Puts the node in front of the stop's cause (or makes it the only detail).
+void addNodeToStop(FatalStop& stop, const RunInputs& run, std::int64_t node) {
+    const std::string where = "at " + nodeText(run, node);
+    if (stop.details.empty())
+        stop.details.push_back(where);
+    else
+        stop.details.front() = where + ": " + stop.details.front();
+}
+
 NodeResult analyseScheduledNode(const LoopContext& c, std::int64_t node, bool detailFiles,
                                 NodeScratch& scratch) {
     const RunInputs& run = c.run;
-    if (node == c.schedule.failingNode) {
-        // The node's material records hold an unusable curve type: selecting
-        // them raises the stop.
-        MaterialValues values = run.parameters.material;
-        selectMaterial(run.nodeStress.nodes[node].nodeMaterialId, run.materials,
-                       run.parameters.stressInputFormat == StressInputFormat::blockSpectrum, values);
+    try {
+        if (node == c.schedule.failingNode) {
+            // The node's material records hold an unusable curve type:
+            // selecting them raises the stop.
+            MaterialValues values = run.parameters.material;
+            selectMaterial(run.nodeStress.nodes[node].nodeMaterialId, run.materials,
+                           run.parameters.stressInputFormat == StressInputFormat::blockSpectrum,
+                           values);
+        }
+        const MaterialValues material =
+            materialAt(c.schedule, node, run.parameters.material, run.materials);
+        if (c.checkOnly) return checkNode(run, node, material, detailFiles, scratch);
+        return analyseNode(run, node, material, detailFiles, scratch);
+    } catch (FatalStop& stop) {
+        addNodeToStop(stop, run, node);
+        throw;
     }
-    const MaterialValues material =
-        materialAt(c.schedule, node, run.parameters.material, run.materials);
-    return analyseNode(run, node, material, detailFiles, scratch);
+}
+
+// The unloaded nodes before `end`, in node order.
+std::int64_t reportUnloadedNodes(const LoopContext& c, std::int64_t end, InputWarnings& warnings) {
+    std::int64_t count = 0;
+    for (std::int64_t node = 0; node < end; ++node) {
+        if (!c.unloaded[node]) continue;
+        ++count;
+        warn(warnings, WarningKind::unloadedNode, [&] {
+            return nodeText(c.run, node) +
+                   ": the stress path is constant within 0.0001 (an unloaded node): damage 1e-18, "
+                   "life 1e18 repeats, static failure code 0";
+        });
+    }
+    return count;
 }
 
 void store(const LoopContext& c, NodeLoopOutcome& outcome, std::int64_t node, const NodeResult& r) {
+    c.unloaded[node] = r.unloaded;
     if (c.run.parameters.stressInputFormat == StressInputFormat::singleHistory) {
         outcome.totalDamage = r.totalDamage;
         outcome.lastStaticType = r.lastStaticType;
@@ -116,7 +164,9 @@ std::int64_t chunkSize(std::int64_t nodes, int threads) {
 
 }  // namespace
 
-NodeLoopOutcome runNodeLoop(const RunInputs& run, int threads) {
+NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options,
+                            InputWarnings& warnings) {
+    int threads = options.threads;
     const AnalysisParameters& p = run.parameters;
     const std::int64_t nodeCount = run.nodeCount;
     NodeLoopOutcome outcome;
@@ -127,14 +177,19 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, int threads) {
         outcome.tables.staticFailureCode.assign(nodeCount, StaticFailureCode::none);
     }
     MaterialSchedule schedule;
-    if (p.materialsMode == MaterialsMode::multiple && modelNodes)
+    if (p.materialsMode == MaterialsMode::multiple && modelNodes) {
         schedule = scheduleMaterials(run.nodeStress.nodes, run.materials);
+        warnAboutMaterials(schedule, run.nodeStress.nodes, run.materials,
+                           jobFilePath(run.job, ".mtr"), warnings);
+    }
 
     std::vector<NodeState> states(nodeCount, NodeState::pending);
+    std::vector<unsigned char> unloaded(nodeCount, 0);
     LoopState shared;
     if (schedule.failingNode >= 0) shared.stopAt = schedule.failingNode + 1;  // no node after it matters
     threads = static_cast<int>(std::clamp<std::int64_t>(threads, 1, std::max<std::int64_t>(nodeCount, 1)));
-    LoopContext context{run, schedule, outcome.tables, states, shared, chunkSize(nodeCount, threads)};
+    LoopContext context{run,    schedule, outcome.tables, states, unloaded,
+                        shared, chunkSize(nodeCount, threads), options.checkOnly};
     ProgressDisplay progress = startProgress(nodeCount);
 
     NodeScratch mainScratch;
@@ -155,10 +210,16 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, int threads) {
 
     // In node order: the nodes with detail files, and the first stop.
     for (std::int64_t node = 0; node < nodeCount; ++node) {
-        if (node == shared.failureNode) throw *shared.failure;
-        if (states[node] == NodeState::deferred)
-            store(context, outcome, node, analyseScheduledNode(context, node, true, mainScratch));
+        try {
+            if (node == shared.failureNode) throw *shared.failure;
+            if (states[node] == NodeState::deferred)
+                store(context, outcome, node, analyseScheduledNode(context, node, true, mainScratch));
+        } catch (const FatalStop&) {
+            reportUnloadedNodes(context, node, warnings);
+            throw;
+        }
     }
+    outcome.unloadedNodeCount = reportUnloadedNodes(context, nodeCount, warnings);
     if (modelNodes)
         for (StaticFailureCode code : outcome.tables.staticFailureCode)
             if (code != StaticFailureCode::none) outcome.staticFailureAtSomeNode = true;

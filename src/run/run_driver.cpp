@@ -1,5 +1,9 @@
 #include "run/run_driver.hpp"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
@@ -15,7 +19,10 @@
 #include "output/summary.hpp"
 #include "run/analysis_parameters_file.hpp"
 #include "base/fatal_stop.hpp"
+#include "base/value_warnings.hpp"
+#include "run/check_report.hpp"
 #include "run/node_loop.hpp"
+#include "run/output_probe.hpp"
 #include "run/run_environment.hpp"
 #include "model/fixed_settings.hpp"
 
@@ -40,6 +47,19 @@ void printStartBanner(OutputChannel& console) {
     printLine(console, std::string(config::kBannerExecuting));
 }
 
+// On a terminal the lines so far are shown at once (the banner before a
+// long read); elsewhere the console is written in large pieces.
+void showNow(OutputChannel& console) {
+    if (console.file != nullptr && ::isatty(::fileno(console.file)) == 1) flushConsole(console);
+}
+
+void toStandardError(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) std::fputs((line + "\r\n").c_str(), stderr);
+    std::fflush(stderr);
+}
+
+void showWarnings(InputWarnings& warnings) { toStandardError(takeWarningLines(warnings)); }
+
 void printEndLines(OutputChannel& console) {
     printLine(console, "End of KORVANEL");
     putText(console, "Runtime end");
@@ -49,24 +69,35 @@ void printEndLines(OutputChannel& console) {
 }
 
 // The input files of the chosen stress-input format, in their order.
-void readInputData(RunInputs& run) {
+void readInputData(RunInputs& run, InputWarnings& warnings) {
     const AnalysisParameters& p = run.parameters;
-    if (p.blocksDamageType == BlocksDamageType::worstGroup) run.blockGroups = readBlockGroupFile(jobFilePath(run.job, ".btf"));
+    InputWarnings* const w = &warnings;
+    if (p.blocksDamageType == BlocksDamageType::worstGroup) {
+        run.blockGroups = readBlockGroupFile(jobFilePath(run.job, ".btf"), w);
+        showWarnings(warnings);
+    }
     if (p.stressInputFormat == StressInputFormat::singleHistory) {
-        run.stressHistory = readStressHistoryFile(jobFilePath(run.job, ".sig"));
+        run.stressHistory = readStressHistoryFile(jobFilePath(run.job, ".sig"), w);
         run.timePointCount = static_cast<std::int64_t>(run.stressHistory.states.size());
         run.nodeCount = 1;
+        showWarnings(warnings);
         return;
     }
-    if (p.materialsMode == MaterialsMode::multiple) run.materials = readMaterialFile(jobFilePath(run.job, ".mtr"));
-    run.nodeStress = readNodeStressFile(jobFilePath(run.job, ".nds"), p.nodeCount, p.loadCaseCount);
+    if (p.materialsMode == MaterialsMode::multiple) {
+        run.materials = readMaterialFile(jobFilePath(run.job, ".mtr"), w);
+        showWarnings(warnings);
+    }
+    run.nodeStress = readNodeStressFile(jobFilePath(run.job, ".nds"), p.nodeCount, p.loadCaseCount,
+                                        machineMemoryBytes(), w);
     run.nodeCount = run.nodeStress.nodeCount;
+    showWarnings(warnings);
     if (p.stressInputFormat == StressInputFormat::nodeCombination) {
-        run.combination = readCombinationFile(jobFilePath(run.job, ".cmb"), p.loadCaseCount);
+        run.combination = readCombinationFile(jobFilePath(run.job, ".cmb"), p.loadCaseCount, w);
         run.timePointCount = run.combination.timePointCount;
     } else {
-        run.blockSpectrum = readBlockSpectrumFile(jobFilePath(run.job, ".blc"), p.loadCaseCount);
+        run.blockSpectrum = readBlockSpectrumFile(jobFilePath(run.job, ".blc"), p.loadCaseCount, w);
     }
+    showWarnings(warnings);
 }
 
 // Formats 2 and 3: the last node index whose ID is the complete-output node.
@@ -85,31 +116,67 @@ void findCompleteOutputNode(RunInputs& run) {
     }
 }
 
-void runJob(OutputChannel& console, const RunOptions& options) {
+// --check after the node loop: the files the run would write then, in its
+// order, and what was read.
+void finishCheck(OutputChannel& console, const RunInputs& run, const NodeLoopOutcome& outcome,
+                 const InputWarnings& warnings) {
+    if (!run.completeOutputNodeFound) probeOutputFile(jobFilePath(run.job, ".cyc"));
+    if (run.parameters.stressInputFormat != StressInputFormat::singleHistory) {
+        probeOutputFile(jobFilePath(run.job, ".ndd"));
+        probeOutputFile(jobFilePath(run.job, ".ans"));
+    }
+    probeOutputFile(jobFilePath(run.job, ".sum"));
+    printCheckReport(console, run, {warningCount(warnings), outcome.unloadedNodeCount});
+}
+
+void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& warnings) {
     printStartBanner(console);
+    showNow(console);
 
     RunInputs run;
     run.decimalSeparator = console.decimalSeparator;
+    run.allowUnloadedNodes = options.allowUnloadedNodes;
     run.job = readJobControlFile(kJobControlFile);
     const std::string parameterPath = jobFilePath(run.job, ".inp");
     putText(console, "Name of input file : ");
     putZone(console);
     putText(console, parameterPath);
     putLineEnd(console);
+    showNow(console);
+    ParameterOrigins origins;
     {
         InputText parameterFile = openInputText(parameterPath);
-        run.parameters = readAnalysisParameters(parameterFile);
+        attachWarnings(parameterFile, warnings);
+        run.parameters = readAnalysisParameters(parameterFile, &origins);
     }
-    checkAnalysisParameters(run.parameters);
+    showWarnings(warnings);
+    checkAnalysisParameters(run.parameters, &origins);
+    warnAboutParameters(run.parameters, origins, warnings);
+    showWarnings(warnings);
     const AnalysisParameters& p = run.parameters;
 
-    readInputData(run);
+    readInputData(run, warnings);
     findCompleteOutputNode(run);
     const std::string cyclePath = jobFilePath(run.job, ".cyc");
-    if (!run.completeOutputNodeFound)
-        writeMissingNodeLine(cyclePath, p.completeOutputNode, run.decimalSeparator);
+    if (!run.completeOutputNodeFound) {
+        if (options.check)
+            probeOutputFile(cyclePath);
+        else
+            writeMissingNodeLine(cyclePath, p.completeOutputNode, run.decimalSeparator);
+    }
 
-    NodeLoopOutcome outcome = runNodeLoop(run, options.threads);
+    NodeLoopOutcome outcome = runNodeLoop(run, {options.threads, options.check}, warnings);
+    showWarnings(warnings);
+    if (outcome.unloadedNodeCount > 0) {
+        const std::int64_t listed = std::min(outcome.unloadedNodeCount, kWarningsShownPerKind);
+        toStandardError({"korvanel: " + std::to_string(outcome.unloadedNodeCount) +
+                         " unloaded nodes in all were given no damage (" +
+                         std::to_string(listed) + " listed)"});
+    }
+    if (options.check) {
+        finishCheck(console, run, outcome, warnings);
+        return;
+    }
     const bool nodeStresses = p.stressInputFormat != StressInputFormat::singleHistory;
     const NodeTables& tables = outcome.tables;
 
@@ -136,22 +203,32 @@ void runJob(OutputChannel& console, const RunOptions& options) {
     printEndLines(console);
 }
 
-void reportFatalStop(OutputChannel& console, const FatalStop& stop) {
+// --check shows a stop on the console only: it writes no file.
+void reportFatalStop(OutputChannel& console, const FatalStop& stop, bool check) {
     for (const auto& line : stop.consoleLines) printLine(console, line);
     flushConsole(console);
-    writeAdvisoryFile(kAdvisoryFile, stop.advisoryLines);
+    if (!check) writeAdvisoryFile(kAdvisoryFile, stop.advisoryLines);
 }
 
 }  // namespace
 
 int runKorvanel(OutputChannel& console, const RunOptions& options) {
+    InputWarnings warnings;
+    warnings.strict = options.strict;
     try {
-        stopIfOutOfMemory([&] { runJob(console, options); });
+        stopIfOutOfMemory([&] { runJob(console, options, warnings); });
     } catch (const FatalStop& stop) {
-        reportFatalStop(console, stop);
+        reportFatalStop(console, stop, options.check);
+        showWarnings(warnings);
+        toStandardError(moreWarningsLines(warnings));
+        std::vector<std::string> details;
+        for (const std::string& detail : stop.details) details.push_back("korvanel: " + detail);
+        toStandardError(details);
         return 1;
     }
     flushConsole(console);
+    showWarnings(warnings);
+    toStandardError(moreWarningsLines(warnings));
     return 0;
 }
 

@@ -6,10 +6,15 @@ namespace korvanel {
 
 // Runs the job named by korvanel.inp in the working directory. Everything
 // the run shows goes to `console`; a fatal stop shows its lines there and
-// writes korvanel.adv. Returns the exit status: 0 after a normal end, 1
-// after a fatal stop.
+// writes korvanel.adv. Warnings and the details of a stop go to standard
+// error. Returns the exit status: 0 after a normal end, 1 after a fatal stop.
 struct RunOptions {
     int threads = 1;   // threads of the node loop; results do not depend on it
+    // Read and check the job as a run does, analyse nothing, write no file
+    // (a stop shows its lines on the console only) and report what was read.
+    bool check = false;
+    bool strict = false;               // the first warning is a fatal stop
+    bool allowUnloadedNodes = false;   // format 2: constant paths get no damage
 };
 
 int runKorvanel(OutputChannel& console, const RunOptions& options);
