@@ -2,9 +2,10 @@
 """Writes the input/ directory of every end-to-end job case under tests/jobs/.
 
 Each case is a small job that exercises one behaviour of the program: a stress-input
-format and summary variant, a detail file situation or a fatal stop. The expected
-results of each case are derived by make_expected.py with the independent reference
-implementation under tests/reference/ (and checked by hand where the case says so).
+format and summary variant, a detail file situation, a fatal stop or a command-line
+option. The expected results of each case are derived by make_expected.py with the
+independent reference implementation under tests/reference/ (and checked by hand where
+the case says so). A case run with options has an "options" file (one option per line).
 
 Usage: make_cases.py [case-name ...]   (default: every case)
 """
@@ -73,8 +74,8 @@ MATERIALS = lines("Material ID, Sy, E, Su, A%, S-N type, four S-N values, Goodma
 CASES = {}
 
 
-def case(name, note, files, control="job\r\nj\r\n", extra=None):
-    CASES[name] = (note, files, control, extra or {})
+def case(name, note, files, control="job\r\nj\r\n", options=()):
+    CASES[name] = (note, files, control, list(options))
 
 
 def job(ext_contents):
@@ -430,13 +431,47 @@ case("hostile-nan-damage-f3", "format 3, worst single block: the not-a-number da
      job({".inp": parameters(blocks="0", **dict(F3, **NAN_WEIBULL)), ".nds": NODES, ".blc": BLOCKS}))
 
 
+# --- Byte-order marks and command-line options ----------------------------------------------
+BOM = "\xef\xbb\xbf"
+case("hostile-byte-order-marks-f1", "every file a spreadsheet saved, with a UTF-8 byte-order mark: "
+     "korvanel.inp, .inp and .sig read as without it",
+     job({".inp": BOM + parameters(extraction="1"), ".sig": BOM + HISTORY}), control=BOM + "job\r\nj\r\n")
+case("hostile-byte-order-marks-f2", "byte-order marks at the start of the .mtr, .nds and .cmb",
+     job({".inp": parameters(format="2", counts="3, 2", output="10", materials="2"),
+          ".nds": BOM + NODES, ".cmb": BOM + COMBINATION, ".mtr": BOM + MATERIALS}))
+case("hostile-byte-order-marks-f3", "byte-order marks at the start of the .btf, .nds and .blc",
+     job({".inp": parameters(format="3", counts="3, 2", output="10", blocks="2"),
+          ".nds": BOM + NODES, ".blc": BOM + BLOCKS, ".btf": BOM + lines("1, 2", "3, 5")}))
+case("option-allow-unloaded-nodes", "--allow-unloaded-nodes: node index 150 of 300 has no load and "
+     "gets no damage instead of Runtime Error Code 018; the complete-output nodes write their files",
+     job({".inp": parameters(format="2", counts="300, 2", output="1000", ep="1"),
+          ".nds": many_nodes(300, unloaded=150, output_at=(10, 100, 200)), ".cmb": COMBINATION}),
+     options=["--allow-unloaded-nodes"])
+case("option-check", "--check on a job with a material ID without a record and a combination "
+     "value left over: what was read on the console, the warnings on standard error, no file "
+     "written (expected files checked by hand)",
+     job({".inp": parameters(format="2", counts="240, 2", output="1000", materials="2", ep="1",
+                             scale="2.5, 1"),
+          ".nds": many_nodes(240, material_ids=(1, 2, 9, 3), output_at=(7,)),
+          ".cmb": COMBINATION + "0.5\r\n", ".mtr": MANY_MATERIALS}),
+     options=["--check"])
+case("option-strict", "--strict: a stress written 1S0 in the .nds is the fatal stop with the "
+     "warning's text (expected files checked by hand)",
+     job({".inp": parameters(format="2", counts="3, 2", output="20"),
+          ".nds": NODES.replace("10, 1, 120,", "10, 1, 1S0,"), ".cmb": COMBINATION}),
+     options=["--strict"])
+
+
 def write_case(name):
-    note, files, control, _ = CASES[name]
+    note, files, control, options = CASES[name]
     root = os.path.join(JOBS, name)
     shutil.rmtree(os.path.join(root, "input"), ignore_errors=True)
     os.makedirs(os.path.join(root, "input"), exist_ok=True)
     with open(os.path.join(root, "README"), "w") as f:
         f.write(note + "\n")
+    if options:
+        with open(os.path.join(root, "options"), "w") as f:
+            f.write("".join(option + "\n" for option in options))
     everything = dict(files)
     if control is not None:
         everything["korvanel.inp"] = control

@@ -34,11 +34,14 @@ std::string materialsUsed(const RunInputs& run) {
     std::string text;
     for (std::size_t i = 0; i < ids.size() && i < kMaterialIdsListed; ++i) {
         std::string records;
+        int matching = 0;
         for (std::size_t r = 0; r < run.materials.size(); ++r)
             if (run.materials[r].materialId == ids[i])
-                records += (records.empty() ? "" : ", ") + std::to_string(r + 1);
+                records += (matching++ == 0 ? "" : ", ") + std::to_string(r + 1);
         text += (i == 0 ? "" : "; ") + std::string("ID ") + std::to_string(ids[i]) +
-                (records.empty() ? " (no record)" : " (record " + records + ")");
+                (matching == 0   ? " (no record)"
+                 : matching == 1 ? " (record " + records + ")"
+                                 : " (records " + records + ")");
     }
     if (ids.size() > kMaterialIdsListed)
         text += "; and " + std::to_string(ids.size() - kMaterialIdsListed) + " more";
