@@ -44,8 +44,8 @@ void compactedHistory(const RunInputs& run, std::int64_t node, NodeScratch& scra
 
 // A path of at most one point has nothing to count: the stop, or a node
 // given no damage when the run allows unloaded nodes (format 2).
-bool unloadedPath(const RunInputs& run, const std::vector<Stress6>& path) {
-    if (path.size() > 1) return false;
+bool unloadedPath(const RunInputs& run, bool constantPath) {
+    if (!constantPath) return false;
     if (!run.allowUnloadedNodes ||
         run.parameters.stressInputFormat != StressInputFormat::nodeCombination)
         throw runtimeError(InternalCheck::constantPath);
@@ -67,7 +67,7 @@ NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const Materia
             writePathFile(jobFilePath(run.job, ".sep"), history, run.decimalSeparator);
     }
 
-    const bool unloaded = unloadedPath(run, history);
+    const bool unloaded = unloadedPath(run, history.size() <= 1);
     if (unloaded)
         scratch.halfCycles.clear();  // none to count: no damage, as below the amplitude gate
     else
@@ -165,12 +165,22 @@ NodeResult checkNode(const RunInputs& run, std::int64_t node, const MaterialValu
         if (writesDetailFiles) probeOutputFile(jobFilePath(run.job, ".cyc"));
         return result;
     }
+    if (isOn(p.elastoPlastic) && writesDetailFiles) probeOutputFile(jobFilePath(run.job, ".sep"));
     // The correction keeps the number of points, so the compacted path
     // tells whether the extraction would find it constant.
-    compactedHistory(run, node, scratch);
-    if (isOn(p.elastoPlastic) && writesDetailFiles) probeOutputFile(jobFilePath(run.job, ".sep"));
-    result.unloaded = unloadedPath(run, scratch.history);
     const bool singleHistory = p.stressInputFormat == StressInputFormat::singleHistory;
+    bool constant = false;
+    if (singleHistory) {
+        compactedHistory(run, node, scratch);
+        constant = scratch.history.size() <= 1;
+    } else {
+        const NodeStressTable& nodes = run.nodeStress;
+        constant = combinedPathIsConstant(nodes.baseStress[node], nodes.loadCasesOf(node),
+                                          nodes.loadCaseCount, run.combination.factor.data(),
+                                          run.combination.timePointCount, p.stressScaleFactor,
+                                          p.loadCaseScaleFactor);
+    }
+    result.unloaded = unloadedPath(run, constant);
     if (isOn(p.cyclesExtraction) && !singleHistory)
         throw runtimeError(InternalCheck::cycleEndsOutsideSingleHistory);
     if (writesDetailFiles) {

@@ -169,9 +169,9 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     showWarnings(warnings);
     if (outcome.unloadedNodeCount > 0) {
         const std::int64_t listed = std::min(outcome.unloadedNodeCount, kWarningsShownPerKind);
-        toStandardError({"korvanel: " + std::to_string(outcome.unloadedNodeCount) +
-                         " unloaded nodes in all were given no damage (" +
-                         std::to_string(listed) + " listed)"});
+        toStandardError({"korvanel: unloaded nodes given no damage: " +
+                         std::to_string(outcome.unloadedNodeCount) + " in all, " +
+                         std::to_string(listed) + " listed"});
     }
     if (options.check) {
         finishCheck(console, run, outcome, warnings);
