@@ -173,7 +173,7 @@ def check_banner_on_terminal(binary):
         os.close(slave)
         writer = os.open(fifo, os.O_WRONLY)  # the run has opened the pipe: it waits on it
         shown = b""
-        timer = threading.Timer(60, proc.kill)
+        timer = threading.Timer(20, proc.kill)
         timer.start()
         while b"Name of input file" not in shown and proc.poll() is None:
             try:
@@ -183,7 +183,10 @@ def check_banner_on_terminal(binary):
         timer.cancel()
         if b"Runtime begin" not in shown or b"Name of input file" not in shown:
             problems.append("the banner did not show while the run waited: %r" % shown[:200])
-        os.write(writer, parameters().encode())
+        try:
+            os.write(writer, parameters().encode())
+        except BrokenPipeError:  # the run was stopped while it waited
+            pass
         os.close(writer)
         try:
             while os.read(master, 4096):
@@ -191,8 +194,9 @@ def check_banner_on_terminal(binary):
         except OSError:
             pass
         os.close(master)
-        if proc.wait(timeout=60) != 0:
-            problems.append("the run with a piped parameter file ended with %d" % proc.returncode)
+        status = proc.wait(timeout=60)
+        if status != 0 and not problems:
+            problems.append("the run with a piped parameter file ended with %d" % status)
     return problems
 
 
