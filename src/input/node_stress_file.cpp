@@ -28,7 +28,8 @@ struct NumberingMismatch {
     std::int64_t valueInBlock1 = 0;
     std::int64_t block = 0;     // 2 or later
     std::int64_t node = 0;      // node index, from 1
-    std::string where;          // "<path> line L"
+    std::size_t position = 0;   // where its line starts in the file
+    std::string where;          // "<path> line L", when the numbering stop will be made
 };
 
 // Everything one read of the file yields before the checks.
@@ -118,11 +119,11 @@ NodeStressScan scanNodeStress(InputText& in, std::int64_t nodeCount, std::int64_
             } else if (!scan.firstMismatch.found) {
                 const NodeEntry& first = t.nodes[n];
                 if (entry.nodeId != first.nodeId)
-                    scan.firstMismatch = {true, false, entry.nodeId, first.nodeId, block + 1,
-                                          nodeInBlock + 1, lineText(in, groupStart)};
+                    scan.firstMismatch = {true,  false, entry.nodeId, first.nodeId,
+                                          block + 1, nodeInBlock + 1, groupStart, {}};
                 else if (entry.nodeMaterialId != first.nodeMaterialId)
-                    scan.firstMismatch = {true, true, entry.nodeMaterialId, first.nodeMaterialId,
-                                          block + 1, nodeInBlock + 1, lineText(in, groupStart)};
+                    scan.firstMismatch = {true,  true, entry.nodeMaterialId, first.nodeMaterialId,
+                                          block + 1, nodeInBlock + 1, groupStart, {}};
                 else
                     t.loadCaseStress[n * static_cast<std::size_t>(loadCaseCount) +
                                      static_cast<std::size_t>(block - 1)] = stress;
@@ -137,6 +138,9 @@ NodeStressScan scanNodeStress(InputText& in, std::int64_t nodeCount, std::int64_
     }
     scan.groupCount = group;
     warnIfLastGroupShort(in, groupStart, group, 8, "node line");
+    // Counting lines takes a pass over the file: only for the stop that will be made.
+    if (scan.firstMismatch.found && group == expected)
+        scan.firstMismatch.where = lineText(in, scan.firstMismatch.position);
     return scan;
 }
 
