@@ -7,20 +7,24 @@
 #include "run/command_line.hpp"
 #include "run/run_driver.hpp"
 #include "run/run_environment.hpp"
+#include "run/user_guide.hpp"
 #include "model/fixed_settings.hpp"
 
 int main(int argc, char** argv) {
     using korvanel::CommandLine;
     const CommandLine line = korvanel::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    // KORVANEL_GUIDE_FROM_BINDIR: where the installation puts the user guide,
+    // relative to the program's directory (set by the build).
+    const auto usage = [] { return korvanel::usageText(korvanel::installedUserGuide(KORVANEL_GUIDE_FROM_BINDIR)); };
     switch (line.action) {
         case CommandLine::Action::showVersion:
             std::fputs((std::string(korvanel::config::kVersionTitle) + "\r\n").c_str(), stdout);
             return 0;
         case CommandLine::Action::showHelp:
-            std::fputs(korvanel::usageText().c_str(), stdout);
+            std::fputs(usage().c_str(), stdout);
             return 0;
         case CommandLine::Action::usageError:
-            std::fputs(korvanel::usageText().c_str(), stderr);
+            std::fputs(usage().c_str(), stderr);
             return 2;
         case CommandLine::Action::run:
             break;

@@ -91,7 +91,10 @@ std::string randomValue(std::mt19937_64& random) {
     std::string s = pick(4) == 0 ? " " : "";
     s += signs[pick(3)];
     s += digits(pick(4) == 0 ? pick(20) : pick(4));
-    if (pick(3) != 0) s += "." + digits(pick(4) == 0 ? pick(20) : pick(8));
+    if (pick(3) != 0) {
+        s += '.';
+        s += digits(pick(4) == 0 ? pick(20) : pick(8));
+    }
     if (pick(4) == 0) {
         const char* letters[] = {"e", "E", "d", "D", "x"};
         s += letters[pick(5)];

@@ -19,7 +19,10 @@ const std::string numbering =
 // One line of the file: the IDs, then the components s, s + 1, ..., s + 5.
 std::string line(std::int64_t id, std::int64_t material, int s = 0) {
     std::string text = std::to_string(id) + "," + std::to_string(material);
-    for (int k = 0; k < 6; ++k) text += " " + std::to_string(s + k);
+    for (int k = 0; k < 6; ++k) {
+        text += ' ';
+        text += std::to_string(s + k);
+    }
     return text + "\r\n";
 }
 

@@ -14,7 +14,9 @@ struct CommandLine {
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
-// The usage lines, each ending in CR LF.
-std::string usageText();
+// The usage lines, each ending in CR LF. The last ones name the user guide:
+// userGuide, the installed guide's path, or, when it is empty, where the
+// sources and an installation keep it.
+std::string usageText(const std::string& userGuide);
 
 }  // namespace korvanel
