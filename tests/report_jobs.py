@@ -39,6 +39,7 @@ CASES = [
     ("f3-sum", [], ["block-damage", "sn-curve"]),
     ("f3-huge-cycles", [], ["block-damage"]),
     ("f3-many-nodes", [], ["The 20 most damaged nodes"]),
+    ("f3-no-groups", [], ["block-damage"]),
     ("stop-format", [], []),
     ("stop-missing-parameters", [], ["Missing: the parameter file job/j.inp"]),
     ("stop-unloaded-node", [], []),

@@ -2,9 +2,14 @@
 
 Each function takes plain arrays and returns a Figure; the page saves it as a PNG.
 """
+import warnings
+
 import matplotlib
 
 matplotlib.use("Agg")
+# Degenerate data (every node at the damage floor, say) only makes matplotlib widen an axis.
+for source in ("matplotlib", __name__):
+    warnings.filterwarnings("ignore", category=UserWarning, module=source)
 import matplotlib.pyplot as plt  # noqa: E402
 import matplotlib.transforms as transforms  # noqa: E402
 from matplotlib.ticker import MaxNLocator  # noqa: E402

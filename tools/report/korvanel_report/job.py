@@ -36,8 +36,14 @@ def locate(named):
         if len(inps) == 1:
             return _job(None, named, inps[0][:-4])
         if not inps:
-            raise JobNotFound("%s holds neither %s nor a job parameter file (.inp)"
-                              % (named, CONTROL_FILE))
+            advisory = os.path.join(named, ADVISORY_FILE)
+            said = ""
+            if os.path.isfile(advisory):
+                with open(advisory, "rb") as f:
+                    lines = [line for line in _decode(f.read()).splitlines() if line.strip()]
+                said = "; its %s says: %s" % (ADVISORY_FILE, " / ".join(lines))
+            raise JobNotFound("%s holds neither %s nor a job parameter file (.inp)%s"
+                              % (named, CONTROL_FILE, said))
         raise JobNotFound("%s holds several job parameter files (%s): name one of them"
                           % (named, ", ".join(inps)))
     if os.path.isfile(named):

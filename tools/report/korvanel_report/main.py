@@ -2,6 +2,7 @@
 import argparse
 import os
 import sys
+import traceback
 
 USAGE = """korvanel-report [-o DIRECTORY] [JOB]
 
@@ -23,6 +24,7 @@ def say(text, stream=None):
 
 def main(argv=None):
     parser = argparse.ArgumentParser(prog="korvanel-report", usage=USAGE.split("\n")[0],
+                                     formatter_class=argparse.RawDescriptionHelpFormatter,
                                      description=USAGE.split("\n", 2)[2])
     parser.add_argument("job", nargs="?", default=".", help=argparse.SUPPRESS)
     parser.add_argument("-o", "--output", metavar="DIRECTORY",
@@ -44,12 +46,22 @@ def main(argv=None):
     except JobNotFound as e:
         say("korvanel-report: %s" % e, sys.stderr)
         return 2
+    except OSError as e:
+        say("korvanel-report: cannot read %s: %s" % (e.filename or args.job, e.strerror),
+            sys.stderr)
+        return 2
     out_dir = args.output or (job.directory if os.path.isdir(job.directory) else
                               job.working or ".")
     if not os.path.isdir(out_dir):
         say("korvanel-report: the output directory %s does not exist" % out_dir, sys.stderr)
         return 1
-    html, pngs = report.build(job, out_dir)
+    try:
+        html, pngs = report.build(job)
+    except Exception as e:  # a fault of the report itself: one line, with where it happened
+        where = traceback.extract_tb(e.__traceback__)[-1]
+        say("korvanel-report: internal error %s: %s (%s, line %d)" % (
+            type(e).__name__, e, os.path.basename(where.filename), where.lineno), sys.stderr)
+        return 1
     try:
         path = report.write(out_dir, job.name, html, pngs)
     except OSError as e:

@@ -31,7 +31,7 @@ def when(mtime_ns):
     return time.strftime("%Y-%m-%d %H:%M:%S", time.localtime(mtime_ns / 1e9))
 
 
-def expected_files(p):
+def expected_files(p, node_found=True):
     """The result files that a finished run of these parameters writes."""
     if p is None:
         return [".sum"]
@@ -41,7 +41,7 @@ def expected_files(p):
         files += [".ndd", ".ans"]
     if fmt == 1 and p.cyclesExtraction == 1:
         files.append(".cif")
-    if fmt in (1, 2) and p.elastoPlastic == 1:
+    if (fmt == 1 or fmt == 2 and node_found) and p.elastoPlastic == 1:
         files.append(".sep")
     return files
 
@@ -49,9 +49,8 @@ def expected_files(p):
 class Report:
     """Collects the page's parts and the figures while the job is read."""
 
-    def __init__(self, job, out_dir):
+    def __init__(self, job):
         self.job = job
-        self.out_dir = out_dir
         self.banners = []
         self.sections = []
         self.pngs = {}
@@ -82,46 +81,16 @@ class Report:
         return None
 
 
-def build(job, out_dir):
+def build(job):
     """The page (text) and the figures {file name: PNG bytes} of the job."""
-    r = Report(job, out_dir)
+    r = Report(job)
     states = {ext: file_state(job_file(job, ext))
               for ext in (".inp",) + (".sum", ".ndd", ".ans", ".cyc", ".cif", ".sep")}
     advisory, advisory_time = r.guarded("korvanel.adv", lambda: read_advisory(job)) or (None, None)
     sum_time = states[".sum"][1] if states[".sum"] else None
     stopped = advisory is not None and (sum_time is None or advisory_time > sum_time)
-
-    p = None
-    if states[".inp"] is None:
-        r.problems.append("Missing: the parameter file %s" % r.shown(".inp"))
-    else:
-        try:
-            with open(job_file(job, ".inp"), "rb") as f:
-                p = read_parameters(f.read())
-        except NumberOutOfRange:
-            r.problems.append("The parameter file %s holds a number out of range"
-                              % r.shown(".inp"))
-        except OSError as e:
-            r.problems.append("Cannot read %s: %s" % (r.shown(".inp"), e.strerror))
-
-    if stopped:
-        r.banners.append(page.box("stop", "The last run of this job stopped on an error. "
-                                  "korvanel.adv says:", advisory or ["(empty)"]))
-        older = [r.shown(ext) for ext in (".sum", ".ndd", ".ans", ".cyc", ".cif", ".sep")
-                 if states[ext] and states[ext][1] < advisory_time]
-        if older:
-            r.banners.append(page.box("warn", "These result files are older than korvanel.adv "
-                                      "and come from an earlier run:", older))
-    elif advisory is not None:
-        r.banners.append(page.box("warn", "korvanel.adv is older than %s: an earlier run "
-                                  "stopped with this message; the last run finished."
-                                  % r.shown(".sum"), advisory))
-
-    if not stopped:
-        missing = [r.shown(ext) for ext in expected_files(p) if states[ext] is None]
-        for name in missing:
-            r.problems.append("Missing: %s" % name)
-
+    p = _parameters(r, states)
+    _stop_banners(r, states, stopped, advisory, advisory_time)
     summary = r.guarded(".sum", lambda: read_summary(job_file(job, ".sum"))) \
         if states[".sum"] else None
     fmt = p.stressInputFormat if p is not None else (2 if states[".ndd"] else 1)
@@ -132,10 +101,16 @@ def build(job, out_dir):
     cycles = None
     if states[".cyc"]:
         cycles = r.guarded(".cyc", lambda: _cycles_section(r, p, fmt))
-    if states[".sep"] and (p is None or p.elastoPlastic == 1):
+    node_found = cycles is None or "not_existing" not in cycles
+    if not node_found:
+        cycles = None
+    if states[".sep"] and (p is None or p.elastoPlastic == 1) and node_found:
         r.guarded(".sep", lambda: _path_section(r, p, fmt))
     if cycles is not None and p is not None:
         r.guarded("The S-N curve", lambda: _sn_section(r, p, fmt, cycles))
+    if not stopped:
+        r.problems[:0] = ["Missing: %s" % r.shown(ext) for ext in expected_files(p, node_found)
+                          if states[ext] is None]
 
     glance = _glance(r, p, fmt, states, summary, stopped, advisory, nodes, cycles)
     sections = [page.section("job", "The job at a glance", [page.glance(glance)])]
@@ -150,9 +125,40 @@ def build(job, out_dir):
     html = page.page("korvanel report: %s" % job.shown,
                      "Job directory %s, job name %s" % (job.directory, job.name),
                      r.banners, sections,
-                     "Written by korvanel-report %s on %s with matplotlib %s."
-                     % (VERSION, time.strftime("%Y-%m-%d %H:%M:%S"), figures.matplotlib.__version__))
+                     "Written by korvanel-report %s on %s with matplotlib %s." % (
+                         VERSION, time.strftime("%Y-%m-%d %H:%M:%S"),
+                         figures.matplotlib.__version__))
     return html, r.pngs
+
+
+def _parameters(r, states):
+    """The job's parameters as the program read them, or None (the reason is noted)."""
+    if states[".inp"] is None:
+        r.problems.append("Missing: the parameter file %s" % r.shown(".inp"))
+        return None
+    try:
+        with open(job_file(r.job, ".inp"), "rb") as f:
+            return read_parameters(f.read())
+    except NumberOutOfRange:
+        r.problems.append("The parameter file %s holds a number out of range" % r.shown(".inp"))
+    except OSError as e:
+        r.problems.append("Cannot read %s: %s" % (r.shown(".inp"), e.strerror))
+    return None
+
+
+def _stop_banners(r, states, stopped, advisory, advisory_time):
+    if stopped:
+        r.banners.append(page.box("stop", "The last run of this job stopped on an error. "
+                                  "korvanel.adv says:", advisory or ["(empty)"]))
+        older = [r.shown(ext) for ext in (".sum", ".ndd", ".ans", ".cyc", ".cif", ".sep")
+                 if states[ext] and states[ext][1] < advisory_time]
+        if older:
+            r.banners.append(page.box("warn", "These result files are older than korvanel.adv "
+                                      "and come from an earlier run:", older))
+    elif advisory is not None:
+        r.banners.append(page.box("warn", "korvanel.adv is older than %s: an earlier run "
+                                  "stopped with this message; the last run finished."
+                                  % r.shown(".sum"), advisory))
 
 
 def _life_units(p):
@@ -223,8 +229,9 @@ def _cycles_section(r, p, fmt):
     cyc = read_cycles(job_file(r.job, ".cyc"), fmt)
     if "not_existing" in cyc:
         r.sections.append(page.section("cycles", "Half-cycles", [page.box(
-            "warn", "No node has the complete-output node ID: the .cyc says", [cyc["not_existing"]])]))
-        return None
+            "warn", "No node has the complete-output node ID: the .cyc says",
+            [cyc["not_existing"]])]))
+        return cyc
     blocks = cyc["blocks"]
     what = "blocks" if blocks else "half-cycles"
     if blocks:
