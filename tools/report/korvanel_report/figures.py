@@ -92,8 +92,14 @@ def life_histogram(log_life, marked=None, marked_label=None):
     return fig
 
 
+SCATTER_LIMIT = 20000
+
+
 def cycles_scatter(mean, amplitude, damage, flag, title, damage_label, what):
-    """Half-cycles (or blocks) by mean stress and amplitude, coloured by their damage."""
+    """Half-cycles (or blocks) by mean stress and amplitude, coloured by their damage; a
+    range-mean matrix of summed damage when there are too many to draw one by one."""
+    if len(mean) > SCATTER_LIMIT:
+        return cycles_matrix(mean, amplitude, damage, flag, title, damage_label, what)
     fig, ax = new_figure()
     big = len(mean) > 2000
     size = 10 if big else 28
@@ -121,6 +127,35 @@ def cycles_scatter(mean, amplitude, damage, flag, title, damage_label, what):
     ax.set_title(title)
     if none.any() or failed.any():
         ax.legend(loc="upper left", fontsize=8.5)
+    return fig
+
+
+def cycles_matrix(mean, amplitude, damage, flag, title, damage_label, what, bins=48):
+    """Range-mean matrix: the damage of the half-cycles summed cell by cell."""
+    fig, ax = new_figure()
+    finite = np.isfinite(mean) & np.isfinite(amplitude)
+    m, a = mean[finite], amplitude[finite]
+    d = np.where(np.isfinite(damage[finite]), damage[finite], 0.0)
+    count, mean_edges, amplitude_edges = np.histogram2d(m, a, bins=bins)
+    summed, _, _ = np.histogram2d(m, a, bins=[mean_edges, amplitude_edges], weights=d)
+    quiet = np.ma.masked_where(~((count > 0) & (summed <= 0)), np.ones_like(count))
+    ax.pcolormesh(mean_edges, amplitude_edges, quiet.T, cmap="Greys", vmin=0, vmax=4)
+    if (summed > 0).any():
+        colour = np.ma.masked_where(summed <= 0, np.log10(np.where(summed > 0, summed, 1.0)))
+        low = max(colour.min(), colour.max() - 6.0)
+        cells = ax.pcolormesh(mean_edges, amplitude_edges, colour.T, cmap="plasma_r",
+                              vmin=low, vmax=max(colour.max(), low + 1e-9))
+        fig.colorbar(cells, ax=ax, pad=0.01, label="log10 of the damage summed per cell",
+                     extend="min" if colour.min() < low else "neither")
+    failed = finite & (flag > 0)
+    if failed.any():
+        ax.scatter(mean[failed], amplitude[failed], marker="x", s=18, color=STATIC,
+                   label="static failure", linewidths=1.0, rasterized=True)
+        ax.legend(loc="upper left", fontsize=8.5)
+    ax.set_xlabel("mean stress (first invariant sx + sy + sz)")
+    ax.set_ylabel("amplitude (half the von Mises range)")
+    ax.set_title("%s: %d %s in a %d x %d range-mean matrix" % (title, len(mean), what, bins,
+                                                              bins))
     return fig
 
 
@@ -160,19 +195,22 @@ def block_damage(damage, flag):
     fig, ax = new_figure()
     number = np.arange(1, len(damage) + 1)
     ok = (damage > 0) & np.isfinite(damage)
-    width = 0.8 if len(damage) <= 200 else 1.0
-    ax.bar(number[ok & (flag == 0)], damage[ok & (flag == 0)], width=width, color=LINE,
-           label="damage of the block")
-    if (ok & (flag > 0)).any():
-        ax.bar(number[ok & (flag > 0)], damage[ok & (flag > 0)], width=width, color=STATIC,
-               label="static failure")
+    for chosen, colour, label in ((ok & (flag == 0), LINE, "damage of the block"),
+                                  (ok & (flag > 0), STATIC, "static failure")):
+        if not chosen.any():
+            continue
+        if len(damage) <= 300:
+            ax.bar(number[chosen], damage[chosen], width=0.8, color=colour, label=label)
+        else:  # a dot per block: thousands of bars would merge into one area
+            ax.plot(number[chosen], damage[chosen], ".", ms=3 if colour == LINE else 6,
+                    color=colour, label=label)
     if ok.any():
         ax.set_yscale("log")
     ax.xaxis.set_major_locator(MaxNLocator(integer=True))
     ax.set_xlabel("block (spectrum order)")
     ax.set_ylabel("damage of the block")
     ax.set_title("Damage per block")
-    ax.legend(loc="upper right", fontsize=8.5)
+    ax.legend(loc="best", fontsize=8.5)
     return fig
 
 
@@ -216,19 +254,23 @@ def sn_diagram(curve, seq, cycles, flag, title, what):
     if np.isfinite(curve.static) and curve.static > 0:
         ax.axhline(curve.static, color=STATIC, ls=":", lw=1.1,
                    label="static limit %.4g" % curve.static)
-    on_curve = (flag == 0) & np.isfinite(cycles) & (cycles > 0) & (seq > 0)
-    if on_curve.any():
+    on_curve = np.flatnonzero((flag == 0) & np.isfinite(cycles) & (cycles > 0) & (seq > 0))
+    if len(on_curve) > SCATTER_LIMIT:  # the most damaging ones, with the fewest cycles
+        on_curve = on_curve[np.argsort(cycles[on_curve], kind="stable")[:SCATTER_LIMIT]]
+    if len(on_curve):
         ax.plot(cycles[on_curve], seq[on_curve], "o", ms=4, color="#e67e22", alpha=0.75,
                 label="damaging %s" % what)
-    ticks = np.isfinite(seq) & (seq > 0)
-    if ticks.any():
+    levels = seq[np.isfinite(seq) & (seq > 0)]
+    if len(levels):
+        # Ticks closer than a thousandth of the amplitude fall on the same pixel anyway.
+        ticks = np.unique(np.round(np.log10(levels), 3))
         edge = transforms.blended_transform_factory(ax.transAxes, ax.transData)
-        ax.plot(np.full(int(ticks.sum()), 0.985), seq[ticks], "_", ms=14, mew=1.0,
+        ax.plot(np.full(len(ticks), 0.985), 10.0 ** ticks, "_", ms=14, mew=1.0,
                 color="#555555", alpha=0.5, transform=edge,
                 label="every %s (tick at the right)" % what.rstrip("s"))
     ax.set_xscale("log")
     ax.set_yscale("log")
-    levels = np.concatenate([s[drawn], seq[ticks], [curve.limit, curve.static]])
+    levels = np.concatenate([s[drawn], levels, [curve.limit, curve.static]])
     levels = levels[np.isfinite(levels) & (levels > 0)]
     if len(levels):
         ax.set_ylim(levels.min() / 1.3, levels.max() * 1.3)

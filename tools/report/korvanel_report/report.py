@@ -264,13 +264,13 @@ def _cycles_section(r, p, fmt):
         % (what.rstrip("s"), r.shown(".cyc"),
            " (amplitudes before the Load Variability Factor)" if blocks else "")))
     if total > 0:
-        fig, ninety = figures.damage_share(cyc["amplitude"], damage, what)
+        fig, _ = figures.damage_share(cyc["amplitude"], damage, what)
         parts.append(r.add_figure("damage-share", fig, "Cumulative share of damage",
                                   "Cumulative share of the damage against the amplitude; the "
                                   "bars count the %s" % what))
     else:
-        parts.append(page.paragraph("No %s does damage: no share of the damage to show." % what.rstrip("s"),
-                                    "note"))
+        parts.append(page.paragraph("No %s does damage: no share of the damage to show."
+                                    % what.rstrip("s"), "note"))
     if blocks:
         parts.append(r.add_figure("block-damage", figures.block_damage(damage, cyc["flag"]),
                                   "Damage per block", "Damage of each block: its number of "
