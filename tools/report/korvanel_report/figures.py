@@ -160,8 +160,8 @@ def cycles_matrix(mean, amplitude, damage, flag, title, damage_label, what, bins
 
 
 def damage_share(amplitude, damage, what):
-    """Cumulative share of the damage against the amplitude; returns (figure, amplitude above
-    which 90 % of the damage is done)."""
+    """Cumulative share of the damage against the amplitude, with the amplitude from which on
+    the half-cycles do 90 % of the damage."""
     fig, ax = new_figure()
     order = np.argsort(amplitude, kind="stable")
     a = amplitude[order]
@@ -178,7 +178,7 @@ def damage_share(amplitude, damage, what):
     ax.step(np.concatenate(([a[0]], a)), np.concatenate(([0.0], share)) * 100, where="post",
             color=LINE, lw=1.8)
     ninety = float(a[np.searchsorted(share, 0.1, side="right")]) if share[-1] > 0 else None
-    if ninety is not None:
+    if ninety is not None and ninety > a[0]:  # at the smallest amplitude it says nothing
         ax.axvline(ninety, color=STATIC, ls="--", lw=1.1)
         ax.text(0.02, 0.96, "%s of amplitude %.4g and above\ndo 90 %% of the damage"
                 % (what, ninety), transform=ax.transAxes, ha="left", va="top", fontsize=8.5,
@@ -187,7 +187,7 @@ def damage_share(amplitude, damage, what):
     ax.set_xlabel("amplitude")
     ax.set_ylabel("share of the damage done by %s\nup to this amplitude (%%)" % what)
     ax.set_title("Which %s do the damage" % what)
-    return fig, ninety
+    return fig
 
 
 def block_damage(damage, flag):
@@ -278,5 +278,7 @@ def sn_diagram(curve, seq, cycles, flag, title, what):
     ax.set_xlabel("cycles to failure N")
     ax.set_ylabel("equivalent amplitude Seq")
     ax.set_title(title)
-    ax.legend(loc="lower left", fontsize=8.5)
+    # Below the axes: inside, it would hide a limit line or the marked amplitudes.
+    ax.legend(loc="upper center", bbox_to_anchor=(0.5, -0.13), ncol=3, fontsize=8.5,
+              frameon=False)
     return fig

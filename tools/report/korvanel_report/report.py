@@ -264,10 +264,10 @@ def _cycles_section(r, p, fmt):
         % (what.rstrip("s"), r.shown(".cyc"),
            " (amplitudes before the Load Variability Factor)" if blocks else "")))
     if total > 0:
-        fig, _ = figures.damage_share(cyc["amplitude"], damage, what)
-        parts.append(r.add_figure("damage-share", fig, "Cumulative share of damage",
-                                  "Cumulative share of the damage against the amplitude; the "
-                                  "bars count the %s" % what))
+        parts.append(r.add_figure(
+            "damage-share", figures.damage_share(cyc["amplitude"], damage, what),
+            "Cumulative share of damage",
+            "Cumulative share of the damage against the amplitude; the bars count the %s" % what))
     else:
         parts.append(page.paragraph("No %s does damage: no share of the damage to show."
                                     % what.rstrip("s"), "note"))
