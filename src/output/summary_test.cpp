@@ -1,5 +1,5 @@
 #include "output/summary.hpp"
-#include "output/output_file_test_fixture.hpp"
+#include "base/test_support.hpp"
 
 #include <unistd.h>
 
@@ -65,7 +65,7 @@ const std::string palmgrenLines =
     "C = " + spaces(10) + " 1000000\r\n"
     "Endurance limit = " + spaces(10) + " 80\r\n";
 
-class SummaryTest : public OutputFileTest {
+class SummaryTest : public TempDirTest {
 protected:
     // The .sum and the console text, the console captured through a file channel.
     std::pair<std::string, std::string> summaries(const SummaryData& d) {
