@@ -2,7 +2,8 @@
 
 // Support shared by the unit tests; included only by *_test.cpp files.
 // expectStop gives the FatalStop a piece of code raises; TempDirTest gives
-// each test a fresh directory for the writers that take a path.
+// each test a fresh directory for the writers that take a path, and
+// bytesOf reads back what they wrote.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -36,6 +37,12 @@ FatalStop expectStop(Work&& work, std::source_location where = std::source_locat
 // A run of n blanks, for expected zone spacing.
 inline std::string spaces(int n) { return std::string(static_cast<std::size_t>(n), ' '); }
 
+// The bytes of a file; empty when it cannot be read.
+inline std::string bytesOf(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 // A directory of its own for every test, removed with its contents after it.
 class TempDirTest : public ::testing::Test {
 protected:
@@ -50,11 +57,6 @@ protected:
     void TearDown() override { std::filesystem::remove_all(dir); }
 
     std::string pathOf(const char* name) const { return (dir / name).string(); }
-
-    static std::string bytesOf(const std::filesystem::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
 };
 
 }  // namespace korvanel
