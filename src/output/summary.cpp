@@ -90,15 +90,16 @@ void writeAnalysisSetup(OutputChannel& ch, const AnalysisParameters& p) {
 }
 
 void writeHistoryResult(OutputChannel& ch, const SummaryData& d) {
-    if (d.historyStaticFailure != StaticFailureCode::none)
+    const SingleHistoryResult& history = d.singleHistory;
+    if (history.lastStaticType != StaticFailureCode::none)
         line(ch, "Static Failure occurred, see file .cyc for details");
-    if (d.totalDamage <= config::kDamageFloor) {
+    if (history.totalDamage <= config::kDamageFloor) {
         line(ch, "Total damage is < 1e-18");
         line(ch, "Number of Life Repeats is > 1e18");
         return;
     }
-    labelledReal(ch, "Total damage is equal to", d.totalDamage);
-    const double lifeRepeats = 1.0 / d.totalDamage;
+    labelledReal(ch, "Total damage is equal to", history.totalDamage);
+    const double lifeRepeats = 1.0 / history.totalDamage;
     labelledReal(ch, "Number of Life Repeats", lifeRepeats);
     labelledReal(ch, "Total Fatigue Life", d.parameters.lifeUnitsPerRepeat * lifeRepeats);
 }

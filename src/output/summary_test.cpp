@@ -37,7 +37,7 @@ SummaryData palmgrenHistory() {
     p.stressInputFormat = StressInputFormat{1};
     p.materialsMode = MaterialsMode{1};
     p.lifeUnitsPerRepeat = 1000.0;
-    d.totalDamage = 0.25;
+    d.singleHistory.totalDamage = 0.25;
     return d;
 }
 
@@ -95,8 +95,7 @@ TEST_F(SummaryTest, HistoryAtTheDamageFloorWithStaticFailureAndMultipleMaterials
     d.parameters.materialsMode = MaterialsMode{2};
     d.parameters.elastoPlastic = Switch{0};
     d.parameters.elastoPlasticMethod = CorrectionMethod{2};
-    d.totalDamage = 1e-18;
-    d.historyStaticFailure = StaticFailureCode::type2;
+    d.singleHistory = SingleHistoryResult{1e-18, StaticFailureCode::type2};
     const std::string body = "Analysis performed without elasto-plastic correction\r\n"
                              "Static Failure occurred, see file .cyc for details\r\n"
                              "Total damage is < 1e-18\r\n"

@@ -63,8 +63,7 @@ NodeResult analyseScheduledNode(const LoopContext& c, std::int64_t node, bool de
 
 void store(const LoopContext& c, NodeLoopOutcome& outcome, std::int64_t node, const NodeResult& r) {
     if (c.run.parameters.stressInputFormat == StressInputFormat::singleHistory) {
-        outcome.totalDamage = r.totalDamage;
-        outcome.lastStaticType = r.lastStaticType;
+        outcome.singleHistory = r.singleHistory;
         return;
     }
     c.tables.nodeDamage[node] = r.nodeDamage;

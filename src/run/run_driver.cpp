@@ -118,8 +118,7 @@ void runJob(OutputChannel& console, const RunOptions& options) {
     summary.timePointCount = run.timePointCount;
     summary.blockCount = run.blockSpectrum.blockCount;
     summary.completeOutputNodeFound = run.completeOutputNodeFound;
-    summary.totalDamage = outcome.totalDamage;
-    summary.historyStaticFailure = outcome.lastStaticType;
+    summary.singleHistory = outcome.singleHistory;
     summary.staticFailureAtSomeNode = outcome.staticFailureAtSomeNode;
 
     if (!run.completeOutputNodeFound)
