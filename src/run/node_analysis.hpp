@@ -26,7 +26,8 @@ struct NodeScratch {
 };
 
 struct NodeResult {
-    // A node of a model: its stored damage and life, and its static failures.
+    // A node of a model: its damage and life as storeNodeDamage keeps them,
+    // and its static failures.
     double nodeDamage = 0.0;
     double lifeRepeats = 0.0;
     StaticFailureCode staticFailureCode = StaticFailureCode::none;
