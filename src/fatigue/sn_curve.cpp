@@ -30,7 +30,8 @@ SnCurve prepareSnCurve(const MaterialValues& m, bool blocksAnalysis) {
         curve.staticLimit = m.weibullSault;
         return curve;
     }
-    // The multilinear curve is read but never evaluated.
+    // The multilinear curve is read but never evaluated; its stop keeps the
+    // original text it has always had.
     if (blocksAnalysis && m.snCurveType == SnCurveType::multilinear)
         throw fatalStop("ARRIVATO QUA CON LA CURVA MULTILINEARE !!!");
     throw fatalStop("Type of SN curve definition needs values 1, 2 or 3");

@@ -41,6 +41,8 @@ struct LoopContext {
     std::int64_t chunk;
 };
 
+// Every node with the complete-output ID writes the detail files, not only
+// the one findCompleteOutputNode keeps: in node order, the last one's stay.
 bool writesDetailFiles(const RunInputs& run, std::int64_t node) {
     if (run.parameters.stressInputFormat == StressInputFormat::singleHistory) return true;
     return run.nodeStress.nodes[node].nodeId == run.parameters.completeOutputNode;
