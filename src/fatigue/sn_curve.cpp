@@ -50,7 +50,8 @@ double equivalentAmplitude(double amplitude, double mean, const MaterialValues& 
         if (mean >= config::kMeanGate) return amplitude / (1.0 - std::pow(mean / smMax, k));
         return amplitude;
     }
-    // Method 3 and any other value: tension and compression count alike.
+    // Method 3 and any other value: tension and compression count alike. A
+    // material record's method is never checked, so any value may reach here.
     if (std::fabs(mean) <= config::kMeanGate) return amplitude;
     return amplitude / (1.0 - std::pow(std::fabs(mean) / smMax, k));
 }
