@@ -45,7 +45,8 @@ TEST(ValueRead, QuotedValuesAndBlanksBetweenValues) {
 
 TEST(ValueRead, OutOfRangeNamesTheFile) {
     InputText in = text("1e400");
-    EXPECT_EQ(expectStop([&] { readReal(in); }).consoleLines.at(0), "Number out of range in the file job.inp");
+    EXPECT_EQ(expectStop([&] { readReal(in); }).consoleLines.at(0),
+              "Number out of range in the file job.inp");
 }
 
 TEST(StringValueRead, KeepsInnerAndTrailingBlanks) {

@@ -44,7 +44,8 @@ TEST(MaterialFile, FieldsInFileOrderAfterTwoHeadingLines) {
 }
 
 TEST(MaterialFile, IntegerFieldOutOfRangeStops) {
-    EXPECT_EQ(expectStop([] { read(headings + "5 1 2 3 4 1e300 5 6 7 8 9 1 10 11 12 13 14\r\n"); }).consoleLines,
+    const std::string record = "5 1 2 3 4 1e300 5 6 7 8 9 1 10 11 12 13 14\r\n";
+    EXPECT_EQ(expectStop([&] { read(headings + record); }).consoleLines,
               std::vector<std::string>{"Number out of range in the file job.mtr"});
 }
 
