@@ -7,10 +7,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "base/fatal_stop.hpp"
+#include "base/test_support.hpp"
 #include "base/text_input.hpp"
 
 namespace korvanel {
@@ -37,13 +39,8 @@ TEST(TextInputPipe, NamedPipeWithoutWriterReadsAsEmpty) {
 
 TEST(TextInputPipe, DirectoryStillCannotBeOpened) {
     TempDir dir;
-    try {
-        openInputText(dir.path);
-        FAIL() << "a directory was opened";
-    } catch (const FatalStop& stop) {
-        ASSERT_EQ(stop.consoleLines.size(), 1u);
-        EXPECT_EQ(stop.consoleLines[0], "Cannot open the input file " + dir.path);
-    }
+    EXPECT_EQ(expectStop([&] { openInputText(dir.path); }).consoleLines,
+              std::vector<std::string>{"Cannot open the input file " + dir.path});
 }
 
 }  // namespace

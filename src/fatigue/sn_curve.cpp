@@ -30,7 +30,8 @@ SnCurve prepareSnCurve(const MaterialValues& m, bool blocksAnalysis) {
         curve.staticLimit = m.weibullSault;
         return curve;
     }
-    // The multilinear curve is read but never evaluated.
+    // The multilinear curve is read but never evaluated; its stop keeps the
+    // original text it has always had.
     if (blocksAnalysis && m.snCurveType == SnCurveType::multilinear)
         throw fatalStop("ARRIVATO QUA CON LA CURVA MULTILINEARE !!!");
     throw fatalStop("Type of SN curve definition needs values 1, 2 or 3");
@@ -49,7 +50,8 @@ double equivalentAmplitude(double amplitude, double mean, const MaterialValues& 
         if (mean >= config::kMeanGate) return amplitude / (1.0 - std::pow(mean / smMax, k));
         return amplitude;
     }
-    // Method 3 and any other value: tension and compression count alike.
+    // Method 3 and any other value: tension and compression count alike. A
+    // material record's method is never checked, so any value may reach here.
     if (std::fabs(mean) <= config::kMeanGate) return amplitude;
     return amplitude / (1.0 - std::pow(std::fabs(mean) / smMax, k));
 }

@@ -10,8 +10,10 @@ void checkSnCurveType(SnCurveType type, bool blocksAnalysis) {
     if (type == SnCurveType::palmgren || type == SnCurveType::weibull) return;
     const char* const needsValues = "Type of SN curve definition needs values 1, 2 or 3";
     if (!blocksAnalysis) throw fatalStop(needsValues);
+    // The multilinear curve is never evaluated; its stop keeps its original text.
     if (type == SnCurveType::multilinear) throw fatalStop("MODELLO MULTILINEARE TUTTO DA RIVEDERE");
-    // The blocks analysis words the advisory file differently from the console.
+    // The blocks analysis has always worded its advisory line without "needs";
+    // the console and korvanel.adv each keep their own text.
     throw FatalStop{{needsValues}, {"Type of SN curve definition values 1, 2 or 3"}};
 }
 

@@ -41,6 +41,8 @@ struct LoopContext {
     std::int64_t chunk;
 };
 
+// Every node with the complete-output ID writes the detail files, not only
+// the one findCompleteOutputNode keeps: in node order, the last one's stay.
 bool writesDetailFiles(const RunInputs& run, std::int64_t node) {
     if (run.parameters.stressInputFormat == StressInputFormat::singleHistory) return true;
     return run.nodeStress.nodes[node].nodeId == run.parameters.completeOutputNode;
@@ -63,8 +65,7 @@ NodeResult analyseScheduledNode(const LoopContext& c, std::int64_t node, bool de
 
 void store(const LoopContext& c, NodeLoopOutcome& outcome, std::int64_t node, const NodeResult& r) {
     if (c.run.parameters.stressInputFormat == StressInputFormat::singleHistory) {
-        outcome.totalDamage = r.totalDamage;
-        outcome.lastStaticType = r.lastStaticType;
+        outcome.singleHistory = r.singleHistory;
         return;
     }
     c.tables.nodeDamage[node] = r.nodeDamage;

@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "fatigue/damage.hpp"
 #include "run/run_inputs.hpp"
 
 namespace korvanel {
 
-// The stored results of every node (formats 2 and 3), indexed like the
-// node table.
+// The stored results of every node of a model, indexed like the node table.
 struct NodeTables {
     std::vector<double> nodeDamage;
     std::vector<double> lifeRepeats;
@@ -16,10 +16,11 @@ struct NodeTables {
 };
 
 struct NodeLoopOutcome {
-    NodeTables tables;                    // formats 2 and 3
-    bool staticFailureAtSomeNode = false; // formats 2 and 3
-    double totalDamage = 0.0;             // format 1
-    StaticFailureCode lastStaticType = StaticFailureCode::none;  // format 1
+    // The nodes of a model (empty tables for a single history).
+    NodeTables tables;
+    bool staticFailureAtSomeNode = false;
+    // A single history.
+    SingleHistoryResult singleHistory;
 };
 
 // Analyses every node on `threads` threads. The outcome, every file and the

@@ -36,7 +36,7 @@ void printStartBanner(OutputChannel& console) {
     putText(console, timeOfDay());
     putLineEnd(console);
     printLine(console, std::string(config::kBannerRunning));
-    printLine(console, " ");
+    printLine(console, " ");  // one blank, not an empty line, as the banner has always had it
     printLine(console, std::string(config::kBannerExecuting));
 }
 
@@ -106,6 +106,7 @@ void runJob(OutputChannel& console, const RunOptions& options) {
     readInputData(run);
     findCompleteOutputNode(run);
     const std::string cyclePath = jobFilePath(run.job, ".cyc");
+    // Before the loop, so that a run stopped in it still leaves the line.
     if (!run.completeOutputNodeFound)
         writeMissingNodeLine(cyclePath, p.completeOutputNode, run.decimalSeparator);
 
@@ -118,10 +119,11 @@ void runJob(OutputChannel& console, const RunOptions& options) {
     summary.timePointCount = run.timePointCount;
     summary.blockCount = run.blockSpectrum.blockCount;
     summary.completeOutputNodeFound = run.completeOutputNodeFound;
-    summary.totalDamage = outcome.totalDamage;
-    summary.historyStaticFailure = outcome.lastStaticType;
+    summary.singleHistory = outcome.singleHistory;
     summary.staticFailureAtSomeNode = outcome.staticFailureAtSomeNode;
 
+    // The same line once more: the .cyc has always been rewritten here, and
+    // no node wrote it in between, so its content does not change.
     if (!run.completeOutputNodeFound)
         writeMissingNodeLine(cyclePath, p.completeOutputNode, run.decimalSeparator);
     if (nodeStresses) {

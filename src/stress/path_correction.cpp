@@ -14,6 +14,9 @@ namespace korvanel {
 
 namespace {
 
+// The measure before one is computed: far above the convergence limit, so no
+// attempt ends on its first pass. Any such value would do; this one is the
+// program's long-standing choice.
 constexpr double kConvergenceStart = 123456000.0;
 
 // Sub-step counts from 2^53 on can neither be walked in any useful time nor
@@ -240,6 +243,8 @@ void correctPath(std::vector<Stress6>& path, std::int64_t timePointCount, Correc
         ++c.attempts;
         c.yieldHistory.clear();
         // A new attempt starts from zero rows 1..P (the first finds them so).
+        // Row 0 keeps what the last pass of the previous attempt copied into
+        // it, as the corrected paths have always been computed.
         if (c.attempts > 1)
             for (std::size_t j = 1; j <= pointCount; ++j) {
                 c.corrected[j] = Stress6{};

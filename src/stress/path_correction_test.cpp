@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "base/fatal_stop.hpp"
+#include "base/test_support.hpp"
 #include "stress/stress_measures.hpp"
 
 namespace korvanel {
@@ -113,12 +114,9 @@ TEST(PathCorrectionTest, YieldHistoryBeyondCapacityStopsTheRun) {
     for (int i = 0; i < 8; ++i) path.push_back(state(i % 2 == 0 ? 300 : -300, 0));
     CorrectionScratch scratch;
     std::vector<Stress6> copy = path;
-    try {
-        correctPath(copy, 0, CorrectionMethod::neuberNonLinear, material(1), scratch);
-        FAIL() << "no stop";
-    } catch (const FatalStop& stop) {
-        EXPECT_EQ(stop.consoleLines.at(0), "Runtime Error Code 102: please contact the KORVANEL support");
-    }
+    const FatalStop stop =
+        expectStop([&] { correctPath(copy, 0, CorrectionMethod::neuberNonLinear, material(1), scratch); });
+    EXPECT_EQ(stop.consoleLines.at(0), "Runtime Error Code 102: please contact the KORVANEL support");
     EXPECT_EQ(scratch.yieldHistory.size(), 7u);
     EXPECT_NO_THROW(correctPath(path, 8, CorrectionMethod::neuberNonLinear, material(1), scratch));
 }
