@@ -41,8 +41,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
 std::string usageText() {
     return "usage: korvanel [--threads N] [--version] [--help]\r\n"
            "Runs the fatigue analysis of the job named by korvanel.inp in the working directory.\r\n"
-           "  --threads N  analyse the nodes on N threads (default: all hardware threads);\r\n"
-           "               the results do not depend on N\r\n"
+           "  --threads N  analyse the nodes on N threads (default: one per processor that the\r\n"
+           "               run may use); the results do not depend on N\r\n"
            "  --version    show the version and stop\r\n"
            "  --help       show this text and stop\r\n";
 }
