@@ -1,6 +1,7 @@
 #include "base/text_input.hpp"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,9 +29,14 @@ bool sameTime(const timespec& a, const timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-// Reads a file that is not mapped (a pipe, an empty file) to its end.
-// False on a read error; a stop asked for by a signal stops a read that
-// waits on a pipe.
+// How often a read that waits on a pipe looks whether the run was asked to
+// stop.
+constexpr int kPipeWaitMilliseconds = 200;
+
+// Reads a file that is not mapped (a pipe, an empty file) to its end, from
+// a descriptor that does not wait. False on a read error. A pipe that has a
+// writer but no data is waited for, and a stop asked for by a signal stops
+// the wait.
 bool readWhole(int fd, std::string& out) {
     std::size_t used = 0;
     out.resize(65536);
@@ -38,8 +44,10 @@ bool readWhole(int fd, std::string& out) {
         if (used == out.size()) out.resize(out.size() * 2);
         ssize_t got = ::read(fd, out.data() + used, out.size() - used);
         if (got < 0) {
-            if (errno != EINTR) return false;
+            if (errno != EAGAIN && errno != EINTR) return false;
             stopIfInterrupted();
+            pollfd ready{fd, POLLIN, 0};
+            ::poll(&ready, 1, kPipeWaitMilliseconds);
             continue;
         }
         if (got == 0) break;
@@ -145,18 +153,15 @@ InputText openInputText(const std::string& path) {
     struct stat named {};
     if (::stat(path.c_str(), &named) != 0 || !readableKind(named.st_mode)) throw cannotOpen;
     // Non-blocking open: a named pipe that no program writes to would block
-    // the open for ever; opened this way it reads as an empty file. Reads
-    // block again, so a pipe that a program does write is read to its end.
+    // the open for ever; opened this way it reads as an empty file, and a
+    // pipe that a program does write is read to its end.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) throw cannotOpen;
     InputText in;
     in.path_ = path;
     in.fd_ = fd;
-    const int flags = ::fcntl(fd, F_GETFL);
     struct stat info {};
-    if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1 ||
-        ::fstat(fd, &info) != 0 || !readableKind(info.st_mode))
-        throw cannotOpen;
+    if (::fstat(fd, &info) != 0 || !readableKind(info.st_mode)) throw cannotOpen;
     in.regular_ = S_ISREG(info.st_mode);
     in.device_ = info.st_dev;
     in.inode_ = info.st_ino;

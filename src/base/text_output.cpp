@@ -1,10 +1,13 @@
 #include "base/text_output.hpp"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -122,14 +125,7 @@ FatalStop cannotWrite(const std::string& path) {
     return fatalStop("Cannot write the output file " + path);
 }
 
-// The reason of a failed write, on standard error: "<name>: <reason>".
-void reportWriteError(const std::string& name, int error) {
-    std::string line = name + ": " + std::strerror(error) + "\r\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
-}
-
-// Writes all of the bytes; 0, or the errno of the failure.
+// Writes all of the bytes to a file; 0, or the errno of the failure.
 int writeAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t done = ::write(fd, data, size);
@@ -141,6 +137,41 @@ int writeAll(int fd, const char* data, std::size_t size) {
         size -= static_cast<std::size_t>(done);
     }
     return 0;
+}
+
+// How often a write to a terminal or pipe that is not ready looks whether
+// the run was asked to stop.
+constexpr int kStreamWaitMilliseconds = 200;
+// A piece that a pipe with room takes without waiting.
+constexpr std::size_t kStreamPiece = PIPE_BUF;
+
+// The same for standard output or standard error, which may be a terminal
+// or a pipe that nobody reads: once the run was asked to stop, text they do
+// not take is dropped, so that they cannot keep the stopped run alive.
+int writeAllToStream(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        pollfd ready{fd, POLLOUT, 0};
+        const int polled = ::poll(&ready, 1, kStreamWaitMilliseconds);
+        if (polled <= 0) {
+            if (polled < 0 && errno != EINTR) return errno;
+            if (stopSignal() != 0) return 0;
+            continue;
+        }
+        const ssize_t done = ::write(fd, data, std::min(size, kStreamPiece));
+        if (done < 0) {
+            if (errno == EINTR || errno == EAGAIN) continue;
+            return errno;
+        }
+        data += done;
+        size -= static_cast<std::size_t>(done);
+    }
+    return 0;
+}
+
+// The reason of a failed write, on standard error: "<name>: <reason>".
+void reportWriteError(const std::string& name, int error) {
+    const std::string line = name + ": " + std::strerror(error) + "\r\n";
+    writeAllToStream(STDERR_FILENO, line.data(), line.size());
 }
 
 // The directory part of a path with its last "/" ("" for a bare name) and
@@ -192,7 +223,8 @@ OutputChannel::~OutputChannel() { abandonOutputFile(*this); }
 void OutputChannel::writeOut() {
     if (kind_ == Kind::memory || buffer_.empty()) return;
     if (error_ == 0) {
-        error_ = writeAll(fd_, buffer_.data(), buffer_.size());
+        error_ = kind_ == Kind::file ? writeAll(fd_, buffer_.data(), buffer_.size())
+                                     : writeAllToStream(fd_, buffer_.data(), buffer_.size());
         if (error_ != 0 && kind_ == Kind::console) reportWriteError("standard output", error_);
     }
     buffer_.clear();
