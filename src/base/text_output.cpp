@@ -147,13 +147,17 @@ constexpr std::size_t kStreamPiece = PIPE_BUF;
 
 // The same for standard output or standard error, which may be a terminal
 // or a pipe that nobody reads: once the run was asked to stop, text they do
-// not take is dropped, so that they cannot keep the stopped run alive.
+// not take within a wait is dropped, so that they cannot keep the stopped
+// run alive.
 int writeAllToStream(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         pollfd ready{fd, POLLOUT, 0};
         const int polled = ::poll(&ready, 1, kStreamWaitMilliseconds);
-        if (polled <= 0) {
-            if (polled < 0 && errno != EINTR) return errno;
+        if (polled < 0) {
+            if (errno != EINTR) return errno;
+            continue;
+        }
+        if (polled == 0) {
             if (stopSignal() != 0) return 0;
             continue;
         }
