@@ -178,7 +178,8 @@ InputMappingMark::InputMappingMark(const void* begin, std::size_t size) {
         if (slot.begin.load() != nullptr) continue;
         slot.size.store(size);
         slot.cut.store(false);
-        if (slot.begin.compare_exchange_strong(none, static_cast<char*>(const_cast<void*>(begin)))) {
+        char* const start = static_cast<char*>(const_cast<void*>(begin));
+        if (slot.begin.compare_exchange_strong(none, start)) {
             slot_ = i;
             return;
         }

@@ -27,8 +27,8 @@ bool firstSignalIsRemembered(const std::string& temporary) {
     try {
         stopIfInterrupted();
     } catch (const FatalStop& stop) {
-        return stop.exitStatus == 128 + SIGTERM &&
-               stop.consoleLines == std::vector<std::string>{"The run was interrupted by signal 15"};
+        const std::vector<std::string> lines{"The run was interrupted by signal 15"};
+        return stop.exitStatus == 128 + SIGTERM && stop.consoleLines == lines;
     }
     return false;
 }

@@ -82,7 +82,8 @@ private:
     void finishValue();
     std::string_view quotedText();
     template <class Number>
-    bool readShortNumber(Number& value, bool (*scan)(const char*, const char*, const char*&, Number&));
+    bool readShortNumber(Number& value,
+                         bool (*scan)(const char*, const char*, const char*&, Number&));
 
     std::string path_;
     std::string_view data_;       // the whole text

@@ -33,11 +33,19 @@ std::string changedMessage(const std::string& path) {
 }
 
 TEST(InputChange, SizeTimeOrIdentityChangedStopsTheRun) {
+    const auto writeAt = [](const std::string& p, const char* mode, const char* text) {
+        std::FILE* f = std::fopen(p.c_str(), mode);
+        std::fputs(text, f);
+        std::fclose(f);
+    };
     const std::function<void(const std::string&)> changes[] = {
-        [](const std::string& p) { std::FILE* f = std::fopen(p.c_str(), "ab"); std::fputs("7", f); std::fclose(f); },
-        [](const std::string& p) { std::FILE* f = std::fopen(p.c_str(), "r+b"); std::fputs("9", f); std::fclose(f); },
-        [](const std::string& p) { writeBytes(p + ".new", "1, 2\r\n"); std::rename((p + ".new").c_str(), p.c_str()); },
-        [](const std::string& p) { std::remove(p.c_str()); },
+        [&](const std::string& p) { writeAt(p, "ab", "7"); },   // size
+        [&](const std::string& p) { writeAt(p, "r+b", "9"); },  // time, same size
+        [](const std::string& p) {                              // another file at the name
+            writeBytes(p + ".new", "1, 2\r\n");
+            std::rename((p + ".new").c_str(), p.c_str());
+        },
+        [](const std::string& p) { std::remove(p.c_str()); },   // no file at the name
     };
     for (const auto& change : changes) {
         TestDirectory dir;

@@ -29,7 +29,8 @@ TEST(OutputFile, LinksAtTheNameAreReplacedNotWrittenThrough) {
     ASSERT_EQ(::link((dir / "kept").c_str(), (dir / "j.ndd").c_str()), 0);
     for (const char* name : {"j.sum", "j.cyc", "j.ndd"}) writeLine(dir / name, "new");
     EXPECT_EQ(fileBytes(dir / "kept"), "kept\r\n");
-    for (const char* name : {"j.sum", "j.cyc", "j.ndd"}) EXPECT_EQ(fileBytes(dir / name), "new\r\n");
+    for (const char* name : {"j.sum", "j.cyc", "j.ndd"})
+        EXPECT_EQ(fileBytes(dir / name), "new\r\n");
     EXPECT_EQ(dir.names(), (std::vector<std::string>{"j.cyc", "j.ndd", "j.sum", "kept"}));
 }
 

@@ -9,7 +9,8 @@
 namespace korvanel {
 
 CombinationTable readCombinationFile(const std::string& path, std::int64_t loadCaseCount) {
-    return readInputFile(path, [&](InputText& in) { return readCombinationFile(in, loadCaseCount); });
+    return readInputFile(path,
+                         [&](InputText& in) { return readCombinationFile(in, loadCaseCount); });
 }
 
 CombinationTable readCombinationFile(InputText& in, std::int64_t loadCaseCount) {
