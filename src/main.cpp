@@ -1,9 +1,9 @@
-#include <algorithm>
 #include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "base/signal_guard.hpp"
+#include "run/available_cpus.hpp"
 #include "run/command_line.hpp"
 #include "run/run_driver.hpp"
 #include "run/run_environment.hpp"
@@ -29,9 +29,9 @@ int main(int argc, char** argv) {
         case CommandLine::Action::run:
             break;
     }
+    korvanel::installSignalHandlers();
     korvanel::RunOptions options;
-    options.threads = line.threads > 0 ? line.threads
-                                       : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    options.threads = line.threads > 0 ? line.threads : korvanel::availableCpuCount();
     korvanel::OutputChannel console = korvanel::consoleChannel(korvanel::localeDecimalSeparator());
     return korvanel::runKorvanel(console, options);
 }

@@ -265,6 +265,10 @@ case("stop-f2-material-type", "format 2, a node's material record has curve type
           ".mtr": MATERIALS.replace("2, 275, 205000, 430, 24, 2,", "2, 275, 205000, 430, 24, 3,")}))
 case("stop-correction-material", "correction on with a yield stress of 0",
      job({".inp": parameters(ep="1", material="0, 210000, 510, 20"), ".sig": HISTORY}))
+case("stop-correction-units", "Neuber linear with stresses in Pa and the yield stress in MPa",
+     job({".inp": parameters(ep="1", method="1"),
+          ".sig": lines("0, 0, 0, 0, 0, 0", "250e6, 20e6, 0, 40e6, 0, 0", "-50e6, 0, 0, 10e6, 0, 0",
+                        "180e6, 10e6, 0, 30e6, 0, 0")}))
 case("stop-nan-damage", "a Weibull curve whose damage is not a number",
      job({".inp": parameters(curve="2", weibull="80, 450, 0, 0"), ".sig": HISTORY}))
 case("stop-missing-mtr", "multiple materials without a .mtr",

@@ -5,6 +5,9 @@ A job case is a directory holding
   input/          the working directory before the run (korvanel.inp and the job files)
   expected/       every file the run creates or changes, by its path below the working
                   directory, plus console.txt (standard output) and exit_status
+  stderr.txt      (optional, beside them) standard error of the run; without it, standard
+                  error must be empty. Standard error is the program's own (the reason of a
+                  failed write), so it is not derived by the reference with expected/.
 Each case runs the real binary, without arguments, in a fresh temporary copy of input/.
 Every created or changed file must equal its expected file byte for byte; no other file
 may appear or change. The two clock times on the console are masked.
@@ -62,8 +65,10 @@ def run_case(binary, case_dir, extra_args=()):
         status = read(expected["exit_status"]).strip().decode()
         if str(proc.returncode) != status:
             problems.append("exit status %d, expected %s" % (proc.returncode, status))
-        if proc.stderr:
-            problems.append("standard error is not a terminal, yet got %r" % proc.stderr[:200])
+        stderr_path = os.path.join(case_dir, "stderr.txt")
+        want_stderr = read(stderr_path) if os.path.exists(stderr_path) else b""
+        if proc.stderr != want_stderr:
+            problems.append("standard error %r, expected %r" % (proc.stderr[:200], want_stderr[:200]))
         console = mask_clock(proc.stdout)
         want = mask_clock(read(expected["console.txt"]))
         if console != want:

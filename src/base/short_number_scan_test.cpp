@@ -129,7 +129,7 @@ void expectReadsAgree(const std::string& data, Number (*read)(InputText&),
     if (gotOk) {
         ASSERT_TRUE(sameValue(got, expected)) << data << " gave " << got;
     }
-    ASSERT_EQ(fast.pos, general.pos) << data;
+    ASSERT_EQ(fast.position(), general.position()) << data;
 }
 
 // The one-pass reads give what the value read and the general conversion

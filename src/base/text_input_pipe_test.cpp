@@ -33,7 +33,7 @@ TEST(TextInputPipe, NamedPipeWithoutWriterReadsAsEmpty) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     InputText in = openInputText(fifo);
     EXPECT_TRUE(atEnd(in));
-    EXPECT_EQ(in.path, fifo);
+    EXPECT_EQ(in.path(), fifo);
     EXPECT_EQ(readReal(in), 0.0);  // a read at the end of the file is empty
 }
 

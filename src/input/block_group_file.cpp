@@ -3,8 +3,7 @@
 namespace korvanel {
 
 std::vector<BlockGroup> readBlockGroupFile(const std::string& path) {
-    InputText in = openInputText(path);
-    return readBlockGroupFile(in);
+    return readInputFile(path, [&](InputText& in) { return readBlockGroupFile(in); });
 }
 
 std::vector<BlockGroup> readBlockGroupFile(InputText& in) {

@@ -8,8 +8,8 @@
 namespace korvanel {
 
 BlockSpectrum readBlockSpectrumFile(const std::string& path, std::int64_t loadCaseCount) {
-    InputText in = openInputText(path);
-    return readBlockSpectrumFile(in, loadCaseCount);
+    return readInputFile(path,
+                         [&](InputText& in) { return readBlockSpectrumFile(in, loadCaseCount); });
 }
 
 BlockSpectrum readBlockSpectrumFile(InputText& in, std::int64_t loadCaseCount) {

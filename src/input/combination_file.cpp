@@ -9,8 +9,8 @@
 namespace korvanel {
 
 CombinationTable readCombinationFile(const std::string& path, std::int64_t loadCaseCount) {
-    InputText in = openInputText(path);
-    return readCombinationFile(in, loadCaseCount);
+    return readInputFile(path,
+                         [&](InputText& in) { return readCombinationFile(in, loadCaseCount); });
 }
 
 CombinationTable readCombinationFile(InputText& in, std::int64_t loadCaseCount) {

@@ -3,8 +3,7 @@
 namespace korvanel {
 
 std::vector<MaterialRecord> readMaterialFile(const std::string& path) {
-    InputText in = openInputText(path);
-    return readMaterialFile(in);
+    return readInputFile(path, [&](InputText& in) { return readMaterialFile(in); });
 }
 
 std::vector<MaterialRecord> readMaterialFile(InputText& in) {

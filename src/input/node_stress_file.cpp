@@ -48,7 +48,7 @@ std::int64_t expectedGroupCount(std::int64_t nodeCount, std::int64_t loadCaseCou
 // Every group but the last takes at least eight bytes of the file (one
 // separator per value), so a file of n bytes holds at most n / 8 + 1 groups.
 bool fileCanHold(const InputText& in, std::int64_t groups) {
-    return groups >= 0 && static_cast<std::uint64_t>(groups) <= in.data.size() / 8 + 1;
+    return groups >= 0 && static_cast<std::uint64_t>(groups) <= in.size() / 8 + 1;
 }
 
 // Bytes of the node tables for the expected number of groups.
@@ -134,7 +134,7 @@ FatalStop numberingStop(const NumberingMismatch& mismatch) {
     putText(line, mismatch.ofMaterialId ? "ndummy3" : "ndummy2");
     putZone(line);
     putInteger(line, mismatch.valueRead);
-    return FatalStop{{line.buffer, numberingMessage}, {numberingMessage}};
+    return FatalStop{{line.text(), numberingMessage}, {numberingMessage}};
 }
 
 NodeStressTable checkCounts(NodeStressScan&& scan, std::int64_t nodeCount,
@@ -153,11 +153,10 @@ NodeStressTable checkCounts(NodeStressScan&& scan, std::int64_t nodeCount,
 
 NodeStressTable readNodeStressFile(const std::string& path, std::int64_t nodeCount,
                                    std::int64_t loadCaseCount, std::uint64_t memoryLimit) {
-    NodeStressScan scan;
-    {
-        InputText in = openInputText(path);
-        scan = scanNodeStress(in, nodeCount, loadCaseCount, memoryLimit);
-    }  // the file's text is released before the tables are arranged
+    // The file's text is released before the tables are arranged.
+    NodeStressScan scan = readInputFile(path, [&](InputText& in) {
+        return scanNodeStress(in, nodeCount, loadCaseCount, memoryLimit);
+    });
     return checkCounts(std::move(scan), nodeCount, loadCaseCount);
 }
 

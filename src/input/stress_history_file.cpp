@@ -6,14 +6,13 @@
 namespace korvanel {
 
 StressHistoryFile readStressHistoryFile(const std::string& path) {
-    InputText in = openInputText(path);
-    return readStressHistoryFile(in);
+    return readInputFile(path, [&](InputText& in) { return readStressHistoryFile(in); });
 }
 
 StressHistoryFile readStressHistoryFile(InputText& in) {
     StressHistoryFile file;
     // About eight bytes per value; the table grows past this guess if needed.
-    reserveLargeTableForGuess(file.states, in.data.size() / 48 + 1);
+    reserveLargeTableForGuess(file.states, in.size() / 48 + 1);
     while (!atEnd(in)) {
         Stress6 state;
         for (int k = 0; k < 6; ++k) state[k] = readReal(in);

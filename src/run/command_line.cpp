@@ -42,12 +42,13 @@ std::string usageText(const std::string& userGuide) {
     std::string text =
         "usage: korvanel [--threads N] [--version] [--help]\r\n"
         "Runs the fatigue analysis of the job named by korvanel.inp in the working directory.\r\n"
-        "  --threads N  analyse the nodes on N threads (default: all hardware threads);\r\n"
-        "               the results do not depend on N\r\n"
+        "  --threads N  analyse the nodes on N threads (default: one per processor that the\r\n"
+        "               run may use); the results do not depend on N\r\n"
         "  --version    show the version and stop\r\n"
         "  --help       show this text and stop\r\n"
         "Exit status: 0 after a normal end, 1 when the run stops on an error (the message\r\n"
-        "is also written to korvanel.adv), 2 for a wrong command line.\r\n";
+        "is also written to korvanel.adv), 2 for a wrong command line, 128 + N when signal\r\n"
+        "N (SIGINT, SIGTERM, SIGHUP) interrupted the run.\r\n";
     if (userGuide.empty()) {
         text += "User guide: docs/README.md in the korvanel sources; installed with the program\r\n"
                 "under <prefix>/share/doc/korvanel/ (first-job.md: a first job step by step).\r\n";

@@ -9,7 +9,7 @@ namespace korvanel {
 // job of korvanel.inp on every hardware thread.
 struct CommandLine {
     enum class Action { run, showVersion, showHelp, usageError } action = Action::run;
-    int threads = 0;   // 0: all hardware threads
+    int threads = 0;   // 0: one per processor the run may use
 };
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments);

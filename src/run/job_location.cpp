@@ -5,11 +5,12 @@
 namespace korvanel {
 
 JobLocation readJobControlFile(const std::string& path) {
-    InputText in = openInputText(path);
-    JobLocation job;
-    job.directory = readStringValue(in);
-    job.name = readStringValue(in);
-    return job;
+    return readInputFile(path, [](InputText& in) {
+        JobLocation job;
+        job.directory = readStringValue(in);
+        job.name = readStringValue(in);
+        return job;
+    });
 }
 
 std::string jobFilePath(const JobLocation& job, std::string_view extension) {

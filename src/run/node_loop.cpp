@@ -12,6 +12,7 @@
 
 #include "input/material_selection.hpp"
 #include "base/fatal_stop.hpp"
+#include "base/signal_guard.hpp"
 #include "run/material_schedule.hpp"
 #include "run/node_analysis.hpp"
 #include "run/progress_display.hpp"
@@ -92,6 +93,7 @@ void analyseChunks(const LoopContext& c, NodeLoopOutcome& outcome, NodeScratch& 
         std::int64_t end = std::min(total, begin + c.chunk);
         for (std::int64_t node = begin; node < end; ++node) {
             if (node >= c.shared.stopAt.load(std::memory_order_relaxed)) break;
+            if (stopSignal() != 0) break;  // the main thread stops the run after the loop
             if (writesDetailFiles(c.run, node)) {
                 c.states[node] = NodeState::deferred;
                 continue;
@@ -140,22 +142,28 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, int threads) {
 
     NodeScratch mainScratch;
     std::vector<std::thread> helpers;
-    for (int t = 1; t < threads; ++t) {
-        try {
-            helpers.emplace_back([&context, &outcome] {
-                NodeScratch scratch;
-                analyseChunks(context, outcome, scratch, nullptr);
-            });
-        } catch (const std::system_error&) {
-            break;  // fewer threads: the same results, only slower
+    {
+        // The helpers never take a stop signal: it reaches the main thread.
+        StopSignalsBlocked blocked;
+        for (int t = 1; t < threads; ++t) {
+            try {
+                helpers.emplace_back([&context, &outcome] {
+                    NodeScratch scratch;
+                    analyseChunks(context, outcome, scratch, nullptr);
+                });
+            } catch (const std::system_error&) {
+                break;  // fewer threads: the same results, only slower
+            }
         }
     }
     analyseChunks(context, outcome, mainScratch, &progress);
     for (auto& helper : helpers) helper.join();
     finishProgress(progress);
+    stopIfInterrupted();
 
     // In node order: the nodes with detail files, and the first stop.
     for (std::int64_t node = 0; node < nodeCount; ++node) {
+        stopIfInterrupted();
         if (node == shared.failureNode) throw *shared.failure;
         if (states[node] == NodeState::deferred)
             store(context, outcome, node, analyseScheduledNode(context, node, true, mainScratch));

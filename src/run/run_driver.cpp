@@ -15,6 +15,9 @@
 #include "output/summary.hpp"
 #include "run/analysis_parameters_file.hpp"
 #include "base/fatal_stop.hpp"
+#include "base/file_lock.hpp"
+#include "base/signal_guard.hpp"
+#include "base/text_input.hpp"
 #include "run/node_loop.hpp"
 #include "run/run_environment.hpp"
 #include "model/fixed_settings.hpp"
@@ -89,21 +92,26 @@ void runJob(OutputChannel& console, const RunOptions& options) {
     printStartBanner(console);
 
     RunInputs run;
-    run.decimalSeparator = console.decimalSeparator;
+    run.decimalSeparator = console.decimalSeparator();
     run.job = readJobControlFile(kJobControlFile);
     const std::string parameterPath = jobFilePath(run.job, ".inp");
     putText(console, "Name of input file : ");
     putZone(console);
     putText(console, parameterPath);
     putLineEnd(console);
-    {
-        InputText parameterFile = openInputText(parameterPath);
-        run.parameters = readAnalysisParameters(parameterFile);
-    }
+    // One run of a job at a time: the lock is taken on the job's parameter
+    // file as it is opened and held to the end of the run.
+    FileLock jobLock;
+    run.parameters = readInputFile(parameterPath, [&](InputText& in) {
+        jobLock = lockExclusively(in);
+        if (jobLock.heldElsewhere()) throw fatalStop("Another run of this job is in progress");
+        return readAnalysisParameters(in);
+    });
     checkAnalysisParameters(run.parameters);
     const AnalysisParameters& p = run.parameters;
 
     readInputData(run);
+    stopIfInterrupted();
     findCompleteOutputNode(run);
     const std::string cyclePath = jobFilePath(run.job, ".cyc");
     // Before the loop, so that a run stopped in it still leaves the line.
@@ -130,31 +138,41 @@ void runJob(OutputChannel& console, const RunOptions& options) {
         summary.maxDamageNode = writeNodeDamageFile(
             jobFilePath(run.job, ".ndd"), run.nodeStress.nodes, tables.nodeDamage, tables.lifeRepeats,
             tables.staticFailureCode, p.lifeUnitsPerRepeat, run.decimalSeparator);
+        stopIfInterrupted();
         writeLogLifeFile(jobFilePath(run.job, ".ans"), run.nodeStress.nodes, tables.lifeRepeats,
                          p.lifeUnitsPerRepeat, run.decimalSeparator);
+        stopIfInterrupted();
     }
     writeSummaryFile(jobFilePath(run.job, ".sum"), summary, run.decimalSeparator);
     writeConsoleSummary(console, summary);
     printEndLines(console);
+    flushConsole(console);
+    // A signal that came before the end still ends the run as a stop.
+    stopIfInterrupted();
 }
 
+// The advisory file first: should the console fail or block, the message is
+// kept there.
 void reportFatalStop(OutputChannel& console, const FatalStop& stop) {
+    writeAdvisoryFile(kAdvisoryFile, stop.advisoryLines, console.decimalSeparator());
     for (const auto& line : stop.consoleLines) printLine(console, line);
     flushConsole(console);
-    writeAdvisoryFile(kAdvisoryFile, stop.advisoryLines);
 }
 
 }  // namespace
 
 int runKorvanel(OutputChannel& console, const RunOptions& options) {
+    int status = 0;
     try {
         stopIfOutOfMemory([&] { runJob(console, options); });
     } catch (const FatalStop& stop) {
         reportFatalStop(console, stop);
-        return 1;
+        status = stop.exitStatus;
     }
     flushConsole(console);
-    return 0;
+    // The results are kept, but a console that lost text is a failed run.
+    if (status == 0 && consoleWriteFailed(console)) status = 1;
+    return status;
 }
 
 }  // namespace korvanel

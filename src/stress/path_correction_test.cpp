@@ -121,6 +121,32 @@ TEST(PathCorrectionTest, YieldHistoryBeyondCapacityStopsTheRun) {
     EXPECT_NO_THROW(correctPath(path, 8, CorrectionMethod::neuberNonLinear, material(1), scratch));
 }
 
+// Sy = 200: a first segment from zero longer than 1000 Sy stops Neuber
+// linear before its walk; one of exactly 1000 Sy is walked; Neuber
+// non-linear takes a single step whatever the length.
+TEST(PathCorrectionTest, LinearWalkRefusesIncrementsOfMoreThanAThousandYieldStresses) {
+    struct Case {
+        double stress;
+        CorrectionMethod method;
+        bool stops;
+    };
+    constexpr auto linear = CorrectionMethod::neuberLinear;
+    for (const Case c : {Case{200000.5, linear, true}, Case{200000.0, linear, false},
+                         Case{2e9, CorrectionMethod::neuberNonLinear, false}}) {
+        std::vector<Stress6> path{state(c.stress, 0)};
+        CorrectionScratch scratch;
+        try {
+            correctPath(path, 1, c.method, material(1), scratch);
+            EXPECT_FALSE(c.stops) << c.stress;
+        } catch (const FatalStop& stop) {
+            EXPECT_TRUE(c.stops) << c.stress;
+            EXPECT_EQ(stop.consoleLines.at(0),
+                      "The stresses are too large for the elasto-plastic correction: please check "
+                      "the units of the stresses and of the yield stress");
+        }
+    }
+}
+
 TEST(PathCorrectionTest, HistorySumMatchesDeviatoricProductsClampedAtZero) {
     const auto full = [](double a, double b, double c, double d, double e, double f) {
         Stress6 s;
