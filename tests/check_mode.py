@@ -4,9 +4,10 @@
 Each job runs with its case options and --check in a fresh temporary copy of its input.
 --check must create and change no file at all (korvanel.adv included) and end as the run
 ends: exit status 1 with the run's very console when the run stops, exit status 0 and the
-report "The job would run" otherwise. The stops that only the half-cycle analysis can find
-(a damage that is not a number, Runtime Error Codes 024, 102, 109 and 409) are the
-exception: --check cannot see them, exits 0 and says so.
+report "The job would run" otherwise. The stops that only the half-cycle analysis and the
+elasto-plastic correction can find (a damage that is not a number, Runtime Error Codes 024,
+102, 109 and 409, stresses too large for the correction) are the exception: --check cannot
+see them, exits 0 and says so.
 
 Usage: check_mode.py <korvanel-binary> <jobs-dir> <examples-dir>
 """
@@ -19,7 +20,8 @@ import tempfile
 
 CLOCK = re.compile(rb"^(Runtime (?:begin|end) *)\d\d:\d\d:\d\d", re.M)
 ANALYSIS_ONLY = (b"Error: the damage is not a number", b"Runtime Error Code 024",
-                 b"Runtime Error Code 102", b"Runtime Error Code 109", b"Runtime Error Code 409")
+                 b"Runtime Error Code 102", b"Runtime Error Code 109", b"Runtime Error Code 409",
+                 b"The stresses are too large for the elasto-plastic correction")
 REPORT_END = (b"The job would run. Not checked: the stops that only the half-cycle analysis and "
               b"the elasto-plastic correction can find")
 

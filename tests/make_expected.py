@@ -5,7 +5,8 @@ For each case it runs tests/reference/korvanel_reference.py in a temporary copy 
 and keeps every file the run created or changed, the console text and the exit status.
 The reference knows the option --allow-unloaded-nodes; the expected files of cases run
 with --check or --strict (texts of the program's own) are written and checked by hand and
-left alone here. stderr.txt, the program's warnings and stop details, is kept as it is.
+left alone here. stderr.txt beside expected/ (standard error, the program's own) is not
+touched.
 
 Usage: make_expected.py [case-name ...]   (default: every case under tests/jobs/)
 """
@@ -48,8 +49,6 @@ def derive(name):
     if not set(options) <= REFERENCE_OPTIONS:
         print("%s: options %s, expected files kept as checked by hand" % (name, " ".join(options)))
         return
-    stderr_path = os.path.join(expected, "stderr.txt")
-    kept_stderr = open(stderr_path, "rb").read() if os.path.exists(stderr_path) else None
     shutil.rmtree(expected, ignore_errors=True)
     with tempfile.TemporaryDirectory() as work:
         shutil.copytree(os.path.join(case, "input"), work, dirs_exist_ok=True)
@@ -68,9 +67,6 @@ def derive(name):
             f.write(proc.stdout)
         with open(os.path.join(expected, "exit_status"), "w") as f:
             f.write("%d\n" % proc.returncode)
-        if kept_stderr is not None:
-            with open(stderr_path, "wb") as f:
-                f.write(kept_stderr)
 
 
 def main():

@@ -54,4 +54,10 @@ FatalStop runtimeError(InternalCheck check) {
 
 FatalStop outOfMemory() { return fatalStop("Not enough memory for the analysis"); }
 
+FatalStop interruptedBySignal(int signal) {
+    FatalStop stop = fatalStop("The run was interrupted by signal " + std::to_string(signal));
+    stop.exitStatus = 128 + signal;
+    return stop;
+}
+
 }  // namespace korvanel

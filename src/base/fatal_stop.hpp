@@ -10,20 +10,22 @@
 namespace korvanel {
 
 // The one way a run ends on an error. Thrown from wherever the error is
-// found and caught by the run driver, which prints `consoleLines` on the
-// console, writes `advisoryLines` to korvanel.adv and ends with status 1.
-// The two lists differ only for a few stops that show extra console lines
-// or word the advisory text differently. `details` say where and why in
-// plain words (the node, the file and line, the cause); they go to standard
-// error only, so the console and korvanel.adv keep their exact texts.
+// found and caught by the run driver, which writes `advisoryLines` to
+// korvanel.adv, prints `consoleLines` on the console and ends with
+// `exitStatus`. The two lists differ only for a few stops that show extra
+// console lines or word the advisory text differently. `details` say where
+// and why in plain words (the node, the file and line, the cause); they go
+// to standard error only, so the console and korvanel.adv keep their exact
+// texts.
 struct FatalStop : std::exception {
     std::vector<std::string> consoleLines;
     std::vector<std::string> advisoryLines;
     std::vector<std::string> details;
+    int exitStatus = 1;
 
     FatalStop() = default;
-    FatalStop(std::vector<std::string> console, std::vector<std::string> advisory)
-        : consoleLines(std::move(console)), advisoryLines(std::move(advisory)) {}
+    FatalStop(std::vector<std::string> console, std::vector<std::string> advisory, int status = 1)
+        : consoleLines(std::move(console)), advisoryLines(std::move(advisory)), exitStatus(status) {}
 
     // The first console line.
     const char* what() const noexcept override {
@@ -71,5 +73,8 @@ decltype(auto) stopIfOutOfMemory(Work&& work) {
         throw outOfMemory();
     }
 }
+
+// The run was asked to stop by a signal: exit status 128 + the signal number.
+FatalStop interruptedBySignal(int signal);
 
 }  // namespace korvanel

@@ -15,15 +15,16 @@ bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 // Counting resumes where the last count in the same text stopped, so that
 // warnings placed in file order cost one pass over the file.
 std::int64_t lineNumber(const InputText& in, std::size_t pos) {
-    const char* text = in.data.data();
-    InputWarnings* memo = in.warnings;
+    const std::string_view data = in.text();
+    const char* text = data.data();
+    InputWarnings* memo = in.warnings();
     std::size_t from = 0;
     std::int64_t lines = 0;
     if (memo != nullptr && memo->countedText == text && memo->countedTo <= pos) {
         from = memo->countedTo;
         lines = memo->linesBefore;
     }
-    for (std::size_t i = from; i < pos && i < in.data.size(); ++i) {
+    for (std::size_t i = from; i < pos && i < data.size(); ++i) {
         const char c = text[i];
         if (c == '\r' || (c == '\n' && (i == 0 || text[i - 1] != '\r'))) ++lines;
     }
@@ -39,12 +40,12 @@ namespace {
 
 // The number (from 1) of the value starting at `pos` among the values of its line.
 std::int64_t valueNumber(const InputText& in, std::size_t pos) {
-    std::size_t lineStart = std::min(pos, in.data.size());
-    while (lineStart > 0 && !isLineEnd(in.data[lineStart - 1])) --lineStart;
-    InputText before;
-    before.data = in.data.substr(lineStart, pos - lineStart);
-    while (!before.data.empty() && (before.data.back() == ' ' || before.data.back() == '\t'))
-        before.data.remove_suffix(1);
+    const std::string_view data = in.text();
+    std::size_t lineStart = std::min(pos, data.size());
+    while (lineStart > 0 && !isLineEnd(data[lineStart - 1])) --lineStart;
+    std::string_view line = data.substr(lineStart, pos - lineStart);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+    InputText before = inputTextOver(line);
     std::int64_t number = 1;
     while (!atEnd(before)) {
         readValueText(before);
@@ -56,12 +57,12 @@ std::int64_t valueNumber(const InputText& in, std::size_t pos) {
 // A value read at the end of the file belongs to a group cut short, which
 // the reader reports.
 bool worthWarning(const InputText& in, std::string_view text, std::size_t start) {
-    return in.warnings != nullptr && start < in.data.size() && !isWhollyNumber(text);
+    return in.warnings() != nullptr && start < in.size() && !isWhollyNumber(text);
 }
 
 void warnNotANumber(InputText& in, std::string_view text, std::size_t start, std::string_view name,
                     const std::string& valueRead) {
-    warn(*in.warnings, WarningKind::notANumber, [&] {
+    warn(*in.warnings(), WarningKind::notANumber, [&] {
         std::string message = placeText(in, start);
         if (!name.empty()) message += " (" + std::string(name) + ")";
         message += ": ";
@@ -72,7 +73,7 @@ void warnNotANumber(InputText& in, std::string_view text, std::size_t start, std
 }
 
 FatalStop outOfRange(const InputText& in, std::string_view text, std::size_t start) {
-    return fatalStop("Number out of range in the file " + in.path,
+    return fatalStop("Number out of range in the file " + in.path(),
                      placeText(in, start) + ": " + quotedForMessage(text) +
                          " is too large for its field");
 }
@@ -80,19 +81,10 @@ FatalStop outOfRange(const InputText& in, std::string_view text, std::size_t sta
 }  // namespace
 
 void attachWarnings(InputText& in, InputWarnings& warnings) {
-    in.warnings = &warnings;
+    in.setWarnings(&warnings);
     warnings.countedText = nullptr;  // a new text: its lines are not counted yet
     warnings.countedTo = 0;
     warnings.linesBefore = 0;
-}
-
-void skipByteOrderMark(InputText& in) {
-    if (in.pos == 0 && in.data.substr(0, 3) == "\xEF\xBB\xBF") in.pos = 3;
-}
-
-std::size_t skipToValue(InputText& in) {
-    while (in.pos < in.data.size() && (in.data[in.pos] == ' ' || in.data[in.pos] == '\t')) ++in.pos;
-    return in.pos;
 }
 
 double realFromText(InputText& in, std::string_view text, std::size_t start, std::string_view name) {
@@ -115,34 +107,37 @@ std::string placeText(const InputText& in, std::size_t pos) {
 }
 
 std::string lineText(const InputText& in, std::size_t pos) {
-    return in.path + " line " + std::to_string(lineNumber(in, pos));
+    return in.path() + " line " + std::to_string(lineNumber(in, pos));
 }
 
 std::int64_t countValuesFrom(const InputText& in, std::size_t from) {
-    InputText rest;
-    rest.data = in.data.substr(std::min(from, in.data.size()));
+    InputText rest = inputTextOver(in.text().substr(std::min(from, in.size())));
     std::int64_t count = 0;
     for (; !atEnd(rest); ++count) readValueText(rest);
     return count;
 }
 
 bool atLineStart(const InputText& in) {
-    return in.pos == 0 || in.pos > in.data.size() || isLineEnd(in.data[in.pos - 1]) ||
-           (in.pos == 3 && in.data.substr(0, 3) == "\xEF\xBB\xBF");
+    const std::string_view data = in.text();
+    const std::size_t pos = in.position();
+    return pos == 0 || pos > data.size() || isLineEnd(data[pos - 1]) ||
+           (pos == 3 && data.substr(0, 3) == "\xEF\xBB\xBF");
 }
 
 std::string_view restOfLine(const InputText& in) {
-    std::size_t end = std::min(in.pos, in.data.size());
-    while (end < in.data.size() && !isLineEnd(in.data[end])) ++end;
-    return in.data.substr(std::min(in.pos, in.data.size()), end - std::min(in.pos, in.data.size()));
+    const std::string_view data = in.text();
+    const std::size_t from = std::min(in.position(), data.size());
+    std::size_t end = from;
+    while (end < data.size() && !isLineEnd(data[end])) ++end;
+    return data.substr(from, end - from);
 }
 
 void warnIfLastGroupShort(InputText& in, std::size_t lastGroupStart, std::int64_t groups,
                           std::int64_t groupSize, std::string_view groupName) {
-    if (in.warnings == nullptr || groups == 0) return;
+    if (in.warnings() == nullptr || groups == 0) return;
     const std::int64_t present = countValuesFrom(in, lastGroupStart);
     if (present >= groupSize) return;
-    warn(*in.warnings, WarningKind::incompleteGroup, [&] {
+    warn(*in.warnings(), WarningKind::incompleteGroup, [&] {
         const std::int64_t total = (groups - 1) * groupSize + present;
         const std::string name(groupName);
         return lineText(in, lastGroupStart) + ": the last " + name + " has " +

@@ -20,10 +20,10 @@ void attachWarnings(InputText& in, InputWarnings& warnings);
 // Skips a UTF-8 byte-order mark (the bytes EF BB BF) at the very start of
 // the text: a file that a spreadsheet saved reads as if it were not there.
 // Every reader calls it before its first read.
-void skipByteOrderMark(InputText& in);
+inline void skipByteOrderMark(InputText& in) { in.skipByteOrderMark(); }
 
 // Skips blanks and tabs: the position where the next value read starts.
-std::size_t skipToValue(InputText& in);
+inline std::size_t skipToValue(InputText& in) { return in.skipToValue(); }
 
 // The conversion of a value read's text, exactly as readReal and
 // readInteger make it (the out-of-range stop included). `start` is where

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "base/fatal_stop.hpp"
+#include "base/test_support.hpp"
 #include "stress/path_compaction.hpp"
 #include "stress/stress_measures.hpp"
 
@@ -62,12 +63,8 @@ TEST(CycleExtractionStart, TwoPointsGiveTwoOpenFullRanges) {
 
 template <class Run>
 void expectRuntimeError(int code, Run run) {
-    try {
-        run();
-        ADD_FAILURE() << "expected runtime error " << code;
-    } catch (const FatalStop& stop) {
-        EXPECT_EQ(stop.consoleLines, runtimeError(InternalCheck{code}).consoleLines);
-    }
+    EXPECT_EQ(expectStop(run).consoleLines, runtimeError(InternalCheck{code}).consoleLines)
+        << "expected runtime error " << code;
 }
 
 TEST(CycleExtractionGuards, TooFewPointsAndTooManyBreakPoints) {

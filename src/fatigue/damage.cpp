@@ -13,8 +13,10 @@ namespace korvanel {
 
 namespace {
 
-
 // Start values of the running maxima; the first real value replaces them.
+// Odd values, kept as the program has always had them: a maximum that never
+// moves (Ground-Air-Ground without a counted half-cycle, no block group) is
+// below the damage floor, so the node is stored at the floor.
 constexpr double largestDamageStart = -10000.0;
 constexpr double largestGroupDamageStart = -1.23456;
 

@@ -5,17 +5,18 @@
 namespace korvanel {
 
 std::vector<BlockGroup> readBlockGroupFile(const std::string& path, InputWarnings* warnings) {
-    InputText in = openInputText(path);
-    if (warnings != nullptr) attachWarnings(in, *warnings);
-    return readBlockGroupFile(in);
+    return readInputFile(path, [&](InputText& in) {
+        if (warnings != nullptr) attachWarnings(in, *warnings);
+        return readBlockGroupFile(in);
+    });
 }
 
 std::vector<BlockGroup> readBlockGroupFile(InputText& in) {
     skipByteOrderMark(in);
     std::vector<BlockGroup> groups;
-    std::size_t lastGroupStart = in.pos;
+    std::size_t lastGroupStart = in.position();
     while (!atEnd(in)) {
-        lastGroupStart = in.pos;
+        lastGroupStart = in.position();
         BlockGroup group;
         group.firstBlock = readInteger(in);
         group.lastBlock = readInteger(in);

@@ -10,9 +10,10 @@ namespace korvanel {
 
 BlockSpectrum readBlockSpectrumFile(const std::string& path, std::int64_t loadCaseCount,
                                     InputWarnings* warnings) {
-    InputText in = openInputText(path);
-    if (warnings != nullptr) attachWarnings(in, *warnings);
-    return readBlockSpectrumFile(in, loadCaseCount);
+    return readInputFile(path, [&](InputText& in) {
+        if (warnings != nullptr) attachWarnings(in, *warnings);
+        return readBlockSpectrumFile(in, loadCaseCount);
+    });
 }
 
 BlockSpectrum readBlockSpectrumFile(InputText& in, std::int64_t loadCaseCount) {
@@ -28,13 +29,13 @@ BlockSpectrum readBlockSpectrumFile(InputText& in, std::int64_t loadCaseCount) {
     if (count == 0 || loadCaseCount > (count - 1) / 2)
         throw fatalStop(
             "Error: at least one line with from-to coefficient is needed in the block spectrum",
-            in.path + " holds " + std::to_string(count) + " values; one block of 2 x " +
+            in.path() + " holds " + std::to_string(count) + " values; one block of 2 x " +
                 std::to_string(loadCaseCount) + " load cases + 1 values is needed");
     const std::int64_t valuesPerBlock = 2 * loadCaseCount + 1;  // at most count
     const std::int64_t leftOver = count % valuesPerBlock;
-    if (leftOver != 0 && in.warnings != nullptr)
-        warn(*in.warnings, WarningKind::incompleteGroup, [&] {
-            return in.path + ": its " + std::to_string(count) +
+    if (leftOver != 0 && in.warnings() != nullptr)
+        warn(*in.warnings(), WarningKind::incompleteGroup, [&] {
+            return in.path() + ": its " + std::to_string(count) +
                    " values are not a whole number of blocks of " +
                    std::to_string(valuesPerBlock) + " (2 x " + std::to_string(loadCaseCount) +
                    " load cases + 1); the last " + std::to_string(leftOver) +

@@ -5,9 +5,10 @@
 namespace korvanel {
 
 std::vector<MaterialRecord> readMaterialFile(const std::string& path, InputWarnings* warnings) {
-    InputText in = openInputText(path);
-    if (warnings != nullptr) attachWarnings(in, *warnings);
-    return readMaterialFile(in);
+    return readInputFile(path, [&](InputText& in) {
+        if (warnings != nullptr) attachWarnings(in, *warnings);
+        return readMaterialFile(in);
+    });
 }
 
 std::vector<MaterialRecord> readMaterialFile(InputText& in) {
@@ -15,9 +16,9 @@ std::vector<MaterialRecord> readMaterialFile(InputText& in) {
     readWholeLine(in);
     readWholeLine(in);
     std::vector<MaterialRecord> records;
-    std::size_t lastRecordStart = in.pos;
+    std::size_t lastRecordStart = in.position();
     while (!atEnd(in)) {
-        lastRecordStart = in.pos;
+        lastRecordStart = in.position();
         MaterialRecord r;
         r.materialId = readInteger(in);
         r.yieldStress = readReal(in);

@@ -17,9 +17,11 @@ void checkSnCurveType(const MaterialRecord& r, std::size_t recordIndex, bool blo
                                "; only 1 (Palmgren) and 2 (Weibull) are evaluated";
     const char* const needsValues = "Type of SN curve definition needs values 1, 2 or 3";
     if (!blocksAnalysis) throw fatalStop(needsValues, detail);
+    // The multilinear curve is never evaluated; its stop keeps its original text.
     if (type == SnCurveType::multilinear)
         throw fatalStop("MODELLO MULTILINEARE TUTTO DA RIVEDERE", detail);
-    // The blocks analysis words the advisory file differently from the console.
+    // The blocks analysis has always worded its advisory line without "needs";
+    // the console and korvanel.adv each keep their own text.
     FatalStop stop{{needsValues}, {"Type of SN curve definition values 1, 2 or 3"}};
     stop.details.push_back(detail);
     throw stop;

@@ -54,7 +54,7 @@ std::int64_t expectedGroupCount(std::int64_t nodeCount, std::int64_t loadCaseCou
 // Every group but the last takes at least eight bytes of the file (one
 // separator per value), so a file of n bytes holds at most n / 8 + 1 groups.
 bool fileCanHold(const InputText& in, std::int64_t groups) {
-    return groups >= 0 && static_cast<std::uint64_t>(groups) <= in.data.size() / 8 + 1;
+    return groups >= 0 && static_cast<std::uint64_t>(groups) <= in.size() / 8 + 1;
 }
 
 // Bytes of the node tables for the expected number of groups.
@@ -102,9 +102,9 @@ NodeStressScan scanNodeStress(InputText& in, std::int64_t nodeCount, std::int64_
     std::int64_t group = 0;
     std::int64_t block = 0;        // 0: base stresses, lc + 1: load case lc
     std::int64_t nodeInBlock = 0;  // position of the group within its block
-    std::size_t groupStart = in.pos;
+    std::size_t groupStart = in.position();
     while (!atEnd(in)) {
-        groupStart = in.pos;
+        groupStart = in.position();
         NodeEntry entry;
         entry.nodeId = readInteger(in);
         entry.nodeMaterialId = readInteger(in);
@@ -149,7 +149,7 @@ FatalStop numberingStop(const NumberingMismatch& mismatch) {
     putText(line, mismatch.ofMaterialId ? "ndummy3" : "ndummy2");
     putZone(line);
     putInteger(line, mismatch.valueRead);
-    FatalStop stop{{line.buffer, numberingMessage}, {numberingMessage}};
+    FatalStop stop{{line.text(), numberingMessage}, {numberingMessage}};
     const char* what = mismatch.ofMaterialId ? "material ID " : "node ID ";
     stop.details.push_back(mismatch.where + " (block " + std::to_string(mismatch.block) +
                            ", node index " + std::to_string(mismatch.node) + "): " + what +
@@ -190,18 +190,17 @@ NodeStressTable checkCounts(NodeStressScan&& scan, const std::string& path,
 NodeStressTable readNodeStressFile(const std::string& path, std::int64_t nodeCount,
                                    std::int64_t loadCaseCount, std::uint64_t memoryLimit,
                                    InputWarnings* warnings) {
-    NodeStressScan scan;
-    {
-        InputText in = openInputText(path);
+    // The file's text is released before the tables are arranged.
+    NodeStressScan scan = readInputFile(path, [&](InputText& in) {
         if (warnings != nullptr) attachWarnings(in, *warnings);
-        scan = scanNodeStress(in, nodeCount, loadCaseCount, memoryLimit);
-    }  // the file's text is released before the tables are arranged
+        return scanNodeStress(in, nodeCount, loadCaseCount, memoryLimit);
+    });
     return checkCounts(std::move(scan), path, nodeCount, loadCaseCount);
 }
 
 NodeStressTable readNodeStressFile(InputText& in, std::int64_t nodeCount,
                                    std::int64_t loadCaseCount, std::uint64_t memoryLimit) {
-    return checkCounts(scanNodeStress(in, nodeCount, loadCaseCount, memoryLimit), in.path,
+    return checkCounts(scanNodeStress(in, nodeCount, loadCaseCount, memoryLimit), in.path(),
                        nodeCount, loadCaseCount);
 }
 

@@ -72,8 +72,7 @@ struct RecordReader {
 
 // True when a line holds at least one value and every value is wholly a number.
 bool holdsOnlyNumbers(std::string_view line) {
-    InputText text;
-    text.data = line;
+    InputText text = inputTextOver(line);
     bool any = false;
     while (!atEnd(text)) {
         if (!isWhollyNumber(readValueText(text))) return false;
@@ -90,21 +89,21 @@ void startRecord(RecordReader& r, int record, int commentLines) {
         // A whole-line read in the middle of a line takes the rest of that
         // line; finishRecord has already said so.
         const bool wholeLine = atLineStart(in);
-        const std::size_t lineStart = in.pos;
+        const std::size_t lineStart = in.position();
         const std::string_view line = restOfLine(in);
         readWholeLine(in);
-        if (!wholeLine || in.warnings == nullptr || !holdsOnlyNumbers(line)) continue;
-        warn(*in.warnings, WarningKind::shiftedLayout, [&] {
+        if (!wholeLine || in.warnings() == nullptr || !holdsOnlyNumbers(line)) continue;
+        warn(*in.warnings(), WarningKind::shiftedLayout, [&] {
             return lineText(in, lineStart) + ", read as a comment line of " + recordLabel(record) +
                    ", holds only numbers (" + quotedForMessage(line) +
                    "): a comment line missing or a value line too many? The records from here "
                    "on are read out of place";
         });
     }
-    if (atEnd(in) && !r.endReported && in.warnings != nullptr) {
+    if (atEnd(in) && !r.endReported && in.warnings() != nullptr) {
         r.endReported = true;
-        warn(*in.warnings, WarningKind::shiftedLayout, [&] {
-            return in.path + " ends before the values of " + recordLabel(record) + ": records " +
+        warn(*in.warnings(), WarningKind::shiftedLayout, [&] {
+            return in.path() + " ends before the values of " + recordLabel(record) + ": records " +
                    std::to_string(record) + " to 19 read as 0";
         });
     }
@@ -113,7 +112,7 @@ void startRecord(RecordReader& r, int record, int commentLines) {
 void noteOrigin(RecordReader& r, std::size_t start, std::string_view text, std::string readAs) {
     if (r.origins == nullptr) return;
     ValueOrigin& o = r.origins->values[r.record][r.position];
-    o.line = start < r.in.data.size() ? lineNumber(r.in, start) : 0;
+    o.line = start < r.in.size() ? lineNumber(r.in, start) : 0;
     o.text = std::string(text);
     o.readAs = std::move(readAs);
 }
@@ -145,24 +144,24 @@ std::int64_t integer(RecordReader& r) {
 // line, and every later record is read one line early.
 void finishRecord(RecordReader& r) {
     InputText& in = r.in;
-    if (in.warnings == nullptr || atEnd(in) || atLineStart(in)) return;
+    if (in.warnings() == nullptr || atEnd(in) || atLineStart(in)) return;
     std::string_view rest = restOfLine(in);
     rest.remove_prefix(std::min(rest.size(), rest.find_first_not_of(" \t")));
     if (r.record == kLastRecord) {
         if (rest.empty()) return;
-        warn(*in.warnings, WarningKind::shiftedLayout, [&] {
-            return lineText(in, in.pos) + ": the text " + quotedForMessage(rest) +
+        warn(*in.warnings(), WarningKind::shiftedLayout, [&] {
+            return lineText(in, in.position()) + ": the text " + quotedForMessage(rest) +
                    " after the value of " + recordLabel(r.record) + " is not read";
         });
         return;
     }
-    warn(*in.warnings, WarningKind::shiftedLayout, [&] {
+    warn(*in.warnings(), WarningKind::shiftedLayout, [&] {
         const std::string what = rest.empty()
                                      ? "a comma after the last value of " + recordLabel(r.record) +
                                            " leaves the end of its line, which"
                                      : "the text " + quotedForMessage(rest) + " after the values of " +
                                            recordLabel(r.record);
-        return lineText(in, in.pos) + ": " + what + " is read as the comment line of record " +
+        return lineText(in, in.position()) + ": " + what + " is read as the comment line of record " +
                std::to_string(r.record + 1) +
                ": the records after it are read one line earlier than the layout intends";
     });
@@ -174,7 +173,7 @@ AnalysisParameters readAnalysisParameters(InputText& in, ParameterOrigins* origi
     AnalysisParameters p;
     MaterialValues& m = p.material;
     skipByteOrderMark(in);
-    if (origins != nullptr) origins->path = in.path;
+    if (origins != nullptr) origins->path = in.path();
     RecordReader r{in, origins};
 
     startRecord(r, 1, 1);

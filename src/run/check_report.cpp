@@ -15,7 +15,7 @@ constexpr std::size_t kMaterialIdsListed = 20;
 void item(OutputChannel& console, const char* name, const std::string& value) {
     putText(console, name);
     putZone(console);
-    if (console.column < 28) putZone(console);
+    if (console.column() < 28) putZone(console);
     putText(console, value);
     putLineEnd(console);
 }

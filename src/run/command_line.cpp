@@ -60,20 +60,32 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     return line;
 }
 
-std::string usageText() {
-    return "usage: korvanel [--threads N] [--check] [--strict] [--allow-unloaded-nodes] [--version] "
-           "[--help]\r\n"
-           "Runs the fatigue analysis of the job named by korvanel.inp in the working directory.\r\n"
-           "  --threads N  analyse the nodes on N threads (1 to 4096; default: all hardware\r\n"
-           "               threads); the results do not depend on N\r\n"
-           "  --check      read and check the job as a run does, analyse nothing, write no\r\n"
-           "               file, and show what was read; exit status 1 when the run would stop\r\n"
-           "  --strict     make the first warning a fatal stop\r\n"
-           "  --allow-unloaded-nodes\r\n"
-           "               format 2: a node whose stress path is constant gets no damage\r\n"
-           "               instead of stopping the run with Runtime Error Code 018\r\n"
-           "  --version    show the version and stop\r\n"
-           "  --help       show this text and stop\r\n";
+std::string usageText(const std::string& userGuide) {
+    std::string text =
+        "usage: korvanel [--threads N] [--check] [--strict] [--allow-unloaded-nodes] [--version] "
+        "[--help]\r\n"
+        "Runs the fatigue analysis of the job named by korvanel.inp in the working directory.\r\n"
+        "  --threads N  analyse the nodes on N threads (1 to 4096; default: one per processor\r\n"
+        "               that the run may use); the results do not depend on N\r\n"
+        "  --check      read and check the job as a run does, analyse nothing, write no\r\n"
+        "               file, and show what was read; exit status 1 when the run would stop\r\n"
+        "  --strict     make the first warning a fatal stop\r\n"
+        "  --allow-unloaded-nodes\r\n"
+        "               format 2: a node whose stress path is constant gets no damage\r\n"
+        "               instead of stopping the run with Runtime Error Code 018\r\n"
+        "  --version    show the version and stop\r\n"
+        "  --help       show this text and stop\r\n"
+        "Exit status: 0 after a normal end, 1 when the run stops on an error (the message\r\n"
+        "is also written to korvanel.adv), 2 for a wrong command line, 128 + N when signal\r\n"
+        "N (SIGINT, SIGTERM, SIGHUP) interrupted the run.\r\n";
+    if (userGuide.empty()) {
+        text += "User guide: docs/README.md in the korvanel sources; installed with the program\r\n"
+                "under <prefix>/share/doc/korvanel/ (first-job.md: a first job step by step).\r\n";
+    } else {
+        text += "User guide: " + userGuide + "\r\n"
+                "First job, step by step: first-job.md beside it.\r\n";
+    }
+    return text;
 }
 
 }  // namespace korvanel

@@ -6,12 +6,13 @@
 namespace korvanel {
 
 JobLocation readJobControlFile(const std::string& path) {
-    InputText in = openInputText(path);
-    skipByteOrderMark(in);
-    JobLocation job;
-    job.directory = readStringValue(in);
-    job.name = readStringValue(in);
-    return job;
+    return readInputFile(path, [](InputText& in) {
+        skipByteOrderMark(in);
+        JobLocation job;
+        job.directory = readStringValue(in);
+        job.name = readStringValue(in);
+        return job;
+    });
 }
 
 std::string jobFilePath(const JobLocation& job, std::string_view extension) {

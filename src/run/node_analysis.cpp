@@ -83,8 +83,7 @@ NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const Materia
     NodeResult result;
     result.unloaded = unloaded;
     if (singleHistory) {
-        result.totalDamage = damage.damage;
-        result.lastStaticType = damage.lastStaticType;
+        result.singleHistory = SingleHistoryResult{damage.damage, damage.lastStaticType};
     } else {
         StoredDamage stored = storeNodeDamage(damage.damage);
         result.nodeDamage = stored.nodeDamage;

@@ -26,12 +26,15 @@ struct NodeScratch {
 };
 
 struct NodeResult {
-    double nodeDamage = 0.0;            // floored at 1e-18 (formats 2 and 3)
+    // A node of a model: its damage and life as storeNodeDamage keeps them,
+    // and its static failures.
+    double nodeDamage = 0.0;
     double lifeRepeats = 0.0;
     StaticFailureCode staticFailureCode = StaticFailureCode::none;
-    double totalDamage = 0.0;           // format 1: the damage of the history
-    StaticFailureCode lastStaticType = StaticFailureCode::none;  // format 1: of the last failure
-    bool unloaded = false;              // format 2: a constant path given no damage
+    // Format 2 with unloaded nodes allowed: a constant path given no damage.
+    bool unloaded = false;
+    // A single history.
+    SingleHistoryResult singleHistory;
 };
 
 // Analyses node index `node` (0-based) with the material values in effect

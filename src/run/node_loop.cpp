@@ -13,6 +13,7 @@
 
 #include "input/material_selection.hpp"
 #include "base/fatal_stop.hpp"
+#include "base/signal_guard.hpp"
 #include "run/job_location.hpp"
 #include "run/material_schedule.hpp"
 #include "run/node_analysis.hpp"
@@ -45,6 +46,8 @@ struct LoopContext {
     bool checkOnly;
 };
 
+// Every node with the complete-output ID writes the detail files, not only
+// the one findCompleteOutputNode keeps: in node order, the last one's stay.
 bool writesDetailFiles(const RunInputs& run, std::int64_t node) {
     if (run.parameters.stressInputFormat == StressInputFormat::singleHistory) return true;
     return run.nodeStress.nodes[node].nodeId == run.parameters.completeOutputNode;
@@ -111,8 +114,7 @@ std::int64_t reportUnloadedNodes(const LoopContext& c, std::int64_t end, InputWa
 void store(const LoopContext& c, NodeLoopOutcome& outcome, std::int64_t node, const NodeResult& r) {
     c.unloaded[node] = r.unloaded;
     if (c.run.parameters.stressInputFormat == StressInputFormat::singleHistory) {
-        outcome.totalDamage = r.totalDamage;
-        outcome.lastStaticType = r.lastStaticType;
+        outcome.singleHistory = r.singleHistory;
         return;
     }
     c.tables.nodeDamage[node] = r.nodeDamage;
@@ -139,6 +141,7 @@ void analyseChunks(const LoopContext& c, NodeLoopOutcome& outcome, NodeScratch& 
         std::int64_t end = std::min(total, begin + c.chunk);
         for (std::int64_t node = begin; node < end; ++node) {
             if (node >= c.shared.stopAt.load(std::memory_order_relaxed)) break;
+            if (stopSignal() != 0) break;  // the main thread stops the run after the loop
             if (writesDetailFiles(c.run, node)) {
                 c.states[node] = NodeState::deferred;
                 continue;
@@ -194,22 +197,28 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options
 
     NodeScratch mainScratch;
     std::vector<std::thread> helpers;
-    for (int t = 1; t < threads; ++t) {
-        try {
-            helpers.emplace_back([&context, &outcome] {
-                NodeScratch scratch;
-                analyseChunks(context, outcome, scratch, nullptr);
-            });
-        } catch (const std::system_error&) {
-            break;  // fewer threads: the same results, only slower
+    {
+        // The helpers never take a stop signal: it reaches the main thread.
+        StopSignalsBlocked blocked;
+        for (int t = 1; t < threads; ++t) {
+            try {
+                helpers.emplace_back([&context, &outcome] {
+                    NodeScratch scratch;
+                    analyseChunks(context, outcome, scratch, nullptr);
+                });
+            } catch (const std::system_error&) {
+                break;  // fewer threads: the same results, only slower
+            }
         }
     }
     analyseChunks(context, outcome, mainScratch, &progress);
     for (auto& helper : helpers) helper.join();
     finishProgress(progress);
+    stopIfInterrupted();
 
     // In node order: the nodes with detail files, and the first stop.
     for (std::int64_t node = 0; node < nodeCount; ++node) {
+        stopIfInterrupted();
         try {
             if (node == shared.failureNode) throw *shared.failure;
             if (states[node] == NodeState::deferred)

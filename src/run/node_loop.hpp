@@ -4,12 +4,12 @@
 #include <vector>
 
 #include "base/input_warnings.hpp"
+#include "fatigue/damage.hpp"
 #include "run/run_inputs.hpp"
 
 namespace korvanel {
 
-// The stored results of every node (formats 2 and 3), indexed like the
-// node table.
+// The stored results of every node of a model, indexed like the node table.
 struct NodeTables {
     std::vector<double> nodeDamage;
     std::vector<double> lifeRepeats;
@@ -17,11 +17,13 @@ struct NodeTables {
 };
 
 struct NodeLoopOutcome {
-    NodeTables tables;                    // formats 2 and 3
-    bool staticFailureAtSomeNode = false; // formats 2 and 3
-    double totalDamage = 0.0;             // format 1
-    StaticFailureCode lastStaticType = StaticFailureCode::none;  // format 1
-    std::int64_t unloadedNodeCount = 0;   // format 2 with unloaded nodes allowed
+    // The nodes of a model (empty tables for a single history).
+    NodeTables tables;
+    bool staticFailureAtSomeNode = false;
+    // A single history.
+    SingleHistoryResult singleHistory;
+    // Format 2 with unloaded nodes allowed: the nodes given no damage.
+    std::int64_t unloadedNodeCount = 0;
 };
 
 struct NodeLoopOptions {

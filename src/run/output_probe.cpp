@@ -7,10 +7,12 @@
 
 namespace korvanel {
 
+// A result file is written under a temporary name in its folder and renamed
+// over its name, so what counts is the folder; whatever stands at the name
+// (a read-only file, a link, a pipe) is replaced, except a directory.
 bool outputFileCanBeWritten(const std::string& path) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0)
-        return !S_ISDIR(info.st_mode) && ::access(path.c_str(), W_OK) == 0;
+    if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return false;
     const std::size_t slash = path.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&

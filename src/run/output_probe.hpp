@@ -9,7 +9,7 @@
 namespace korvanel {
 
 // True unless a directory stands at `path`, or its folder is missing or
-// not writable, or the file exists and is not writable.
+// not writable.
 bool outputFileCanBeWritten(const std::string& path);
 
 // The stop "Cannot write the output file <path>" when the file could not

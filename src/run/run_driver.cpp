@@ -1,7 +1,5 @@
 #include "run/run_driver.hpp"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <new>
@@ -19,6 +17,9 @@
 #include "output/summary.hpp"
 #include "run/analysis_parameters_file.hpp"
 #include "base/fatal_stop.hpp"
+#include "base/file_lock.hpp"
+#include "base/signal_guard.hpp"
+#include "base/text_input.hpp"
 #include "base/value_warnings.hpp"
 #include "run/check_report.hpp"
 #include "run/node_loop.hpp"
@@ -43,14 +44,14 @@ void printStartBanner(OutputChannel& console) {
     putText(console, timeOfDay());
     putLineEnd(console);
     printLine(console, std::string(config::kBannerRunning));
-    printLine(console, " ");
+    printLine(console, " ");  // one blank, not an empty line, as the banner has always had it
     printLine(console, std::string(config::kBannerExecuting));
 }
 
 // On a terminal the lines so far are shown at once (the banner before a
 // long read); elsewhere the console is written in large pieces.
 void showNow(OutputChannel& console) {
-    if (console.file != nullptr && ::isatty(::fileno(console.file)) == 1) flushConsole(console);
+    if (consoleIsTerminal(console)) flushConsole(console);
 }
 
 void toStandardError(const std::vector<std::string>& lines) {
@@ -134,7 +135,7 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     showNow(console);
 
     RunInputs run;
-    run.decimalSeparator = console.decimalSeparator;
+    run.decimalSeparator = console.decimalSeparator();
     run.allowUnloadedNodes = options.allowUnloadedNodes;
     run.job = readJobControlFile(kJobControlFile);
     const std::string parameterPath = jobFilePath(run.job, ".inp");
@@ -143,12 +144,17 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     putText(console, parameterPath);
     putLineEnd(console);
     showNow(console);
+    // One run of a job at a time: the lock is taken on the job's parameter
+    // file as it is opened and held to the end of the run (--check takes it
+    // too: a lock creates no file).
+    FileLock jobLock;
     ParameterOrigins origins;
-    {
-        InputText parameterFile = openInputText(parameterPath);
-        attachWarnings(parameterFile, warnings);
-        run.parameters = readAnalysisParameters(parameterFile, &origins);
-    }
+    run.parameters = readInputFile(parameterPath, [&](InputText& in) {
+        jobLock = lockExclusively(in);
+        if (jobLock.heldElsewhere()) throw fatalStop("Another run of this job is in progress");
+        attachWarnings(in, warnings);
+        return readAnalysisParameters(in, &origins);
+    });
     showWarnings(warnings);
     checkAnalysisParameters(run.parameters, &origins);
     warnAboutParameters(run.parameters, origins, warnings);
@@ -156,8 +162,10 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     const AnalysisParameters& p = run.parameters;
 
     readInputData(run, warnings);
+    stopIfInterrupted();
     findCompleteOutputNode(run);
     const std::string cyclePath = jobFilePath(run.job, ".cyc");
+    // Before the loop, so that a run stopped in it still leaves the line.
     if (!run.completeOutputNodeFound) {
         if (options.check)
             probeOutputFile(cyclePath);
@@ -185,29 +193,36 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     summary.timePointCount = run.timePointCount;
     summary.blockCount = run.blockSpectrum.blockCount;
     summary.completeOutputNodeFound = run.completeOutputNodeFound;
-    summary.totalDamage = outcome.totalDamage;
-    summary.historyStaticFailure = outcome.lastStaticType;
+    summary.singleHistory = outcome.singleHistory;
     summary.staticFailureAtSomeNode = outcome.staticFailureAtSomeNode;
 
+    // The same line once more: the .cyc has always been rewritten here, and
+    // no node wrote it in between, so its content does not change.
     if (!run.completeOutputNodeFound)
         writeMissingNodeLine(cyclePath, p.completeOutputNode, run.decimalSeparator);
     if (nodeStresses) {
         summary.maxDamageNode = writeNodeDamageFile(
             jobFilePath(run.job, ".ndd"), run.nodeStress.nodes, tables.nodeDamage, tables.lifeRepeats,
             tables.staticFailureCode, p.lifeUnitsPerRepeat, run.decimalSeparator);
+        stopIfInterrupted();
         writeLogLifeFile(jobFilePath(run.job, ".ans"), run.nodeStress.nodes, tables.lifeRepeats,
                          p.lifeUnitsPerRepeat, run.decimalSeparator);
+        stopIfInterrupted();
     }
     writeSummaryFile(jobFilePath(run.job, ".sum"), summary, run.decimalSeparator);
     writeConsoleSummary(console, summary);
     printEndLines(console);
+    flushConsole(console);
+    // A signal that came before the end still ends the run as a stop.
+    stopIfInterrupted();
 }
 
-// --check shows a stop on the console only: it writes no file.
+// The advisory file first: should the console fail or block, the message is
+// kept there. --check shows a stop on the console only: it writes no file.
 void reportFatalStop(OutputChannel& console, const FatalStop& stop, bool check) {
+    if (!check) writeAdvisoryFile(kAdvisoryFile, stop.advisoryLines, console.decimalSeparator());
     for (const auto& line : stop.consoleLines) printLine(console, line);
     flushConsole(console);
-    if (!check) writeAdvisoryFile(kAdvisoryFile, stop.advisoryLines);
 }
 
 }  // namespace
@@ -215,6 +230,7 @@ void reportFatalStop(OutputChannel& console, const FatalStop& stop, bool check) 
 int runKorvanel(OutputChannel& console, const RunOptions& options) {
     InputWarnings warnings;
     warnings.strict = options.strict;
+    int status = 0;
     try {
         stopIfOutOfMemory([&] { runJob(console, options, warnings); });
     } catch (const FatalStop& stop) {
@@ -224,12 +240,16 @@ int runKorvanel(OutputChannel& console, const RunOptions& options) {
         std::vector<std::string> details;
         for (const std::string& detail : stop.details) details.push_back("korvanel: " + detail);
         toStandardError(details);
-        return 1;
+        status = stop.exitStatus;
     }
     flushConsole(console);
-    showWarnings(warnings);
-    toStandardError(moreWarningsLines(warnings));
-    return 0;
+    if (status == 0) {
+        showWarnings(warnings);
+        toStandardError(moreWarningsLines(warnings));
+    }
+    // The results are kept, but a console that lost text is a failed run.
+    if (status == 0 && consoleWriteFailed(console)) status = 1;
+    return status;
 }
 
 }  // namespace korvanel

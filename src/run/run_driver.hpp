@@ -7,7 +7,9 @@ namespace korvanel {
 // Runs the job named by korvanel.inp in the working directory. Everything
 // the run shows goes to `console`; a fatal stop shows its lines there and
 // writes korvanel.adv. Warnings and the details of a stop go to standard
-// error. Returns the exit status: 0 after a normal end, 1 after a fatal stop.
+// error. Returns the exit status: 0 after a normal end, 1 after a fatal stop
+// or when the console could not be written, 128 + N when signal N stopped
+// the run.
 struct RunOptions {
     int threads = 1;   // threads of the node loop; results do not depend on it
     // Read and check the job as a run does, analyse nothing, write no file

@@ -749,7 +749,13 @@ def correct_path(p, mat, hist, tpc):
                     X[j] = list(X[j - 1])
                 else:
                     if method == 1:
-                        quot = fdiv(csqrt(von_mises_squared(dSe)), h)
+                        length = csqrt(von_mises_squared(dSe))
+                        # stresses and yield stress in different units
+                        if length > 1000.0 * Sy:
+                            raise FatalStop([b"The stresses are too large for the elasto-plastic "
+                                             b"correction: please check the units of the stresses "
+                                             b"and of the yield stress"])
+                        quot = fdiv(length, h)
                         # a segment too long for a finite count (overflowed
                         # stresses) is taken in one sub-step
                         ns = 1 + int(math.floor(quot)) if math.isfinite(quot) else 1
