@@ -1,0 +1,41 @@
+#pragma once
+
+// The walk of one segment over the open half-cycles held in key groups.
+//
+// The walk over the open list visits every open half-cycle, oldest first.
+// For a half-cycle whose key (see open_key_groups.hpp) says that the segment
+// ends inside it, or that it has no von Mises length, that visit changes
+// nothing; the same holds when the segment leaves its range surface only at
+// a fraction of 1 or more, as long as no crossing fraction met before is
+// NaN. This walk tests each key once, skips the groups of such keys whole,
+// and visits the members of the others in index order with the very steps
+// of the walk over the open list. A visited member is closed, or extended
+// and taken out of its group; it stays only when that is what the steps say.
+
+#include <cstdint>
+#include <vector>
+
+#include "fatigue/cycle_extraction.hpp"
+#include "fatigue/open_key_groups.hpp"
+#include "fatigue/segment_walk.hpp"
+
+namespace korvanel {
+
+// The one member that a segment extends and leaves open: it leaves its
+// group, with its new key, and is newer than every half-cycle left open.
+struct ExtendedOpenHalfCycle {
+    bool present = false;
+    std::int64_t index = 0;
+    OpenKey key;  // startDistance: from the origin to the next segment's start
+};
+
+// Walks segment `s` over the members of `groups`, which are older than every
+// other open half-cycle: extends and closes them as the walk over the open
+// list would, oldest first, then closes every member newer than the lowest
+// extended one. `progress` comes in untouched and goes out as the groups
+// leave it, for the walk over the newer half-cycles.
+void walkKeyGroups(const Segment& s, OpenKeyGroups& groups, SegmentProgress& progress,
+                   BreakPoints& breakPoints, std::vector<HalfCycle>& halfCycles,
+                   ExtendedOpenHalfCycle& extended);
+
+}  // namespace korvanel
