@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstddef>
-#include <limits>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -211,7 +210,8 @@ void walkSegment(std::size_t pos, ExtractionScratch& scratch, OpenHalfCycles& op
     std::size_t first = 0;
     while (first < n && !(endDistance[first] > rangeSquared[first])) ++first;
 
-    double lmin = progress.lmin;  // [0, lmin] of the segment is not yet given to an older half-cycle
+    // [0, lmin] of the segment is not yet given to an older half-cycle.
+    double lmin = progress.lmin;
     std::int64_t jmin = progress.jmin;
     std::size_t kept = first;
     for (std::size_t i = first; i < n; ++i) {
