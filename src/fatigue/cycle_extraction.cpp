@@ -175,10 +175,10 @@ void distancesToEnd(const OpenHalfCycles& open, const Stress6& end) {
 #endif
 }
 
-// Walks the segment closedPath[pos - 1] -> closedPath[pos]: extends or
-// closes the open half-cycles it leaves, oldest first (those held in key
-// groups, then those of the open list), then starts a new half-cycle on the
-// piece not given to an older one.
+// Walks the segment closedPath[pos - 1] -> closedPath[pos] on from
+// `progress` (what the older half-cycles held in key groups left of it):
+// extends or closes the open half-cycles of the list it leaves, oldest
+// first, then starts a new half-cycle on the piece not given to an older one.
 //
 // Two values are carried instead of recomputed, each being the same
 // operation on the same operands: the distance from an origin to the
@@ -188,16 +188,23 @@ void distancesToEnd(const OpenHalfCycles& open, const Stress6& end) {
 // square root of a half-cycle's rangeSquared is the one formed when the
 // rangeSquared was set. The end distances become the start distances of the
 // next segment by exchanging the two columns.
-void walkSegment(std::size_t pos, ExtractionScratch& scratch, OpenHalfCycles& open,
-                 BreakPoints& breakPoints, std::vector<HalfCycle>& halfCycles) {
-    const Segment s = segmentAt(scratch, pos);
-    SegmentProgress progress;
-    ExtendedOpenHalfCycle extendedFromGroup;
-    if (!scratch.openKeyGroups.empty())
-        walkKeyGroups(s, scratch.openKeyGroups, progress, breakPoints, halfCycles,
-                      extendedFromGroup);
+void walkSegment(std::size_t pos, const ExtractionScratch& scratch, OpenHalfCycles& open,
+                 SegmentProgress progress, BreakPoints& breakPoints,
+                 std::vector<HalfCycle>& halfCycles) {
+    const Stress6& prev = scratch.closedPath[pos - 1];
+    const Stress6& cur = scratch.closedPath[pos];
+    const double i1Prev = scratch.firstInvariants[pos - 1];
+    const double i1Cur = scratch.firstInvariants[pos];
+    Stress6 v;
+    Stress6 mirrored;  // the segment reflected through prev
+    segmentVectors(prev, cur, v, mirrored);
+    const Segment segment{prev, cur, v, mirrored, i1Prev, i1Cur};
 
-    distancesToEnd(open, s.cur);
+    // [0, lmin] of the segment is not yet given to an older half-cycle.
+    double lmin = progress.lmin;
+    std::int64_t jmin = progress.jmin;
+
+    distancesToEnd(open, cur);
     const double* const* origin = open.column + kOrigin0;
     double* const rangeSquared = open.column[kRangeSquared];
     double* const range = open.column[kRange];
@@ -210,34 +217,32 @@ void walkSegment(std::size_t pos, ExtractionScratch& scratch, OpenHalfCycles& op
     std::size_t first = 0;
     while (first < n && !(endDistance[first] > rangeSquared[first])) ++first;
 
-    // [0, lmin] of the segment is not yet given to an older half-cycle.
-    double lmin = progress.lmin;
-    std::int64_t jmin = progress.jmin;
     std::size_t kept = first;
     for (std::size_t i = first; i < n; ++i) {
         const double dNew = endDistance[i];
         bool closes = false;
-        RangeCrossing crossing;
-        if (dNew > rangeSquared[i] &&
-            crossRangeSurface(dNew, startDistance[i],
-                              vonMisesSquaredOf(s.mirrored.s[0] - origin[0][i],
-                                                s.mirrored.s[1] - origin[1][i],
-                                                s.mirrored.s[2] - origin[2][i],
-                                                s.mirrored.s[3] - origin[3][i],
-                                                s.mirrored.s[4] - origin[4][i],
-                                                s.mirrored.s[5] - origin[5][i]),
-                              rangeSquared[i], crossing)) {
-            if (crossing.lambda >= lmin) {
-                // Leaves j inside a piece an older half-cycle already took.
-                if (crossing.lambda < 1.0) closes = true;
-            } else {
-                const std::int64_t j = open.index[i];
-                jmin = minOf(jmin, j);
-                range[i] = growOverPiece(s, crossing, startDistance[i], lmin, range[i], j,
-                                         halfCycles[j], breakPoints);
-                rangeSquared[i] = halfCycles[j].rangeSquared;
-                if (lmin < 1.0) closes = true;  // an older half-cycle continues the growth
-                lmin = crossing.lambda;
+        if (dNew > rangeSquared[i]) {
+            const double dOld = startDistance[i];
+            const double dMirror = vonMisesSquaredOf(
+                mirrored.s[0] - origin[0][i], mirrored.s[1] - origin[1][i],
+                mirrored.s[2] - origin[2][i], mirrored.s[3] - origin[3][i],
+                mirrored.s[4] - origin[4][i], mirrored.s[5] - origin[5][i]);
+            const RangeCrossing crossing = crossRangeSurface(dNew, dOld, dMirror, rangeSquared[i]);
+            if (crosses(crossing)) {
+                if (crossing.lambda >= lmin) {
+                    // Leaves j inside a piece an older half-cycle already took.
+                    if (crossing.lambda < 1.0) closes = true;
+                } else {
+                    // j takes [lambda, lmin] and grows to the end of that piece.
+                    const std::int64_t j = open.index[i];
+                    HalfCycle& c = halfCycles[j];
+                    jmin = minOf(jmin, j);
+                    range[i] = growOverPiece(segment, crossing, dOld, lmin, range[i], j, c,
+                                             breakPoints);
+                    rangeSquared[i] = c.rangeSquared;
+                    if (lmin < 1.0) closes = true;  // an older half-cycle continues the growth
+                    lmin = crossing.lambda;
+                }
             }
         }
         if (closes) {
@@ -252,28 +257,21 @@ void walkSegment(std::size_t pos, ExtractionScratch& scratch, OpenHalfCycles& op
     open.count = kept;
     // The end of this segment is the start of the next one.
     std::swap(open.column[kStartDistance], open.column[kEndDistance]);
-    // A half-cycle of a group that this segment extended is now the newest
-    // open one.
-    if (extendedFromGroup.present) {
-        const OpenKey& key = extendedFromGroup.key;
-        open.append(extendedFromGroup.index, key.origin, key.rangeSquared, key.range,
-                    key.startDistance);
-    }
 
     // Half-cycle 0 starts the path; segment pos starts half-cycle pos - 1.
     const std::int64_t newIndex = static_cast<std::int64_t>(pos) - 1;
-    const double segmentLength = vonMisesSquared(s.v);
+    const double segmentLength = vonMisesSquared(v);
     HalfCycle& fresh = halfCycles[newIndex];
-    fresh.sigA = s.prev;
-    pointOnSegment(s.prev, lmin, s.v, fresh.sigB);
+    fresh.sigA = prev;
+    pointOnSegment(prev, lmin, v, fresh.sigB);
     fresh.rangeSquared = (lmin * lmin) * segmentLength;
-    breakPoints.add(s.prev, fresh.sigB, newIndex);
+    breakPoints.add(prev, fresh.sigB, newIndex);
     const double freshRoot = std::sqrt(fresh.rangeSquared);
-    fresh.meanIntegral = (freshRoot * (lmin * s.i1Cur + (2.0 - lmin) * s.i1Prev)) / 2.0;
+    fresh.meanIntegral = (freshRoot * (lmin * i1Cur + (2.0 - lmin) * i1Prev)) / 2.0;
     // Stays open only when the whole segment lay inside every open half-cycle.
     fresh.closed = !(lmin == 1.0);
     if (!fresh.closed)
-        open.append(newIndex, s.prev, fresh.rangeSquared, freshRoot, segmentLength);
+        open.append(newIndex, prev, fresh.rangeSquared, freshRoot, segmentLength);
 }
 
 // Once the open list is longer than kLongOpenList, all its entries but the
@@ -297,7 +295,7 @@ std::size_t groupOldestOpen(OpenHalfCycles& open, OpenKeyGroups& groups) {
         key.rangeSquared = open.column[kRangeSquared][i];
         key.range = open.column[kRange][i];
         key.startDistance = open.column[kStartDistance][i];
-        groups.add(open.index[i], key);
+        groups.addUndoably(open.index[i], key);
         // Give up as soon as too many keys are certain.
         if (groups.groups.size() * kMembersPerKey > groups.memberCount + (moving - 1 - i)) break;
     }
@@ -352,8 +350,12 @@ void extract(std::span<const Stress6> path, std::int64_t timePointCount,
     scratch.openKeyGroups.reset(pointCount);
     std::size_t groupingLength = kLongOpenList;
     for (std::size_t pos = 2; pos <= pointCount; ++pos) {
-        walkSegment(pos, scratch, open, breakPoints, halfCycles);
-        if (open.count > groupingLength)
+        // The half-cycles held in key groups are older than those of the list.
+        SegmentProgress progress;
+        if (!scratch.openKeyGroups.empty()) [[unlikely]]
+            progress = walkKeyGroups(scratch, pos, breakPoints, halfCycles);
+        walkSegment(pos, scratch, open, progress, breakPoints, halfCycles);
+        if (open.count > groupingLength) [[unlikely]]
             groupingLength = groupOldestOpen(open, scratch.openKeyGroups);
     }
 

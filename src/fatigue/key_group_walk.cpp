@@ -30,10 +30,9 @@ bool findEffect(const Segment& s, OpenKeyGroup& group) {
     const double dMirror = vonMisesSquaredOf(
         s.mirrored.s[0] - o.s[0], s.mirrored.s[1] - o.s[1], s.mirrored.s[2] - o.s[2],
         s.mirrored.s[3] - o.s[3], s.mirrored.s[4] - o.s[4], s.mirrored.s[5] - o.s[5]);
-    RangeCrossing crossing;
-    if (!crossRangeSurface(dNew, group.key.startDistance, dMirror, group.key.rangeSquared,
-                           crossing))
-        return false;
+    const RangeCrossing crossing =
+        crossRangeSurface(dNew, group.key.startDistance, dMirror, group.key.rangeSquared);
+    if (!crosses(crossing)) return false;
     group.crossingA = crossing.a;
     group.crossingH = crossing.h;
     group.crossingLambda = crossing.lambda;
@@ -82,16 +81,25 @@ void closeNewerThan(OpenKeyGroups& groups, std::int64_t jmin,
 
 }  // namespace
 
-void walkKeyGroups(const Segment& s, OpenKeyGroups& groups, SegmentProgress& progress,
-                   BreakPoints& breakPoints, std::vector<HalfCycle>& halfCycles,
-                   ExtendedOpenHalfCycle& extended) {
+SegmentProgress walkKeyGroups(ExtractionScratch& scratch, std::size_t pos,
+                              BreakPoints& breakPoints, std::vector<HalfCycle>& halfCycles) {
+    OpenKeyGroups& groups = scratch.openKeyGroups;
+    const Stress6& prev = scratch.closedPath[pos - 1];
+    const Stress6& cur = scratch.closedPath[pos];
+    Stress6 v;
+    Stress6 mirrored;
+    segmentVectors(prev, cur, v, mirrored);
+    const Segment s{prev, cur, v, mirrored, scratch.firstInvariants[pos - 1],
+                    scratch.firstInvariants[pos]};
     bool nanCrossing = false;
     for (OpenKeyGroup& group : groups.groups)
         if (findEffect(s, group)) nanCrossing = true;
     takeVisitedMembers(groups, nanCrossing);
 
-    double lmin = progress.lmin;
-    std::int64_t jmin = progress.jmin;
+    double lmin = 1.0;
+    std::int64_t jmin = kNoHalfCycle;
+    bool extendedStaysOpen = false;
+    OpenKey extendedKey;
     for (const auto& [j, g] : groups.pairs) {
         const OpenKeyGroup& group = groups.groups[g];
         HalfCycle& c = halfCycles[static_cast<std::size_t>(j)];
@@ -113,19 +121,18 @@ void walkKeyGroups(const Segment& s, OpenKeyGroups& groups, SegmentProgress& pro
             // newer than the lowest extended half-cycle.
             c.closed = true;
         } else {
-            extended.present = true;
-            extended.index = j;
-            extended.key = OpenKey{group.key.origin, c.rangeSquared, grownRoot, group.endDistance};
+            extendedStaysOpen = true;
+            extendedKey = OpenKey{group.key.origin, c.rangeSquared, grownRoot, group.endDistance};
         }
         lmin = crossing.lambda;
     }
     if (jmin != kNoHalfCycle) closeNewerThan(groups, jmin, halfCycles);
-    progress.lmin = lmin;
-    progress.jmin = jmin;
 
     // The end of this segment is the start of the next one.
     std::erase_if(groups.groups, [](const OpenKeyGroup& group) { return group.newest < 0; });
     for (OpenKeyGroup& group : groups.groups) group.key.startDistance = group.endDistance;
+    if (extendedStaysOpen) groups.add(jmin, extendedKey);
+    return SegmentProgress{lmin, jmin};
 }
 
 }  // namespace korvanel

@@ -12,6 +12,7 @@
 // of the walk over the open list. A visited member is closed, or extended
 // and taken out of its group; it stays only when that is what the steps say.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -21,21 +22,16 @@
 
 namespace korvanel {
 
-// The one member that a segment extends and leaves open: it leaves its
-// group, with its new key, and is newer than every half-cycle left open.
-struct ExtendedOpenHalfCycle {
-    bool present = false;
-    std::int64_t index = 0;
-    OpenKey key;  // startDistance: from the origin to the next segment's start
-};
-
-// Walks segment `s` over the members of `groups`, which are older than every
+// Walks segment `pos` of the closed path (closedPath[pos - 1] ->
+// closedPath[pos]) over the members of scratch.openKeyGroups, which are older than every
 // other open half-cycle: extends and closes them as the walk over the open
 // list would, oldest first, then closes every member newer than the lowest
-// extended one. `progress` comes in untouched and goes out as the groups
-// leave it, for the walk over the newer half-cycles.
-void walkKeyGroups(const Segment& s, OpenKeyGroups& groups, SegmentProgress& progress,
-                   BreakPoints& breakPoints, std::vector<HalfCycle>& halfCycles,
-                   ExtendedOpenHalfCycle& extended);
+// extended one. Returns how far the groups have handed out the segment, for
+// the walk over the newer half-cycles. The lowest extended member, when it
+// stays open, goes to the group of its new key: every other open half-cycle
+// is then newer (the walk over the open list closes all its entries, as
+// newer than that member).
+SegmentProgress walkKeyGroups(ExtractionScratch& scratch, std::size_t pos,
+                              BreakPoints& breakPoints, std::vector<HalfCycle>& halfCycles);
 
 }  // namespace korvanel

@@ -14,6 +14,17 @@ bool sameKey(const OpenKey& a, const OpenKey& b) {
     return std::memcmp(&a, &b, sizeof(OpenKey)) == 0;
 }
 
+// The group of `key`, made when there is none: its position in `groups`.
+std::size_t groupOf(std::vector<OpenKeyGroup>& groups, const OpenKey& key) {
+    std::size_t g = 0;
+    while (g < groups.size() && !sameKey(groups[g].key, key)) ++g;
+    if (g == groups.size()) {
+        groups.emplace_back();
+        groups.back().key = key;
+    }
+    return g;
+}
+
 }  // namespace
 
 void OpenKeyGroups::reset(std::size_t count) {
@@ -22,24 +33,22 @@ void OpenKeyGroups::reset(std::size_t count) {
     halfCycleCount = count;
 }
 
+std::size_t OpenKeyGroups::add(std::int64_t index, const OpenKey& key) {
+    const std::size_t g = groupOf(groups, key);
+    olderMember[static_cast<std::size_t>(index)] = groups[g].newest;
+    groups[g].newest = index;
+    ++memberCount;
+    return g;
+}
+
 void OpenKeyGroups::beginAdding() {
     if (olderMember.size() < halfCycleCount) resizeLargeTable(olderMember, halfCycleCount);
     groupCountBeforeAdding = groups.size();
     pairs.clear();
 }
 
-void OpenKeyGroups::add(std::int64_t index, const OpenKey& key) {
-    std::size_t g = 0;
-    while (g < groups.size() && !sameKey(groups[g].key, key)) ++g;
-    if (g == groups.size()) {
-        groups.emplace_back();
-        groups.back().key = key;
-    }
-    OpenKeyGroup& group = groups[g];
-    olderMember[static_cast<std::size_t>(index)] = group.newest;
-    group.newest = index;
-    ++memberCount;
-    pairs.emplace_back(index, g);
+void OpenKeyGroups::addUndoably(std::int64_t index, const OpenKey& key) {
+    pairs.emplace_back(index, add(index, key));
 }
 
 void OpenKeyGroups::undoAdding() {

@@ -47,8 +47,8 @@ struct OpenKeyGroups {
     std::size_t memberCount = 0;
     std::size_t halfCycleCount = 0;
     std::size_t groupCountBeforeAdding = 0;
-    // Scratch: (half-cycle, group) pairs, of the members just added or of
-    // the members a segment visits.
+    // Scratch: (half-cycle, group) pairs, of the members added undoably or
+    // of the members a segment visits.
     std::vector<std::pair<std::int64_t, std::size_t>> pairs;
 
     bool empty() const { return memberCount == 0; }
@@ -57,10 +57,14 @@ struct OpenKeyGroups {
     void reset(std::size_t count);
 
     // Adds half-cycle `index`, newer than every member so far, to the group
-    // of its key, which is made when there is none. Adding starts with
-    // beginAdding and may be undone as a whole by undoAdding.
+    // of its key, which is made when there is none; returns the group's
+    // position in `groups`.
+    std::size_t add(std::int64_t index, const OpenKey& key);
+
+    // The same for many half-cycles, which may be taken out again as a
+    // whole: beginAdding, addUndoably for each, then undoAdding if need be.
     void beginAdding();
-    void add(std::int64_t index, const OpenKey& key);
+    void addUndoably(std::int64_t index, const OpenKey& key);
     void undoAdding();
 
     // Whether the groups save work: at least `membersPerKey` members per

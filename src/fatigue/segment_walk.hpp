@@ -83,23 +83,16 @@ inline void segmentVectors(const Stress6& prev, const Stress6& cur, Stress6& v, 
 #endif
 }
 
-// The segment closedPath[pos - 1] -> closedPath[pos] with the first
-// invariants of its ends.
+// The segment prev -> cur of the closed path, its vectors and the first
+// invariants of its ends, as the walk of the segment holds them.
 struct Segment {
     const Stress6& prev;
     const Stress6& cur;
+    const Stress6& v;         // cur - prev
+    const Stress6& mirrored;  // 2 * prev - cur: the segment reflected through prev
     double i1Prev;
     double i1Cur;
-    Stress6 v;         // cur - prev
-    Stress6 mirrored;  // 2 * prev - cur
 };
-
-inline Segment segmentAt(const ExtractionScratch& scratch, std::size_t pos) {
-    Segment s{scratch.closedPath[pos - 1], scratch.closedPath[pos],
-              scratch.firstInvariants[pos - 1], scratch.firstInvariants[pos], {}, {}};
-    segmentVectors(s.prev, s.cur, s.v, s.mirrored);
-    return s;
-}
 
 // How far a segment has been handed out while the open half-cycles are
 // visited oldest first: [0, lmin] is not yet given to an older half-cycle,
@@ -119,20 +112,23 @@ struct RangeCrossing {
 // The crossing of a segment that ends outside a half-cycle (dNew >
 // rangeSquared) with its range surface, from the vonMisesSquared distances
 // of the half-cycle's origin to the segment's end (dNew), to its start
-// (dOld) and to the segment reflected through its start (dMirror). False
-// when the segment has no von Mises length: dNew > rangeSquared is then
-// rounding, and the segment ends inside the half-cycle.
-inline bool crossRangeSurface(double dNew, double dOld, double dMirror, double rangeSquared,
-                              RangeCrossing& crossing) {
+// (dOld) and to the segment reflected through its start (dMirror). There is
+// none when the segment has no von Mises length (a not above 0): dNew >
+// rangeSquared is then rounding, and the segment ends inside the
+// half-cycle; h and lambda are then not formed.
+inline RangeCrossing crossRangeSurface(double dNew, double dOld, double dMirror,
+                                       double rangeSquared) {
     const double a = (dNew + dMirror) / 2.0 - dOld;  // q(v)
-    if (!(a > 0.0)) return false;
+    if (!(a > 0.0)) return RangeCrossing{a, 0.0, 0.0};
     const double h = (dNew - dMirror) / 2.0;
     double disc = h * h - (4.0 * a) * (dOld - rangeSquared);
     if (disc < 0.0) disc = 0.0;  // prev lies inside: only rounding makes it negative
     const double root = std::sqrt(disc);
-    crossing = RangeCrossing{a, h, maxOf((root - h) / (2.0 * a), (-h - root) / (2.0 * a))};
-    return true;
+    return RangeCrossing{a, h, maxOf((root - h) / (2.0 * a), (-h - root) / (2.0 * a))};
 }
+
+// Whether there is a crossing (see crossRangeSurface).
+inline bool crosses(const RangeCrossing& crossing) { return crossing.a > 0.0; }
 
 // Half-cycle j (entry c, distance dOld from its origin to the segment's
 // start, square root of its rangeSquared r0Root) takes the piece
