@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "base/fatal_stop.hpp"
+#include "base/text_output.hpp"
 
 namespace korvanel {
 
@@ -36,6 +37,15 @@ FatalStop expectStop(Work&& work, std::source_location where = std::source_locat
 
 // A run of n blanks, for expected zone spacing.
 inline std::string spaces(int n) { return std::string(static_cast<std::size_t>(n), ' '); }
+
+// The text a writer puts into a channel, rendered in memory: what its file
+// would hold, with no disk involved.
+template <class Write>
+std::string textWritten(char decimalSeparator, Write&& write) {
+    OutputChannel out = memoryChannel(decimalSeparator);
+    write(out);
+    return out.text();
+}
 
 // The bytes of a file; empty when it cannot be read.
 inline std::string bytesOf(const std::filesystem::path& path) {

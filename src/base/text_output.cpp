@@ -301,6 +301,12 @@ void abandonOutputFile(OutputChannel& ch) {
     ch.kind_ = OutputChannel::Kind::memory;
 }
 
+OutputChannel memoryChannel(char decimalSeparator) {
+    OutputChannel ch;
+    ch.decimalSeparator_ = decimalSeparator;
+    return ch;
+}
+
 OutputChannel consoleChannel(char decimalSeparator) {
     OutputChannel ch;
     ch.decimalSeparator_ = decimalSeparator;

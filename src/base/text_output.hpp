@@ -65,10 +65,9 @@ private:
     friend void closeOutputFile(OutputChannel& channel);
     friend void abandonOutputFile(OutputChannel& channel);
     friend OutputChannel consoleChannel(char decimalSeparator);
+    friend OutputChannel memoryChannel(char decimalSeparator);
     friend void flushConsole(OutputChannel& console);
     friend bool consoleWriteFailed(const OutputChannel& console);
-// True for the console when standard output is a terminal.
-bool consoleIsTerminal(const OutputChannel& console);
     friend bool consoleIsTerminal(const OutputChannel& console);
     friend void flushIfLarge(OutputChannel& channel);
     friend void putText(OutputChannel& ch, std::string_view text);
@@ -104,6 +103,20 @@ void closeOutputFile(OutputChannel& channel);
 // Removes the unfinished file without reporting anything: used when a stop
 // is already on its way.
 void abandonOutputFile(OutputChannel& channel);
+
+// A channel whose text stays in memory (text()): what a writer writes into
+// it is what the file would hold.
+OutputChannel memoryChannel(char decimalSeparator);
+
+// Creates the file, lets `write` fill the channel, and closes it: the file
+// takes its name only when `write` has finished. A stop thrown by `write`
+// leaves the name as it was.
+template <class Write>
+void writeOutputFile(const std::string& path, char decimalSeparator, Write&& write) {
+    OutputChannel file = createOutputFile(path, decimalSeparator);
+    write(file);
+    closeOutputFile(file);
+}
 
 // The console: standard output, never closed. A failed write is reported
 // on standard error once; the run goes on and the failure is asked for at

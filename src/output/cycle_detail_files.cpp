@@ -33,12 +33,10 @@ std::string listedCycleCount(double cycles) {
     return digits;
 }
 
-void writeHalfCycleFile(const std::string& path, std::span<const HalfCycle> halfCycles,
+void writeHalfCycleFile(OutputChannel& file, std::span<const HalfCycle> halfCycles,
                         std::span<const double> halfCycleDamage,
                         std::span<const std::int8_t> staticFailureFlag,
-                        const std::int64_t* nodeIdColumn, char decimalSeparator) {
-    OutputChannel file = createOutputFile(path, decimalSeparator);
-
+                        const std::int64_t* nodeIdColumn) {
     putText(file, " Fatigue half-cycles");
     putLineEnd(file);
     if (nodeIdColumn == nullptr)
@@ -64,14 +62,18 @@ void writeHalfCycleFile(const std::string& path, std::span<const HalfCycle> half
         putLineEnd(file);
         flushIfLarge(file);
     }
-
-    closeOutputFile(file);
 }
 
-void writeHalfCycleEndsFile(const std::string& path, std::span<const HalfCycle> halfCycles,
-                            char decimalSeparator) {
-    OutputChannel file = createOutputFile(path, decimalSeparator);
+void writeHalfCycleFile(const std::string& path, std::span<const HalfCycle> halfCycles,
+                        std::span<const double> halfCycleDamage,
+                        std::span<const std::int8_t> staticFailureFlag,
+                        const std::int64_t* nodeIdColumn, char decimalSeparator) {
+    writeOutputFile(path, decimalSeparator, [&](OutputChannel& file) {
+        writeHalfCycleFile(file, halfCycles, halfCycleDamage, staticFailureFlag, nodeIdColumn);
+    });
+}
 
+void writeHalfCycleEndsFile(OutputChannel& file, std::span<const HalfCycle> halfCycles) {
     putText(file, " Fatigue half-cycles");
     putLineEnd(file);
     putText(file, " sigA(1,...,6)  ,  sigB(1,...,6)  ");
@@ -90,17 +92,19 @@ void writeHalfCycleEndsFile(const std::string& path, std::span<const HalfCycle> 
         putLineEnd(file);
         flushIfLarge(file);
     }
-
-    closeOutputFile(file);
 }
 
-void writeBlockCycleFile(const std::string& path, std::int64_t completeOutputNode,
+void writeHalfCycleEndsFile(const std::string& path, std::span<const HalfCycle> halfCycles,
+                            char decimalSeparator) {
+    writeOutputFile(path, decimalSeparator,
+                    [&](OutputChannel& file) { writeHalfCycleEndsFile(file, halfCycles); });
+}
+
+bool writeBlockCycleFile(OutputChannel& file, std::int64_t completeOutputNode,
                          std::span<const double> mean, std::span<const double> amplitude,
                          std::span<const double> blockCycles,
                          std::span<const double> damageOfOneCycle,
-                         std::span<const std::int8_t> staticFailureFlag, char decimalSeparator) {
-    OutputChannel file = createOutputFile(path, decimalSeparator);
-
+                         std::span<const std::int8_t> staticFailureFlag) {
     putText(file, " Fatigue cycles");
     putLineEnd(file);
     putText(file,
@@ -109,10 +113,7 @@ void writeBlockCycleFile(const std::string& path, std::int64_t completeOutputNod
     putLineEnd(file);
 
     for (std::size_t b = 0; b < mean.size(); ++b) {
-        if (staticFailureFlag[b] > 2) {
-            closeOutputFile(file);
-            throw runtimeError(InternalCheck::cycleFileHalfCycleCount);
-        }
+        if (staticFailureFlag[b] > 2) return false;
         putInteger(file, completeOutputNode);
         putZone(file);
         putFormatted(file, mean[b]);
@@ -131,8 +132,20 @@ void writeBlockCycleFile(const std::string& path, std::int64_t completeOutputNod
         putLineEnd(file);
         flushIfLarge(file);
     }
+    return true;
+}
 
+void writeBlockCycleFile(const std::string& path, std::int64_t completeOutputNode,
+                         std::span<const double> mean, std::span<const double> amplitude,
+                         std::span<const double> blockCycles,
+                         std::span<const double> damageOfOneCycle,
+                         std::span<const std::int8_t> staticFailureFlag, char decimalSeparator) {
+    OutputChannel file = createOutputFile(path, decimalSeparator);
+    const bool complete = writeBlockCycleFile(file, completeOutputNode, mean, amplitude,
+                                              blockCycles, damageOfOneCycle, staticFailureFlag);
+    // The lines before an unusable flag stay in the file.
     closeOutputFile(file);
+    if (!complete) throw runtimeError(InternalCheck::cycleFileHalfCycleCount);
 }
 
 void writeMissingNodeLine(const std::string& path, std::int64_t completeOutputNode,

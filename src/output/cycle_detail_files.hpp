@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "base/text_output.hpp"
 #include "fatigue/cycle_extraction.hpp"
 
 namespace korvanel {
@@ -39,6 +40,19 @@ void writeBlockCycleFile(const std::string& path, std::int64_t completeOutputNod
                          std::span<const double> blockCycles,
                          std::span<const double> damageOfOneCycle,
                          std::span<const std::int8_t> staticFailureFlag, char decimalSeparator);
+
+// The same three into a channel (the file's text in memory, say); the block
+// .cyc stops writing at a flag above 2 and returns false.
+void writeHalfCycleFile(OutputChannel& out, std::span<const HalfCycle> halfCycles,
+                        std::span<const double> halfCycleDamage,
+                        std::span<const std::int8_t> staticFailureFlag,
+                        const std::int64_t* nodeIdColumn);
+void writeHalfCycleEndsFile(OutputChannel& out, std::span<const HalfCycle> halfCycles);
+bool writeBlockCycleFile(OutputChannel& out, std::int64_t completeOutputNode,
+                         std::span<const double> mean, std::span<const double> amplitude,
+                         std::span<const double> blockCycles,
+                         std::span<const double> damageOfOneCycle,
+                         std::span<const std::int8_t> staticFailureFlag);
 
 // The .cyc when no node has the complete-output ID: a single line.
 void writeMissingNodeLine(const std::string& path, std::int64_t completeOutputNode,

@@ -38,18 +38,18 @@ const std::string firstRow = "5.000000e+01  1.000000e+01  1.000000e-03   0\r\n";
 const std::string failedRow = "-2.000000e+01 5.000000e+02  1.000000e+00   1\r\n";
 
 TEST_F(CycleDetailFilesTest, HalfCyclesOfASingleHistory) {
-    const std::string cyc = pathOf("job.cyc");
-    writeHalfCycleFile(cyc, cycles, damage, flags, nullptr, '.');
-    EXPECT_EQ(bytesOf(cyc), " Fatigue half-cycles\r\n"
+    const std::string cyc =
+        textWritten('.', [&](OutputChannel& out) { writeHalfCycleFile(out, cycles, damage, flags, nullptr); });
+    EXPECT_EQ(cyc, " Fatigue half-cycles\r\n"
                             " Mean Stress  Amplitude     Damage        Static Failure\r\n" +
                                 firstRow + failedRow);
 }
 
 TEST_F(CycleDetailFilesTest, HalfCyclesOfTheCompleteOutputNode) {
-    const std::string cyc = pathOf("job.cyc");
     const std::int64_t node = 7;
-    writeHalfCycleFile(cyc, cycles, damage, flags, &node, ',');
-    EXPECT_EQ(bytesOf(cyc), " Fatigue half-cycles\r\n"
+    const std::string cyc =
+        textWritten(',', [&](OutputChannel& out) { writeHalfCycleFile(out, cycles, damage, flags, &node); });
+    EXPECT_EQ(cyc, " Fatigue half-cycles\r\n"
                             " Node ID       Mean Stress  Amplitude     Damage        Static Failure\r\n"
                             " 7" + spaces(12) + "5,000000e+01  1,000000e+01  1,000000e-03   0\r\n" +
                                 " 7" + spaces(12) + "-2,000000e+01 5,000000e+02  1,000000e+00   1\r\n");
@@ -61,9 +61,8 @@ TEST_F(CycleDetailFilesTest, HalfCycleEndStates) {
         ends[0].sigA[k] = k + 1.0;
         ends[0].sigB[k] = -(k + 1.0);
     }
-    const std::string cif = pathOf("job.cif");
-    writeHalfCycleEndsFile(cif, ends, '.');
-    EXPECT_EQ(bytesOf(cif), " Fatigue half-cycles\r\n"
+    const std::string cif = textWritten('.', [&](OutputChannel& out) { writeHalfCycleEndsFile(out, ends); });
+    EXPECT_EQ(cif, " Fatigue half-cycles\r\n"
                             " sigA(1,...,6)  ,  sigB(1,...,6)  \r\n"
                             "1.000000e+00  2.000000e+00  3.000000e+00  4.000000e+00  5.000000e+00  6.000000e+00  "
                             "-1.000000e+00 -2.000000e+00 -3.000000e+00 -4.000000e+00 -5.000000e+00 -6.000000e+00\r\n");
@@ -71,22 +70,23 @@ TEST_F(CycleDetailFilesTest, HalfCycleEndStates) {
 
 TEST_F(CycleDetailFilesTest, NothingAboveTheGateLeavesTheHeadingsOnly) {
     const std::vector<HalfCycle> small{halfCycle(0.0002 * 0.0002, 1.0)};
-    const std::string cyc = pathOf("job.cyc");
-    const std::string cif = pathOf("job.cif");
-    writeHalfCycleFile(cyc, small, std::vector<double>{0.0}, std::vector<std::int8_t>{0}, nullptr, '.');
-    writeHalfCycleEndsFile(cif, small, '.');
-    EXPECT_EQ(bytesOf(cyc), " Fatigue half-cycles\r\n"
+    const std::string cyc = textWritten('.', [&](OutputChannel& out) {
+        writeHalfCycleFile(out, small, std::vector<double>{0.0}, std::vector<std::int8_t>{0}, nullptr);
+    });
+    const std::string cif = textWritten('.', [&](OutputChannel& out) { writeHalfCycleEndsFile(out, small); });
+    EXPECT_EQ(cyc, " Fatigue half-cycles\r\n"
                             " Mean Stress  Amplitude     Damage        Static Failure\r\n");
-    EXPECT_EQ(bytesOf(cif), " Fatigue half-cycles\r\n"
+    EXPECT_EQ(cif, " Fatigue half-cycles\r\n"
                             " sigA(1,...,6)  ,  sigB(1,...,6)  \r\n");
 }
 
 TEST_F(CycleDetailFilesTest, BlocksWithRoundedCycleCounts) {
-    const std::string cyc = pathOf("job.cyc");
-    writeBlockCycleFile(cyc, 5, std::vector<double>{100.0, -3.0}, std::vector<double>{50.0, 0.5},
-                        std::vector<double>{2.5, 3.5}, std::vector<double>{1e-4, 1.0},
-                        std::vector<std::int8_t>{0, 2}, '.');
-    EXPECT_EQ(bytesOf(cyc),
+    const std::string cyc = textWritten('.', [&](OutputChannel& out) {
+        writeBlockCycleFile(out, 5, std::vector<double>{100.0, -3.0}, std::vector<double>{50.0, 0.5},
+                            std::vector<double>{2.5, 3.5}, std::vector<double>{1e-4, 1.0},
+                            std::vector<std::int8_t>{0, 2});
+    });
+    EXPECT_EQ(cyc,
               " Fatigue cycles\r\n"
               " Node ID       Mean Stress  Amplitude      No. of cycles              Damage of 1 cycle        "
               "Static Failure\r\n"

@@ -5,12 +5,11 @@
 
 namespace korvanel {
 
-MaxDamageNode writeNodeDamageFile(const std::string& path, const std::vector<NodeEntry>& nodes,
+MaxDamageNode writeNodeDamageFile(OutputChannel& file, const std::vector<NodeEntry>& nodes,
                                   const std::vector<double>& nodeDamage,
                                   const std::vector<double>& lifeRepeats,
                                   const std::vector<StaticFailureCode>& staticFailureCode,
-                                  double lifeUnitsPerRepeat, char decimalSeparator) {
-    OutputChannel file = createOutputFile(path, decimalSeparator);
+                                  double lifeUnitsPerRepeat) {
     MaxDamageNode maxNode;
 
     putText(file, " Node ID      Damage        Life           Static Failure");
@@ -35,16 +34,24 @@ MaxDamageNode writeNodeDamageFile(const std::string& path, const std::vector<Nod
         putLineEnd(file);
         flushIfLarge(file);
     }
-
-    closeOutputFile(file);
     return maxNode;
 }
 
-void writeLogLifeFile(const std::string& path, const std::vector<NodeEntry>& nodes,
-                      const std::vector<double>& lifeRepeats, double lifeUnitsPerRepeat,
-                      char decimalSeparator) {
-    OutputChannel file = createOutputFile(path, decimalSeparator);
+MaxDamageNode writeNodeDamageFile(const std::string& path, const std::vector<NodeEntry>& nodes,
+                                  const std::vector<double>& nodeDamage,
+                                  const std::vector<double>& lifeRepeats,
+                                  const std::vector<StaticFailureCode>& staticFailureCode,
+                                  double lifeUnitsPerRepeat, char decimalSeparator) {
+    MaxDamageNode maxNode;
+    writeOutputFile(path, decimalSeparator, [&](OutputChannel& file) {
+        maxNode = writeNodeDamageFile(file, nodes, nodeDamage, lifeRepeats, staticFailureCode,
+                                      lifeUnitsPerRepeat);
+    });
+    return maxNode;
+}
 
+void writeLogLifeFile(OutputChannel& file, const std::vector<NodeEntry>& nodes,
+                      const std::vector<double>& lifeRepeats, double lifeUnitsPerRepeat) {
     for (std::size_t n = 0; n < nodes.size(); ++n) {
         const double life = lifeRepeats[n] * lifeUnitsPerRepeat;
         // The ID as a real in exponent form, as the .ans has always held it:
@@ -55,8 +62,14 @@ void writeLogLifeFile(const std::string& path, const std::vector<NodeEntry>& nod
         putLineEnd(file);
         flushIfLarge(file);
     }
+}
 
-    closeOutputFile(file);
+void writeLogLifeFile(const std::string& path, const std::vector<NodeEntry>& nodes,
+                      const std::vector<double>& lifeRepeats, double lifeUnitsPerRepeat,
+                      char decimalSeparator) {
+    writeOutputFile(path, decimalSeparator, [&](OutputChannel& file) {
+        writeLogLifeFile(file, nodes, lifeRepeats, lifeUnitsPerRepeat);
+    });
 }
 
 }  // namespace korvanel

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text_output.hpp"
 #include "model/job_tables.hpp"
 
 namespace korvanel {
@@ -33,11 +34,21 @@ MaxDamageNode writeNodeDamageFile(const std::string& path, const std::vector<Nod
                                   const std::vector<StaticFailureCode>& staticFailureCode,
                                   double lifeUnitsPerRepeat, char decimalSeparator);
 
+// The same into a channel (the file's text in memory, say).
+MaxDamageNode writeNodeDamageFile(OutputChannel& out, const std::vector<NodeEntry>& nodes,
+                                  const std::vector<double>& nodeDamage,
+                                  const std::vector<double>& lifeRepeats,
+                                  const std::vector<StaticFailureCode>& staticFailureCode,
+                                  double lifeUnitsPerRepeat);
+
 // Writes the .ans: node ID (as a formatted real), a blank, and the decimal
 // logarithm of the life in life units.
 // REQUIRES: lifeRepeats has one entry per node.
 void writeLogLifeFile(const std::string& path, const std::vector<NodeEntry>& nodes,
                       const std::vector<double>& lifeRepeats, double lifeUnitsPerRepeat,
                       char decimalSeparator);
+
+void writeLogLifeFile(OutputChannel& out, const std::vector<NodeEntry>& nodes,
+                      const std::vector<double>& lifeRepeats, double lifeUnitsPerRepeat);
 
 }  // namespace korvanel

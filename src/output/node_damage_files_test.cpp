@@ -20,42 +20,48 @@ const std::string heading = " Node ID      Damage        Life           Static F
 
 TEST_F(NodeDamageFilesTest, ListsEveryNodeAndKeepsTheFirstOfEqualMaxima) {
     const std::vector<NodeEntry> nodes{{11, 0}, {12, 0}, {-13, 0}};
-    const std::string ndd = pathOf("job.ndd");
-    const MaxDamageNode maxNode =
-        writeNodeDamageFile(ndd, nodes, {1e-3, 4e-3, 4e-3}, {1000.0, 250.0, 250.0}, {StaticFailureCode::none, StaticFailureCode::type2, StaticFailureCode::both},
-                            1.0, '.');
+    MaxDamageNode maxNode;
+    const std::string ndd = textWritten('.', [&](OutputChannel& out) {
+        maxNode = writeNodeDamageFile(out, nodes, {1e-3, 4e-3, 4e-3}, {1000.0, 250.0, 250.0},
+                                      {StaticFailureCode::none, StaticFailureCode::type2,
+                                       StaticFailureCode::both},
+                                      1.0);
+    });
 
     EXPECT_EQ(maxNode.nodeId, 12);
     EXPECT_EQ(maxNode.damage, 4e-3);
     EXPECT_EQ(maxNode.lifeRepeats, 250.0);
     EXPECT_EQ(fileNumber(maxNode.staticFailureCode), 2);
-    EXPECT_EQ(bytesOf(ndd), heading +
+    EXPECT_EQ(ndd, heading +
                                 " 11" + spaces(11) + "1.000000e-03  1.000000e+03   0\r\n" +
                                 " 12" + spaces(11) + "4.000000e-03  2.500000e+02   2\r\n" +
                                 "-13" + spaces(11) + "4.000000e-03  2.500000e+02   12\r\n");
 
-    const std::string ans = pathOf("job.ans");
-    writeLogLifeFile(ans, nodes, {1000.0, 250.0, 250.0}, 1.0, '.');
-    EXPECT_EQ(bytesOf(ans), "1.100000e+01 3.000000e+00\r\n"
+    const std::string ans = textWritten(
+        '.', [&](OutputChannel& out) { writeLogLifeFile(out, nodes, {1000.0, 250.0, 250.0}, 1.0); });
+    EXPECT_EQ(ans, "1.100000e+01 3.000000e+00\r\n"
                             "1.200000e+01 2.397940e+00\r\n"
                             "-1.300000e+01 2.397940e+00\r\n");
 }
 
 TEST_F(NodeDamageFilesTest, FloorNodeAndLifeUnits) {
     const std::vector<NodeEntry> nodes{{1, 0}};
-    const std::string ndd = pathOf("job.ndd");
-    const std::string ans = pathOf("job.ans");
-
-    writeNodeDamageFile(ndd, nodes, {1e-18}, {1e18}, {StaticFailureCode::none}, 1.0, '.');
-    writeLogLifeFile(ans, nodes, {1e18}, 1.0, '.');
-    EXPECT_EQ(bytesOf(ndd), heading + " 1" + spaces(12) + "1.000000e-18  1.000000e+18   0\r\n");
-    EXPECT_EQ(bytesOf(ans), "1.000000e+00 1.800000e+01\r\n");
+    auto ndd = [&](double damage, double life, StaticFailureCode code, double units, char sep) {
+        return textWritten(sep, [&](OutputChannel& out) {
+            writeNodeDamageFile(out, nodes, {damage}, {life}, {code}, units);
+        });
+    };
+    auto ans = [&](double life, double units, char sep) {
+        return textWritten(sep, [&](OutputChannel& out) { writeLogLifeFile(out, nodes, {life}, units); });
+    };
+    EXPECT_EQ(ndd(1e-18, 1e18, StaticFailureCode::none, 1.0, '.'),
+              heading + " 1" + spaces(12) + "1.000000e-18  1.000000e+18   0\r\n");
+    EXPECT_EQ(ans(1e18, 1.0, '.'), "1.000000e+00 1.800000e+01\r\n");
 
     // Damage per life unit and life in life units; the locale's separator.
-    writeNodeDamageFile(ndd, nodes, {0.5}, {2.0}, {StaticFailureCode::type1}, 2000.0, ',');
-    writeLogLifeFile(ans, nodes, {2.0}, 2000.0, ',');
-    EXPECT_EQ(bytesOf(ndd), heading + " 1" + spaces(12) + "2,500000e-04  4,000000e+03   1\r\n");
-    EXPECT_EQ(bytesOf(ans), "1,000000e+00 3,602060e+00\r\n");
+    EXPECT_EQ(ndd(0.5, 2.0, StaticFailureCode::type1, 2000.0, ','),
+              heading + " 1" + spaces(12) + "2,500000e-04  4,000000e+03   1\r\n");
+    EXPECT_EQ(ans(2.0, 2000.0, ','), "1,000000e+00 3,602060e+00\r\n");
 }
 
 TEST_F(NodeDamageFilesTest, NoNodesGiveHeadingOnlyAndKeepTheStartValues) {

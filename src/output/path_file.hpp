@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "base/text_output.hpp"
 #include "model/stress6.hpp"
 
 namespace korvanel {
@@ -14,5 +15,6 @@ namespace korvanel {
 // (without the start state of the corrected path).
 void writePathFile(const std::string& path, std::span<const Stress6> correctedPath,
                    char decimalSeparator);
+void writePathFile(OutputChannel& out, std::span<const Stress6> correctedPath);
 
 }  // namespace korvanel

@@ -151,13 +151,15 @@ void writeResult(OutputChannel& ch, const SummaryData& d) {
 
 }  // namespace
 
-void writeSummaryFile(const std::string& path, const SummaryData& d, char decimalSeparator) {
-    OutputChannel file = createOutputFile(path, decimalSeparator);
+void writeSummaryFile(OutputChannel& file, const SummaryData& d) {
     line(file, title);
     line(file, " ");  // only the .sum has this line of one blank; the console never had it
     writeAnalysisSetup(file, d.parameters);
     writeResult(file, d);
-    closeOutputFile(file);
+}
+
+void writeSummaryFile(const std::string& path, const SummaryData& d, char decimalSeparator) {
+    writeOutputFile(path, decimalSeparator, [&](OutputChannel& file) { writeSummaryFile(file, d); });
 }
 
 void writeConsoleSummary(OutputChannel& console, const SummaryData& d) {

@@ -33,6 +33,8 @@ struct SummaryData {
 // Creates the .sum, writes it in full and closes it. Call it before
 // writeConsoleSummary: the file is complete before the console shows anything.
 void writeSummaryFile(const std::string& path, const SummaryData& d, char decimalSeparator);
+// The .sum's text into a channel (in memory, say).
+void writeSummaryFile(OutputChannel& out, const SummaryData& d);
 
 // The same summary on the console (no blank line after the title; ends with
 // the "not existing" line when the complete-output node was not found).
