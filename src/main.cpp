@@ -8,6 +8,9 @@
 #include "run/run_driver.hpp"
 #include "run/run_environment.hpp"
 #include "model/fixed_settings.hpp"
+#ifdef KORVANEL_MPI
+#include "run/distributed_run.hpp"
+#endif
 
 int main(int argc, char** argv) {
     using korvanel::CommandLine;
@@ -29,5 +32,10 @@ int main(int argc, char** argv) {
     options.threads = line.threads > 0 ? line.threads
                                        : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     korvanel::OutputChannel console = korvanel::consoleChannel(korvanel::localeDecimalSeparator());
+#ifdef KORVANEL_MPI
+    // One run of the job on every process started with this one (mpirun).
+    return korvanel::runKorvanelOnProcesses(console, options, line.threads > 0);
+#else
     return korvanel::runKorvanel(console, options);
+#endif
 }

@@ -17,11 +17,10 @@ struct RecordsOfId {
     bool unusableType = false;
 };
 
-}  // namespace
+using RecordsById = std::unordered_map<std::int64_t, RecordsOfId>;
 
-MaterialSchedule scheduleMaterials(const std::vector<NodeEntry>& nodes,
-                                   const std::vector<MaterialRecord>& records) {
-    std::unordered_map<std::int64_t, RecordsOfId> byId;
+RecordsById indexRecords(const std::vector<MaterialRecord>& records) {
+    RecordsById byId;
     for (std::size_t r = 0; r < records.size(); ++r) {
         RecordsOfId& id = byId[records[r].materialId];
         const auto index = static_cast<std::int64_t>(r);
@@ -33,32 +32,66 @@ MaterialSchedule scheduleMaterials(const std::vector<NodeEntry>& nodes,
         else
             id.unusableType = true;
     }
+    return byId;
+}
 
+// One node's selection: false (nothing changed) when its records include an
+// unusable curve type, which stops the run at that node.
+bool selectAtNode(const RecordsById& byId, const NodeEntry& node, MaterialCarry& carry) {
+    auto found = byId.find(node.nodeMaterialId);
+    if (found == byId.end()) return true;
+    const RecordsOfId& id = found->second;
+    if (id.unusableType) return false;
+    carry.generalRecord = id.last;
+    if (id.lastPalmgren >= 0) carry.palmgrenRecord = id.lastPalmgren;
+    if (id.lastWeibull >= 0) carry.weibullRecord = id.lastWeibull;
+    return true;
+}
+
+}  // namespace
+
+MaterialSchedule scheduleMaterials(const std::vector<NodeEntry>& nodes,
+                                   const std::vector<MaterialRecord>& records,
+                                   const MaterialCarry& carriedIn) {
+    const RecordsById byId = indexRecords(records);
     MaterialSchedule schedule;
     schedule.generalRecord.resize(nodes.size());
     schedule.palmgrenRecord.resize(nodes.size());
     schedule.weibullRecord.resize(nodes.size());
-    std::int64_t general = -1, palmgren = -1, weibull = -1;
+    MaterialCarry carry = carriedIn;
     for (std::size_t n = 0; n < nodes.size(); ++n) {
-        auto found = byId.find(nodes[n].nodeMaterialId);
-        if (found != byId.end()) {
-            const RecordsOfId& id = found->second;
-            if (id.unusableType) {
-                schedule.failingNode = static_cast<std::int64_t>(n);
-                schedule.generalRecord.resize(n);  // no node after it is analysed
-                schedule.palmgrenRecord.resize(n);
-                schedule.weibullRecord.resize(n);
-                break;
-            }
-            general = id.last;
-            if (id.lastPalmgren >= 0) palmgren = id.lastPalmgren;
-            if (id.lastWeibull >= 0) weibull = id.lastWeibull;
+        if (!selectAtNode(byId, nodes[n], carry)) {
+            schedule.failingNode = static_cast<std::int64_t>(n);
+            schedule.generalRecord.resize(n);  // no node after it is analysed
+            schedule.palmgrenRecord.resize(n);
+            schedule.weibullRecord.resize(n);
+            break;
         }
-        schedule.generalRecord[n] = general;
-        schedule.palmgrenRecord[n] = palmgren;
-        schedule.weibullRecord[n] = weibull;
+        schedule.generalRecord[n] = carry.generalRecord;
+        schedule.palmgrenRecord[n] = carry.palmgrenRecord;
+        schedule.weibullRecord[n] = carry.weibullRecord;
     }
     return schedule;
+}
+
+MaterialCarries carriesBefore(const std::vector<NodeEntry>& nodes,
+                              const std::vector<MaterialRecord>& records,
+                              const std::vector<std::int64_t>& at) {
+    const RecordsById byId = indexRecords(records);
+    MaterialCarries result;
+    result.before.reserve(at.size());
+    MaterialCarry carry;
+    std::int64_t n = 0;
+    const auto nodeCount = static_cast<std::int64_t>(nodes.size());
+    for (std::int64_t wanted : at) {
+        for (; n < wanted && n < nodeCount && result.failingNode < 0; ++n)
+            if (!selectAtNode(byId, nodes[static_cast<std::size_t>(n)], carry))
+                result.failingNode = n;
+        result.before.push_back(carry);
+    }
+    for (; n < nodeCount && result.failingNode < 0; ++n)
+        if (!selectAtNode(byId, nodes[static_cast<std::size_t>(n)], carry)) result.failingNode = n;
+    return result;
 }
 
 MaterialValues materialAt(const MaterialSchedule& schedule, std::int64_t node,

@@ -14,6 +14,14 @@
 
 namespace korvanel {
 
+// The records in effect before a node (-1: the parameter file's values):
+// all that the nodes before it hand on to it.
+struct MaterialCarry {
+    std::int64_t generalRecord = -1;
+    std::int64_t palmgrenRecord = -1;
+    std::int64_t weibullRecord = -1;
+};
+
 struct MaterialSchedule {
     // Per node: the record that last set the general material values, the
     // Palmgren parameters and the Weibull parameters (-1: parameter file).
@@ -26,8 +34,22 @@ struct MaterialSchedule {
 };
 
 // Empty schedule (nothing recorded) when there is a single material.
+// `carriedIn` is what the nodes before `nodes` leave in effect, when
+// `nodes` is a run of consecutive nodes taken from a larger table.
 MaterialSchedule scheduleMaterials(const std::vector<NodeEntry>& nodes,
-                                   const std::vector<MaterialRecord>& records);
+                                   const std::vector<MaterialRecord>& records,
+                                   const MaterialCarry& carriedIn = {});
+
+// What is in effect before each node index of `at` (increasing), walking
+// every node in order, and the first node that stops the run (-1: none).
+// The walk ends at that node: later indexes get what is in effect before it.
+struct MaterialCarries {
+    std::vector<MaterialCarry> before;   // one per index of `at`
+    std::int64_t failingNode = -1;
+};
+MaterialCarries carriesBefore(const std::vector<NodeEntry>& nodes,
+                              const std::vector<MaterialRecord>& records,
+                              const std::vector<std::int64_t>& at);
 
 // The material values in effect at `node`.
 MaterialValues materialAt(const MaterialSchedule& schedule, std::int64_t node,

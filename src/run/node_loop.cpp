@@ -43,7 +43,8 @@ struct LoopContext {
 
 bool writesDetailFiles(const RunInputs& run, std::int64_t node) {
     if (run.parameters.stressInputFormat == StressInputFormat::singleHistory) return true;
-    return run.nodeStress.nodes[node].nodeId == run.parameters.completeOutputNode;
+    return run.completeOutputNodeFound &&
+           run.nodeStress.nodes[node].nodeId == run.parameters.completeOutputNode;
 }
 
 NodeResult analyseScheduledNode(const LoopContext& c, std::int64_t node, bool detailFiles,
@@ -117,9 +118,16 @@ std::int64_t chunkSize(std::int64_t nodes, int threads) {
 }  // namespace
 
 NodeLoopOutcome runNodeLoop(const RunInputs& run, int threads) {
+    NodeLoopRun loop = runNodeLoopFrom(run, threads, MaterialCarry{});
+    if (loop.stop) throw std::move(*loop.stop);
+    return std::move(loop.outcome);
+}
+
+NodeLoopRun runNodeLoopFrom(const RunInputs& run, int threads, const MaterialCarry& carriedIn) {
     const AnalysisParameters& p = run.parameters;
     const std::int64_t nodeCount = run.nodeCount;
-    NodeLoopOutcome outcome;
+    NodeLoopRun loop;
+    NodeLoopOutcome& outcome = loop.outcome;
     const bool modelNodes = p.stressInputFormat != StressInputFormat::singleHistory;
     if (modelNodes) {
         outcome.tables.nodeDamage.assign(nodeCount, 0.0);
@@ -128,7 +136,7 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, int threads) {
     }
     MaterialSchedule schedule;
     if (p.materialsMode == MaterialsMode::multiple && modelNodes)
-        schedule = scheduleMaterials(run.nodeStress.nodes, run.materials);
+        schedule = scheduleMaterials(run.nodeStress.nodes, run.materials, carriedIn);
 
     std::vector<NodeState> states(nodeCount, NodeState::pending);
     LoopState shared;
@@ -155,14 +163,26 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, int threads) {
 
     // In node order: the nodes with detail files, and the first stop.
     for (std::int64_t node = 0; node < nodeCount; ++node) {
-        if (node == shared.failureNode) throw *shared.failure;
-        if (states[node] == NodeState::deferred)
-            store(context, outcome, node, analyseScheduledNode(context, node, true, mainScratch));
+        if (node == shared.failureNode) {
+            loop.stopNode = node;
+            loop.stop = std::move(shared.failure);
+            return loop;
+        }
+        if (states[node] != NodeState::deferred) continue;
+        try {
+            stopIfOutOfMemory([&] {
+                store(context, outcome, node, analyseScheduledNode(context, node, true, mainScratch));
+            });
+        } catch (const FatalStop& stop) {
+            loop.stopNode = node;
+            loop.stop = stop;
+            return loop;
+        }
     }
     if (modelNodes)
         for (StaticFailureCode code : outcome.tables.staticFailureCode)
             if (code != StaticFailureCode::none) outcome.staticFailureAtSomeNode = true;
-    return outcome;
+    return loop;
 }
 
 }  // namespace korvanel

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "base/fatal_stop.hpp"
+#include "run/material_schedule.hpp"
 #include "run/run_inputs.hpp"
 
 namespace korvanel {
@@ -28,5 +31,16 @@ struct NodeLoopOutcome {
 // node (in node order) that stops the run decides the stop, which is thrown
 // once every node before it has been analysed.
 NodeLoopOutcome runNodeLoop(const RunInputs& run, int threads);
+
+// The same loop over nodes that continue a longer run of nodes: `carriedIn`
+// is the material in effect before the first of them. The first stop in
+// node order is returned with its node index instead of being thrown.
+// Nodes write detail files only when `run.completeOutputNodeFound` is set.
+struct NodeLoopRun {
+    NodeLoopOutcome outcome;
+    std::int64_t stopNode = -1;       // -1: no node stopped the run
+    std::optional<FatalStop> stop;
+};
+NodeLoopRun runNodeLoopFrom(const RunInputs& run, int threads, const MaterialCarry& carriedIn);
 
 }  // namespace korvanel

@@ -18,6 +18,9 @@
 #include "run/node_loop.hpp"
 #include "run/run_environment.hpp"
 #include "model/fixed_settings.hpp"
+#ifdef KORVANEL_MPI
+#include "run/distributed_run.hpp"
+#endif
 
 namespace korvanel {
 namespace {
@@ -48,8 +51,27 @@ void printEndLines(OutputChannel& console) {
     putLineEnd(console);
 }
 
+// The node stress file; on several processes each reads its own nodes.
+NodeStressTable readNodeStress(const RunInputs& run, const RunOptions& options) {
+#ifdef KORVANEL_MPI
+    if (options.processes != nullptr) return readNodeStressOnProcesses(*options.processes, run);
+#endif
+    (void)options;
+    return readNodeStressFile(jobFilePath(run.job, ".nds"), run.parameters.nodeCount,
+                              run.parameters.loadCaseCount);
+}
+
+NodeLoopOutcome analyseNodes(const RunInputs& run, const RunOptions& options) {
+#ifdef KORVANEL_MPI
+    if (options.processes != nullptr &&
+        run.parameters.stressInputFormat != StressInputFormat::singleHistory)
+        return runNodeLoopOnProcesses(*options.processes, run, options.threads);
+#endif
+    return runNodeLoop(run, options.threads);
+}
+
 // The input files of the chosen stress-input format, in their order.
-void readInputData(RunInputs& run) {
+void readInputData(RunInputs& run, const RunOptions& options) {
     const AnalysisParameters& p = run.parameters;
     if (p.blocksDamageType == BlocksDamageType::worstGroup) run.blockGroups = readBlockGroupFile(jobFilePath(run.job, ".btf"));
     if (p.stressInputFormat == StressInputFormat::singleHistory) {
@@ -59,7 +81,7 @@ void readInputData(RunInputs& run) {
         return;
     }
     if (p.materialsMode == MaterialsMode::multiple) run.materials = readMaterialFile(jobFilePath(run.job, ".mtr"));
-    run.nodeStress = readNodeStressFile(jobFilePath(run.job, ".nds"), p.nodeCount, p.loadCaseCount);
+    run.nodeStress = readNodeStress(run, options);
     run.nodeCount = run.nodeStress.nodeCount;
     if (p.stressInputFormat == StressInputFormat::nodeCombination) {
         run.combination = readCombinationFile(jobFilePath(run.job, ".cmb"), p.loadCaseCount);
@@ -103,13 +125,13 @@ void runJob(OutputChannel& console, const RunOptions& options) {
     checkAnalysisParameters(run.parameters);
     const AnalysisParameters& p = run.parameters;
 
-    readInputData(run);
+    readInputData(run, options);
     findCompleteOutputNode(run);
     const std::string cyclePath = jobFilePath(run.job, ".cyc");
     if (!run.completeOutputNodeFound)
         writeMissingNodeLine(cyclePath, p.completeOutputNode, run.decimalSeparator);
 
-    NodeLoopOutcome outcome = runNodeLoop(run, options.threads);
+    NodeLoopOutcome outcome = analyseNodes(run, options);
     const bool nodeStresses = p.stressInputFormat != StressInputFormat::singleHistory;
     const NodeTables& tables = outcome.tables;
 
