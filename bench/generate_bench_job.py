@@ -5,7 +5,9 @@ Usage: generate_bench_job.py <kind> <workdir> [--nodes N] [--seed S] [--exponent
 Kinds: F2 (format 2, 100,000 nodes, 6 load cases, 1,000 time points, no correction),
        F2-N1 / F2-N2 (the same with the Neuber correction, methods 1 and 2; 10,000 nodes),
        F3 (format 3, 100,000 nodes, 6 load cases, 200 blocks, correction on),
-       F1 / F1-N1 (format 1, one history of 1,000,000 multiaxial points, correction off / on).
+       F1 / F1-N1 (format 1, one history of 1,000,000 multiaxial points, correction off / on),
+       F2-M (format 2, 1,000,000 nodes, 20 load cases, 50 time points: node tables of 1 GB
+       and a short analysis, for the memory of runs on several processes).
 Stresses are realistic multiaxial states of a steel part (yield 355): a base stress plus unit
 load cases whose combination reaches about 1.3 times the yield stress at the worst nodes.
 """
@@ -61,6 +63,7 @@ KINDS = {
     "F2": dict(fmt=2, ep=0, method=1, nodes=100000, lcs=6, points=1000),
     "F2-N1": dict(fmt=2, ep=1, method=1, nodes=10000, lcs=6, points=1000),
     "F2-N2": dict(fmt=2, ep=1, method=2, nodes=10000, lcs=6, points=1000),
+    "F2-M": dict(fmt=2, ep=0, method=1, nodes=1000000, lcs=20, points=50),
     "F3": dict(fmt=3, ep=1, method=1, nodes=100000, lcs=6, blocks=200),
     "F1": dict(fmt=1, ep=0, method=1, points=1000000),
     "F1-N1": dict(fmt=1, ep=1, method=1, points=1000000),
