@@ -188,9 +188,9 @@ void readOwnSlice(ProcessGroup& group, const SliceReading& reading) {
     group.sliceFirst.clear();
     for (const NodeStressSlice& slice : reading.slices) group.sliceFirst.push_back(slice.firstNode);
     const NodeStressSlice& mine = reading.slices.at(static_cast<std::size_t>(group.rank));
-    if (mine.nodeCount > 0 && stampOf(reading.path) != reading.stamp)
-        throw changedWhileRead(reading.path);
     group.slice = readNodeStressSlice(reading.path, reading.loadCaseCount, mine);
+    // Looked at once the file has been opened: on a network file system the
+    // opening brings the size and time up to date.
     if (mine.nodeCount > 0 && stampOf(reading.path) != reading.stamp)
         throw changedWhileRead(reading.path);
 }
