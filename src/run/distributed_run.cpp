@@ -144,11 +144,13 @@ StopAcross firstStop(const ProcessGroup& group, const std::optional<FatalStop>& 
     MPI_Request request;
     MPI_Iallgather(&mine, 1, MPI_INT, stopped.data(), 1, MPI_INT, MPI_COMM_WORLD, &request);
     await(request);
-    const auto first = static_cast<int>(std::find(stopped.begin(), stopped.end(), 1) - stopped.begin());
+    const auto first =
+        static_cast<int>(std::find(stopped.begin(), stopped.end(), 1) - stopped.begin());
     StopAcross across;
     if (first == group.size) return across;
     across.any = true;
-    if (first == group.rank && group.rank != kFirst) sendMessage(packStop(localNode, *local), kFirst, kStopTag);
+    if (first == group.rank && group.rank != kFirst)
+        sendMessage(packStop(localNode, *local), kFirst, kStopTag);
     if (group.rank == kFirst) {
         if (first == kFirst) {
             across.node = localNode;
@@ -244,9 +246,9 @@ void gatherTables(const ProcessGroup& group, const NodeTables& own, std::int64_t
     std::copy(own.staticFailureCode.begin(), own.staticFailureCode.end(),
               all.staticFailureCode.begin());
     for (int r = 1; r < group.size; ++r) {
-        const std::int64_t first = group.sliceFirst[static_cast<std::size_t>(r)];
-        const std::int64_t end = r + 1 < group.size ? group.sliceFirst[static_cast<std::size_t>(r) + 1]
-                                                    : nodeCount;
+        const auto slice = static_cast<std::size_t>(r);
+        const std::int64_t first = group.sliceFirst[slice];
+        const std::int64_t end = r + 1 < group.size ? group.sliceFirst[slice + 1] : nodeCount;
         receiveTable(all.nodeDamage, first, end - first, r);
         receiveTable(all.lifeRepeats, first, end - first, r);
         receiveTable(all.staticFailureCode, first, end - first, r);
@@ -263,7 +265,6 @@ void writeDetailNodes(const ProcessGroup& group, std::string_view plan,
     inputs.nodeCount = 1;
     inputs.completeOutputNodeFound = true;
     const NodeStressTable& kept = group.keptNodes;
-    const auto cases = static_cast<std::size_t>(kept.loadCaseCount);
     for (std::size_t i = 0; i < group.keptNodeIndexes.size(); ++i) {
         if (group.keptNodeIndexes[i] > stopNode) break;
         NodeStressTable one;
@@ -271,8 +272,8 @@ void writeDetailNodes(const ProcessGroup& group, std::string_view plan,
         one.loadCaseCount = kept.loadCaseCount;
         one.nodes = {kept.nodes[i]};
         one.baseStress = {kept.baseStress[i]};
-        one.loadCaseStress.assign(kept.loadCaseStress.begin() + static_cast<std::ptrdiff_t>(i * cases),
-                                  kept.loadCaseStress.begin() + static_cast<std::ptrdiff_t>((i + 1) * cases));
+        const Stress6* loadCases = kept.loadCasesOf(static_cast<std::int64_t>(i));
+        one.loadCaseStress.assign(loadCases, loadCases + kept.loadCaseCount);
         inputs.nodeStress = std::move(one);
         NodeLoopRun loop = runNodeLoopFrom(inputs, 1, carries[i]);
         if (loop.stop) throw std::move(*loop.stop);
@@ -348,12 +349,15 @@ NodeLoopOutcome runNodeLoopOnProcesses(ProcessGroup& group, const RunInputs& run
     std::vector<SliceWork> work(static_cast<std::size_t>(group.size));
     std::vector<MaterialCarry> keptCarries(group.keptNodeIndexes.size());
     if (p.materialsMode == MaterialsMode::multiple) {
-        const MaterialCarries atSlices = carriesBefore(run.nodeStress.nodes, run.materials, group.sliceFirst);
+        const std::vector<NodeEntry>& nodes = run.nodeStress.nodes;
+        const MaterialCarries atSlices = carriesBefore(nodes, run.materials, group.sliceFirst);
         for (std::size_t r = 0; r < work.size(); ++r) {
             work[r].carriedIn = atSlices.before[r];
-            work[r].analyse = atSlices.failingNode < 0 || group.sliceFirst[r] <= atSlices.failingNode;
+            // Slices after the node that stops the run for its material are not analysed.
+            work[r].analyse =
+                atSlices.failingNode < 0 || group.sliceFirst[r] <= atSlices.failingNode;
         }
-        keptCarries = carriesBefore(run.nodeStress.nodes, run.materials, group.keptNodeIndexes).before;
+        keptCarries = carriesBefore(nodes, run.materials, group.keptNodeIndexes).before;
     }
     NodeLoopOutcome outcome;
     outcome.tables.nodeDamage.assign(static_cast<std::size_t>(run.nodeCount), 0.0);

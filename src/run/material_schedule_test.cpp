@@ -37,11 +37,14 @@ TEST(MaterialSchedule, SlicesFromTheirCarryMatchTheWholeSchedule) {
             const MaterialCarries carries =
                 carriesBefore(nodes, kRecords, {static_cast<std::int64_t>(cut)});
             EXPECT_EQ(carries.failingNode, -1);
-            const std::vector<NodeEntry> tail(nodes.begin() + static_cast<std::ptrdiff_t>(cut), nodes.end());
+            const std::vector<NodeEntry> tail(nodes.begin() + static_cast<std::ptrdiff_t>(cut),
+                                              nodes.end());
             const MaterialSchedule part = scheduleMaterials(tail, kRecords, carries.before[0]);
             for (std::size_t n = cut; n < nodes.size(); ++n) {
-                const MaterialValues a = materialAt(whole, static_cast<std::int64_t>(n), fromFile, kRecords);
-                const MaterialValues b = materialAt(part, static_cast<std::int64_t>(n - cut), fromFile, kRecords);
+                const auto node = static_cast<std::int64_t>(n);
+                const MaterialValues a = materialAt(whole, node, fromFile, kRecords);
+                const MaterialValues b =
+                    materialAt(part, node - static_cast<std::int64_t>(cut), fromFile, kRecords);
                 EXPECT_EQ(a.yieldStress, b.yieldStress) << "cut " << cut << " node " << n;
                 EXPECT_EQ(a.palmgrenL1, b.palmgrenL1);
                 EXPECT_EQ(a.weibullSainf, b.weibullSainf);
