@@ -208,9 +208,8 @@ NodeLoopRun analyseOwnSlice(ProcessGroup& group, std::string_view plan, int thre
         const SliceWork& mine = work.at(static_cast<std::size_t>(group.rank));
         inputs.nodeStress = std::move(group.slice);
         inputs.nodeCount = count;
-        inputs.completeOutputNodeFound = false;
         if (mine.analyse) {
-            loop = runNodeLoopFrom(inputs, threads, mine.carriedIn);
+            loop = runNodeLoopFrom(inputs, threads, mine.carriedIn, false);
         } else {
             // An earlier node stops the run: these results are never used.
             loop.outcome.tables.nodeDamage.assign(static_cast<std::size_t>(count), 0.0);
@@ -263,7 +262,6 @@ void writeDetailNodes(const ProcessGroup& group, std::string_view plan,
     if (group.keptNodeIndexes.empty()) return;
     RunInputs inputs = unpackLoopPlan(plan).first;
     inputs.nodeCount = 1;
-    inputs.completeOutputNodeFound = true;
     const NodeStressTable& kept = group.keptNodes;
     for (std::size_t i = 0; i < group.keptNodeIndexes.size(); ++i) {
         if (group.keptNodeIndexes[i] > stopNode) break;
@@ -275,7 +273,7 @@ void writeDetailNodes(const ProcessGroup& group, std::string_view plan,
         const Stress6* loadCases = kept.loadCasesOf(static_cast<std::int64_t>(i));
         one.loadCaseStress.assign(loadCases, loadCases + kept.loadCaseCount);
         inputs.nodeStress = std::move(one);
-        NodeLoopRun loop = runNodeLoopFrom(inputs, 1, carries[i]);
+        NodeLoopRun loop = runNodeLoopFrom(inputs, 1, carries[i], true);
         if (loop.stop) throw std::move(*loop.stop);
     }
 }

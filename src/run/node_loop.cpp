@@ -39,12 +39,12 @@ struct LoopContext {
     std::vector<NodeState>& states;
     LoopState& shared;
     std::int64_t chunk;
+    bool detailFiles;  // nodes with detail files are left for the ordered pass
 };
 
 bool writesDetailFiles(const RunInputs& run, std::int64_t node) {
     if (run.parameters.stressInputFormat == StressInputFormat::singleHistory) return true;
-    return run.completeOutputNodeFound &&
-           run.nodeStress.nodes[node].nodeId == run.parameters.completeOutputNode;
+    return run.nodeStress.nodes[node].nodeId == run.parameters.completeOutputNode;
 }
 
 NodeResult analyseScheduledNode(const LoopContext& c, std::int64_t node, bool detailFiles,
@@ -92,7 +92,7 @@ void analyseChunks(const LoopContext& c, NodeLoopOutcome& outcome, NodeScratch& 
         std::int64_t end = std::min(total, begin + c.chunk);
         for (std::int64_t node = begin; node < end; ++node) {
             if (node >= c.shared.stopAt.load(std::memory_order_relaxed)) break;
-            if (writesDetailFiles(c.run, node)) {
+            if (c.detailFiles && writesDetailFiles(c.run, node)) {
                 c.states[node] = NodeState::deferred;
                 continue;
             }
@@ -118,12 +118,13 @@ std::int64_t chunkSize(std::int64_t nodes, int threads) {
 }  // namespace
 
 NodeLoopOutcome runNodeLoop(const RunInputs& run, int threads) {
-    NodeLoopRun loop = runNodeLoopFrom(run, threads, MaterialCarry{});
+    NodeLoopRun loop = runNodeLoopFrom(run, threads, MaterialCarry{}, true);
     if (loop.stop) throw std::move(*loop.stop);
     return std::move(loop.outcome);
 }
 
-NodeLoopRun runNodeLoopFrom(const RunInputs& run, int threads, const MaterialCarry& carriedIn) {
+NodeLoopRun runNodeLoopFrom(const RunInputs& run, int threads, const MaterialCarry& carriedIn,
+                            bool detailFiles) {
     const AnalysisParameters& p = run.parameters;
     const std::int64_t nodeCount = run.nodeCount;
     NodeLoopRun loop;
@@ -142,7 +143,8 @@ NodeLoopRun runNodeLoopFrom(const RunInputs& run, int threads, const MaterialCar
     LoopState shared;
     if (schedule.failingNode >= 0) shared.stopAt = schedule.failingNode + 1;  // no node after it matters
     threads = static_cast<int>(std::clamp<std::int64_t>(threads, 1, std::max<std::int64_t>(nodeCount, 1)));
-    LoopContext context{run, schedule, outcome.tables, states, shared, chunkSize(nodeCount, threads)};
+    const std::int64_t chunk = chunkSize(nodeCount, threads);
+    LoopContext context{run, schedule, outcome.tables, states, shared, chunk, detailFiles};
     ProgressDisplay progress = startProgress(nodeCount);
 
     NodeScratch mainScratch;

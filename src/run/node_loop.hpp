@@ -35,12 +35,14 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, int threads);
 // The same loop over nodes that continue a longer run of nodes: `carriedIn`
 // is the material in effect before the first of them. The first stop in
 // node order is returned with its node index instead of being thrown.
-// Nodes write detail files only when `run.completeOutputNodeFound` is set.
+// Without `detailFiles` no node writes detail files (they are analysed like
+// the others).
 struct NodeLoopRun {
     NodeLoopOutcome outcome;
     std::int64_t stopNode = -1;       // -1: no node stopped the run
     std::optional<FatalStop> stop;
 };
-NodeLoopRun runNodeLoopFrom(const RunInputs& run, int threads, const MaterialCarry& carriedIn);
+NodeLoopRun runNodeLoopFrom(const RunInputs& run, int threads, const MaterialCarry& carriedIn,
+                            bool detailFiles);
 
 }  // namespace korvanel
