@@ -1,11 +1,16 @@
 #!/usr/bin/env python3
 """Deterministic benchmark jobs for korvanel.
 
-Usage: generate_bench_job.py <kind> <workdir> [--nodes N] [--seed S] [--exponent-form]
+Usage: generate_bench_job.py <kind> <workdir> [--nodes N] [--repeats N] [--seed S] [--exponent-form]
 Kinds: F2 (format 2, 100,000 nodes, 6 load cases, 1,000 time points, no correction),
        F2-N1 / F2-N2 (the same with the Neuber correction, methods 1 and 2; 10,000 nodes),
        F3 (format 3, 100,000 nodes, 6 load cases, 200 blocks, correction on),
        F1 / F1-N1 (format 1, one history of 1,000,000 multiaxial points, correction off / on),
+       F1-R (format 1, a 200-point block of the F1 kind repeated 20,000 times: 4,000,000 points),
+       F1-S (format 1, a 20-point multiaxial sine repeated 200,000 times: 4,000,000 points),
+       F2-R (format 2, 1,000 nodes, a 50-point event of load factors repeated 400 times:
+             20,000 time points), F2-L (the same size with 20,000 load-factor rows that never
+             repeat, for comparison),
        F2-M (format 2, 1,000,000 nodes, 20 load cases, 50 time points: node tables of 1 GB
        and a short analysis, for the memory of runs on several processes).
 Stresses are realistic multiaxial states of a steel part (yield 355): a base stress plus unit
@@ -67,6 +72,10 @@ KINDS = {
     "F3": dict(fmt=3, ep=1, method=1, nodes=100000, lcs=6, blocks=200),
     "F1": dict(fmt=1, ep=0, method=1, points=1000000),
     "F1-N1": dict(fmt=1, ep=1, method=1, points=1000000),
+    "F1-R": dict(fmt=1, ep=0, method=1, points=200, repeats=20000),
+    "F1-S": dict(fmt=1, ep=0, method=1, points=20, repeats=200000, sine=True),
+    "F2-R": dict(fmt=2, ep=0, method=1, nodes=1000, lcs=6, points=50, repeats=400),
+    "F2-L": dict(fmt=2, ep=0, method=1, nodes=1000, lcs=6, points=20000),
 }
 
 
@@ -105,6 +114,7 @@ def main():
     ap.add_argument("kind", choices=sorted(KINDS))
     ap.add_argument("workdir")
     ap.add_argument("--nodes", type=int)
+    ap.add_argument("--repeats", type=int, help="repetitions of the block of F1-R, F1-S, F2-R")
     ap.add_argument("--seed", type=int, default=2026)
     ap.add_argument("--exponent-form", action="store_true",
                     help="node stresses as a solver writes them, e.g. -5.858234E+00")
@@ -112,6 +122,8 @@ def main():
     k = dict(KINDS[a.kind])
     if a.nodes:
         k["nodes"] = a.nodes
+    if a.repeats and "repeats" in k:
+        k["repeats"] = a.repeats
     rng = random.Random(a.seed)
     job = os.path.join(a.workdir, "job")
     os.makedirs(job, exist_ok=True)
@@ -121,20 +133,33 @@ def main():
     with open(os.path.join(job, "bench.inp"), "w", newline="") as f:
         f.write(crlf(PARAMS.format(ep=k["ep"], method=k["method"], fmt=k["fmt"], cout=1000,
                                    nodes=nodes, lcs=lcs)))
+    # Repeated jobs write their block once and repeat its text, so every
+    # repetition reads the very same numbers.
+    repeats = k.get("repeats", 1)
     if k["fmt"] == 1:
+        base = [60.0, 20.0, 0.0, 15.0, 0.0, 0.0]
+        dirs = [state(rng, 1.0) for _ in range(3)]
+        if k.get("sine"):
+            factors = ([math.sin(2 * math.pi * t / k["points"]),
+                        math.sin(2 * math.pi * t / k["points"] + 1.0), 0.0]
+                       for t in range(k["points"]))
+        else:
+            factors = load_factors(rng, 3, k["points"])
+        rows = []
+        for fac in factors:
+            s = [base[c] + 160.0 * sum(fac[j] * dirs[j][c] for j in range(3)) for c in range(6)]
+            rows.append(", ".join("%.3f" % v for v in s) + "\r\n")
+        block = "".join(rows)
         with open(os.path.join(job, "bench.sig"), "w", newline="") as f:
-            base = [60.0, 20.0, 0.0, 15.0, 0.0, 0.0]
-            dirs = [state(rng, 1.0) for _ in range(3)]
-            for fac in load_factors(rng, 3, k["points"]):
-                s = [base[c] + 160.0 * sum(fac[j] * dirs[j][c] for j in range(3)) for c in range(6)]
-                f.write(", ".join("%.3f" % v for v in s) + "\r\n")
+            for _ in range(repeats):
+                f.write(block)
         return
     write_nds(os.path.join(job, "bench.nds"), rng, nodes, lcs,
               "%.6E" if a.exponent_form else "%.3f")
     if k["fmt"] == 2:
         with open(os.path.join(job, "bench.cmb"), "w", newline="") as f:
             f.write("".join(", ".join("%.4f" % v for v in fac) + "\r\n"
-                            for fac in load_factors(rng, lcs, k["points"])))
+                            for fac in load_factors(rng, lcs, k["points"])) * repeats)
     else:
         with open(os.path.join(job, "bench.blc"), "w", newline="") as f:
             for b in range(k["blocks"]):

@@ -141,8 +141,11 @@ void checkConversions(std::string_view text) {
 // A real or integer read must give what the value read followed by the
 // conversion gives (value, verdict and position): the one-pass reading of
 // short numbers may not change a thing.
-void checkNumberRead(InputText& in, InputText& general, bool asReal) {
-    general.pos = in.pos;
+void checkNumberRead(InputText& in, std::string_view whole, bool asReal) {
+    // The value read looks only ahead: the rest of the text from the position
+    // reads as the text itself does there.
+    const std::size_t start = in.position();
+    InputText general = inputTextFromString("fuzz.txt", std::string(whole.substr(start)));
     const std::string_view text = readValueText(general);
     double expectedReal = 0.0, gotReal = 0.0;
     std::int64_t expectedInteger = 0, gotInteger = 0;
@@ -163,7 +166,8 @@ void checkNumberRead(InputText& in, InputText& general, bool asReal) {
     if (!gotOk) throw stop;  // checked by the caller like every other stop
     require(sameBits(gotReal, expectedReal) && gotInteger == expectedInteger,
             "number read value differs from the conversion");
-    require(in.pos == general.pos, "number read ends elsewhere than the value read");
+    require(in.position() == start + general.position(),
+            "number read ends elsewhere than the value read");
 }
 
 }  // namespace
@@ -171,12 +175,12 @@ void checkNumberRead(InputText& in, InputText& general, bool asReal) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const unsigned program = data[0];
-    InputText in = inputTextFromString("fuzz.txt", std::string(fuzz::asText(data + 1, size - 1)));
-    InputText general = inputTextFromString("fuzz.txt", std::string(in.data));
+    const std::string whole(fuzz::asText(data + 1, size - 1));
+    InputText in = inputTextFromString("fuzz.txt", whole);
     const std::size_t length = size - 1;
     // Enough reads to walk any input of the fuzzer's size to its end.
     for (std::size_t step = 0; step <= length + 1 && !atEnd(in); ++step) {
-        const std::size_t before = in.pos;
+        const std::size_t before = in.position();
         const unsigned op = (program >> ((step % 4) * 2)) & 3u;
         try {
             switch (step % 8 == 7 ? 4u : op) {
@@ -193,7 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 }
                 case 2:
                 case 3:
-                    checkNumberRead(in, general, op == 2);
+                    checkNumberRead(in, whole, op == 2);
                     break;
                 default:
                     readWholeLine(in);
@@ -204,8 +208,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             require(stop.consoleLines[0] == "Number out of range in the file fuzz.txt",
                     "unexpected stop of a read");
         }
-        require(in.pos > before, "a read did not move on");
-        require(in.pos <= length, "read position past the end");
+        require(in.position() > before, "a read did not move on");
+        require(in.position() <= length, "read position past the end");
     }
     return 0;
 }

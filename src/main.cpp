@@ -1,12 +1,13 @@
-#include <algorithm>
 #include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "base/signal_guard.hpp"
+#include "run/available_cpus.hpp"
 #include "run/command_line.hpp"
 #include "run/run_driver.hpp"
 #include "run/run_environment.hpp"
+#include "run/user_guide.hpp"
 #include "model/fixed_settings.hpp"
 #ifdef KORVANEL_MPI
 #include "run/distributed_run.hpp"
@@ -15,22 +16,29 @@
 int main(int argc, char** argv) {
     using korvanel::CommandLine;
     const CommandLine line = korvanel::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    // KORVANEL_GUIDE_FROM_BINDIR: where the installation puts the user guide,
+    // relative to the program's directory (set by the build).
+    const auto usage = [] { return korvanel::usageText(korvanel::installedUserGuide(KORVANEL_GUIDE_FROM_BINDIR)); };
     switch (line.action) {
         case CommandLine::Action::showVersion:
             std::fputs((std::string(korvanel::config::kVersionTitle) + "\r\n").c_str(), stdout);
             return 0;
         case CommandLine::Action::showHelp:
-            std::fputs(korvanel::usageText().c_str(), stdout);
+            std::fputs(usage().c_str(), stdout);
             return 0;
         case CommandLine::Action::usageError:
-            std::fputs(korvanel::usageText().c_str(), stderr);
+            std::fputs(("korvanel: " + line.problem + "\r\n").c_str(), stderr);
+            std::fputs(usage().c_str(), stderr);
             return 2;
         case CommandLine::Action::run:
             break;
     }
+    korvanel::installSignalHandlers();
     korvanel::RunOptions options;
-    options.threads = line.threads > 0 ? line.threads
-                                       : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    options.threads = line.threads > 0 ? line.threads : korvanel::availableCpuCount();
+    options.check = line.check;
+    options.strict = line.strict;
+    options.allowUnloadedNodes = line.allowUnloadedNodes;
     korvanel::OutputChannel console = korvanel::consoleChannel(korvanel::localeDecimalSeparator());
 #ifdef KORVANEL_MPI
     // One run of the job on every process started with this one (mpirun).

@@ -165,8 +165,8 @@ def long_linear_walk(binary):
     linear-elastic analysis of a real part gives: the segments are about 49 yield stresses
     long, so a yielding segment takes 1 + floor(49.17 * 50) = 2459 sub-steps in the first
     attempt and up to 9835 should the correction restart with Sy/200; the run ends normally.
-    (The count has no bound of its own: a yield stress a million times below the stresses
-    would make every segment take some 10^8 sub-steps.)"""
+    (A segment of more than 1000 yield stresses stops the run instead: see the job case
+    stop-correction-units.)"""
     rows = []
     for t in range(200):
         s = 200.0 if t % 2 else -200.0

@@ -2,11 +2,14 @@
 """Writes the input/ directory of every end-to-end job case under tests/jobs/.
 
 Each case is a small job that exercises one behaviour of the program: a stress-input
-format and summary variant, a detail file situation or a fatal stop. The expected
-results of each case are derived by make_expected.py with the independent reference
-implementation under tests/reference/ (and checked by hand where the case says so).
+format and summary variant, a detail file situation, a fatal stop or a command-line
+option. The expected results of each case are derived by make_expected.py with the
+independent reference implementation under tests/reference/ (and checked by hand where
+the case says so). A case run with options has an "options" file (one option per line).
 
-Usage: make_cases.py [case-name ...]   (default: every case)
+Usage: make_cases.py [case-name ...]           (default: every case)
+       make_cases.py --check [case-name ...]   exit 1 when a case on disk differs from what
+                                               this script writes (its input/, README and options)
 """
 import os
 import shutil
@@ -73,8 +76,8 @@ MATERIALS = lines("Material ID, Sy, E, Su, A%, S-N type, four S-N values, Goodma
 CASES = {}
 
 
-def case(name, note, files, control="job\r\nj\r\n", extra=None):
-    CASES[name] = (note, files, control, extra or {})
+def case(name, note, files, control="job\r\nj\r\n", options=()):
+    CASES[name] = (note, files, control, list(options))
 
 
 def job(ext_contents):
@@ -263,6 +266,10 @@ case("stop-f2-material-type", "format 2, a node's material record has curve type
           ".mtr": MATERIALS.replace("2, 275, 205000, 430, 24, 2,", "2, 275, 205000, 430, 24, 3,")}))
 case("stop-correction-material", "correction on with a yield stress of 0",
      job({".inp": parameters(ep="1", material="0, 210000, 510, 20"), ".sig": HISTORY}))
+case("stop-correction-units", "Neuber linear with stresses in Pa and the yield stress in MPa",
+     job({".inp": parameters(ep="1", method="1"),
+          ".sig": lines("0, 0, 0, 0, 0, 0", "250e6, 20e6, 0, 40e6, 0, 0", "-50e6, 0, 0, 10e6, 0, 0",
+                        "180e6, 10e6, 0, 30e6, 0, 0")}))
 case("stop-nan-damage", "a Weibull curve whose damage is not a number",
      job({".inp": parameters(curve="2", weibull="80, 450, 0, 0"), ".sig": HISTORY}))
 case("stop-missing-mtr", "multiple materials without a .mtr",
@@ -430,29 +437,114 @@ case("hostile-nan-damage-f3", "format 3, worst single block: the not-a-number da
      job({".inp": parameters(blocks="0", **dict(F3, **NAN_WEIBULL)), ".nds": NODES, ".blc": BLOCKS}))
 
 
+# --- Byte-order marks and command-line options ----------------------------------------------
+BOM = "\xef\xbb\xbf"
+case("hostile-byte-order-marks-f1", "every file a spreadsheet saved, with a UTF-8 byte-order mark: "
+     "korvanel.inp, .inp and .sig read as without it",
+     job({".inp": BOM + parameters(extraction="1"), ".sig": BOM + HISTORY}), control=BOM + "job\r\nj\r\n")
+case("hostile-byte-order-marks-f2", "byte-order marks at the start of the .mtr, .nds and .cmb",
+     job({".inp": parameters(format="2", counts="3, 2", output="10", materials="2"),
+          ".nds": BOM + NODES, ".cmb": BOM + COMBINATION, ".mtr": BOM + MATERIALS}))
+case("hostile-byte-order-marks-f3", "byte-order marks at the start of the .btf, .nds and .blc",
+     job({".inp": parameters(format="3", counts="3, 2", output="10", blocks="2"),
+          ".nds": BOM + NODES, ".blc": BOM + BLOCKS, ".btf": BOM + lines("1, 2", "3, 5")}))
+case("option-allow-unloaded-nodes", "--allow-unloaded-nodes: node index 150 of 300 has no load and "
+     "gets no damage instead of Runtime Error Code 018; the complete-output nodes write their files",
+     job({".inp": parameters(format="2", counts="300, 2", output="1000", ep="1"),
+          ".nds": many_nodes(300, unloaded=150, output_at=(10, 100, 200)), ".cmb": COMBINATION}),
+     options=["--allow-unloaded-nodes"])
+case("option-check", "--check on a job with a material ID without a record and a combination "
+     "value left over: what was read on the console, the warnings on standard error, no file "
+     "written (expected files checked by hand)",
+     job({".inp": parameters(format="2", counts="240, 2", output="1000", materials="2", ep="1",
+                             scale="2.5, 1"),
+          ".nds": many_nodes(240, material_ids=(1, 2, 9, 3), output_at=(7,)),
+          ".cmb": COMBINATION + "0.5\r\n", ".mtr": MANY_MATERIALS}),
+     options=["--check"])
+case("option-strict", "--strict: a stress written 1S0 in the .nds is the fatal stop with the "
+     "warning's text (expected files checked by hand)",
+     job({".inp": parameters(format="2", counts="3, 2", output="20"),
+          ".nds": NODES.replace("10, 1, 120,", "10, 1, 1S0,"), ".cmb": COMBINATION}),
+     options=["--strict"])
+
+
+# --- The first-job guide: its template filled in as docs/first-job.md says -----------------
+FIRST_JOB = os.path.join(HERE, "..", "docs", "first-job")
+
+
+def first_job_file(name):
+    with open(os.path.join(FIRST_JOB, name), encoding="latin-1", newline="") as f:
+        return f.read()
+
+
+def filled_template(values):
+    """template.inp with the value lines of the given records replaced."""
+    rows = first_job_file("template.inp").split("\n")
+    for record, value in values.items():
+        at = next(i for i, row in enumerate(rows) if row.startswith("Record %d," % record))
+        rows[at + (2 if record in (6, 7, 8) else 1)] = value
+    return "\n".join(rows)
+
+
+case("f2-first-job", "the lug of docs/first-job.md: template.inp with records 12, 14 and 19 filled in",
+     {"job/lug.inp": filled_template({12: "11", 14: "4, 2", 19: "8"}),
+      "job/lug.nds": first_job_file("lug.nds"), "job/lug.cmb": first_job_file("lug.cmb")},
+     control="job\nlug\n")
+
+
+def case_files(name):
+    """Every file of the case's directory but expected/, by its path below the case."""
+    note, files, control, options = CASES[name]
+    everything = {"README": note + "\n"}
+    if options:
+        everything["options"] = "".join(option + "\n" for option in options)
+    everything.update({"input/" + rel: text for rel, text in files.items()})
+    if control is not None:
+        everything["input/korvanel.inp"] = control
+    return {rel: text.encode("latin-1") for rel, text in everything.items()}
+
+
 def write_case(name):
-    note, files, control, _ = CASES[name]
     root = os.path.join(JOBS, name)
     shutil.rmtree(os.path.join(root, "input"), ignore_errors=True)
-    os.makedirs(os.path.join(root, "input"), exist_ok=True)
-    with open(os.path.join(root, "README"), "w") as f:
-        f.write(note + "\n")
-    everything = dict(files)
-    if control is not None:
-        everything["korvanel.inp"] = control
-    for rel, text in everything.items():
-        path = os.path.join(root, "input", rel)
+    if os.path.exists(os.path.join(root, "options")):
+        os.remove(os.path.join(root, "options"))
+    for rel, data in case_files(name).items():
+        path = os.path.join(root, rel)
         os.makedirs(os.path.dirname(path), exist_ok=True)
         with open(path, "wb") as f:
-            f.write(text.encode("latin-1"))
+            f.write(data)
+
+
+def stale_files(name):
+    """Paths of the case whose content differs from what this script writes."""
+    root = os.path.join(JOBS, name)
+    wanted = case_files(name)
+    present = {"options"} if os.path.exists(os.path.join(root, "options")) else set()
+    for folder, _, names in os.walk(os.path.join(root, "input")):
+        present.update(os.path.relpath(os.path.join(folder, n), root) for n in names)
+    stale = sorted(present - set(wanted))
+    for rel, data in wanted.items():
+        path = os.path.join(root, rel)
+        if not os.path.isfile(path) or open(path, "rb").read() != data:
+            stale.append(rel)
+    return stale
 
 
 def main():
-    names = sys.argv[1:] or sorted(CASES)
+    args = sys.argv[1:]
+    if args[:1] == ["--check"]:
+        # A case's input must be what this script (and the files it takes from docs/) gives.
+        stale = ["%s/%s" % (name, rel) for name in (args[1:] or sorted(CASES)) for rel in stale_files(name)]
+        for path in stale:
+            print("out of date: tests/jobs/%s (run tests/make_cases.py, then tests/make_expected.py)" % path)
+        return 1 if stale else 0
+    names = args or sorted(CASES)
     for name in names:
         write_case(name)
     print("%d cases written" % len(names))
+    return 0
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

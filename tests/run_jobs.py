@@ -5,9 +5,15 @@ A job case is a directory holding
   input/          the working directory before the run (korvanel.inp and the job files)
   expected/       every file the run creates or changes, by its path below the working
                   directory, plus console.txt (standard output) and exit_status
-Each case runs the real binary, without arguments, in a fresh temporary copy of input/.
+  stderr.txt      (optional, beside them) standard error of the run: warnings, stop
+                  details, the reason of a failed write; without it, standard error must
+                  be empty. Standard error is the program's own, so it is not derived by
+                  the reference with expected/.
+  options         (optional) the command-line options of the run, one per line
+Each case runs the real binary, with the case's options, in a fresh temporary copy of input/.
 Every created or changed file must equal its expected file byte for byte; no other file
-may appear or change. The two clock times on the console are masked.
+may appear or change. Standard error must equal stderr.txt, or be empty without one. The
+two clock times on the console are masked.
 
 Usage: run_jobs.py [--threads N] <korvanel-binary> <jobs-dir> [case-name ...]
 With --threads the binary runs with "--threads N": every result must be the same.
@@ -49,21 +55,34 @@ def first_difference(actual, expected):
     return "lengths differ: got %d lines, expected %d" % (len(a_lines), len(e_lines))
 
 
+def case_options(case_dir):
+    path = os.path.join(case_dir, "options")
+    if not os.path.exists(path):
+        return []
+    with open(path) as f:
+        return [line.strip() for line in f if line.strip()]
+
+
 def run_case(binary, case_dir, extra_args=()):
     problems = []
     with tempfile.TemporaryDirectory(prefix="korvanel-e2e-") as work:
         shutil.copytree(os.path.join(case_dir, "input"), work, dirs_exist_ok=True)
         before = {rel: read(path) for rel, path in tree(work).items()}
-        proc = subprocess.run([binary, *extra_args], cwd=work, stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE, timeout=600)
+        proc = subprocess.run([binary, *case_options(case_dir), *extra_args], cwd=work,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600)
         expected_dir = os.path.join(case_dir, "expected")
         expected = tree(expected_dir)
 
         status = read(expected["exit_status"]).strip().decode()
         if str(proc.returncode) != status:
             problems.append("exit status %d, expected %s" % (proc.returncode, status))
-        if proc.stderr:
-            problems.append("standard error is not a terminal, yet got %r" % proc.stderr[:200])
+        stderr_path = os.path.join(case_dir, "stderr.txt")
+        want_stderr = read(stderr_path) if os.path.exists(stderr_path) else b""
+        if proc.stderr != want_stderr:
+            if want_stderr:
+                problems.append("standard error: " + first_difference(proc.stderr, want_stderr))
+            else:
+                problems.append("standard error: expected nothing, got %r" % proc.stderr[:200])
         console = mask_clock(proc.stdout)
         want = mask_clock(read(expected["console.txt"]))
         if console != want:

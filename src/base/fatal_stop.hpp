@@ -10,17 +10,22 @@
 namespace korvanel {
 
 // The one way a run ends on an error. Thrown from wherever the error is
-// found and caught by the run driver, which prints `consoleLines` on the
-// console, writes `advisoryLines` to korvanel.adv and ends with status 1.
-// The two lists differ only for a few stops that show extra console lines
-// or word the advisory text differently.
+// found and caught by the run driver, which writes `advisoryLines` to
+// korvanel.adv, prints `consoleLines` on the console and ends with
+// `exitStatus`. The two lists differ only for a few stops that show extra
+// console lines or word the advisory text differently. `details` say where
+// and why in plain words (the node, the file and line, the cause); they go
+// to standard error only, so the console and korvanel.adv keep their exact
+// texts.
 struct FatalStop : std::exception {
     std::vector<std::string> consoleLines;
     std::vector<std::string> advisoryLines;
+    std::vector<std::string> details;
+    int exitStatus = 1;
 
     FatalStop() = default;
-    FatalStop(std::vector<std::string> console, std::vector<std::string> advisory)
-        : consoleLines(std::move(console)), advisoryLines(std::move(advisory)) {}
+    FatalStop(std::vector<std::string> console, std::vector<std::string> advisory, int status = 1)
+        : consoleLines(std::move(console)), advisoryLines(std::move(advisory)), exitStatus(status) {}
 
     // The first console line.
     const char* what() const noexcept override {
@@ -44,8 +49,13 @@ enum class InternalCheck : int {
 };
 
 // An internal consistency stop: "Runtime Error Code NNN: please contact the
-// KORVANEL support" then "Sorry for the inconvenience".
+// KORVANEL support" then "Sorry for the inconvenience", with the check's
+// cause in plain words as its detail.
 FatalStop runtimeError(InternalCheck check);
+
+// A stop whose single message line goes to the console and the advisory
+// file, with one detail line.
+FatalStop fatalStop(const std::string& message, std::string detail);
 
 // The table that could not be allocated.
 FatalStop outOfMemory();
@@ -63,5 +73,8 @@ decltype(auto) stopIfOutOfMemory(Work&& work) {
         throw outOfMemory();
     }
 }
+
+// The run was asked to stop by a signal: exit status 128 + the signal number.
+FatalStop interruptedBySignal(int signal);
 
 }  // namespace korvanel

@@ -160,4 +160,22 @@ bool convertInteger(std::string_view text, std::int64_t& value) {
     return true;
 }
 
+bool isWhollyNumber(std::string_view text) {
+    if (hasRadixPrefix(text)) {
+        const char kind = static_cast<char>(text[1] | 0x20);
+        const unsigned base = kind == 'h' ? 16 : kind == 'o' ? 8 : 2;
+        if (text.size() == 2) return false;
+        for (std::size_t i = 2; i < text.size(); ++i) {
+            const char c = static_cast<char>(text[i] | 0x20);
+            unsigned digit = isDigit(text[i]) ? static_cast<unsigned>(text[i] - '0')
+                             : (c >= 'a' && c <= 'f') ? static_cast<unsigned>(c - 'a' + 10)
+                                                      : 16;
+            if (digit >= base) return false;
+        }
+        return true;
+    }
+    bool letterD = false;
+    return !text.empty() && realPrefixLength(text, letterD) == text.size();
+}
+
 }  // namespace korvanel

@@ -15,4 +15,10 @@ namespace korvanel {
 bool convertReal(std::string_view text, double& value);
 bool convertInteger(std::string_view text, std::int64_t& value);
 
+// True when the conversion reads the whole text: a radix prefix with at
+// least one digit and nothing after its digits, or a real or integer number
+// (a complete exponent included) with nothing after it. False for an empty
+// text, "3OO", "1e", "1.5.3", "20MPa" and the like.
+bool isWhollyNumber(std::string_view text);
+
 }  // namespace korvanel

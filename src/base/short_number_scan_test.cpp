@@ -91,7 +91,10 @@ std::string randomValue(std::mt19937_64& random) {
     std::string s = pick(4) == 0 ? " " : "";
     s += signs[pick(3)];
     s += digits(pick(4) == 0 ? pick(20) : pick(4));
-    if (pick(3) != 0) s += "." + digits(pick(4) == 0 ? pick(20) : pick(8));
+    if (pick(3) != 0) {
+        s += '.';
+        s += digits(pick(4) == 0 ? pick(20) : pick(8));
+    }
     if (pick(4) == 0) {
         const char* letters[] = {"e", "E", "d", "D", "x"};
         s += letters[pick(5)];
@@ -126,7 +129,7 @@ void expectReadsAgree(const std::string& data, Number (*read)(InputText&),
     if (gotOk) {
         ASSERT_TRUE(sameValue(got, expected)) << data << " gave " << got;
     }
-    ASSERT_EQ(fast.pos, general.pos) << data;
+    ASSERT_EQ(fast.position(), general.position()) << data;
 }
 
 // The one-pass reads give what the value read and the general conversion

@@ -1,15 +1,18 @@
 #include "base/text_input.hpp"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "base/fatal_stop.hpp"
 #include "base/large_tables.hpp"
 #include "base/short_number_scan.hpp"
+#include "base/value_warnings.hpp"
 
 namespace korvanel {
 namespace {
@@ -19,90 +22,23 @@ constexpr std::size_t kMaxStringValue = 4096;
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 
-void skipBlanks(InputText& in) {
-    while (in.pos < in.data.size() && isBlank(in.data[in.pos])) ++in.pos;
+// Files that can be read as text: a regular file or a named pipe. A device
+// (a terminal, /dev/zero) is never opened: opening one may act on it, and
+// reading one may never end.
+bool readableKind(mode_t mode) { return S_ISREG(mode) || S_ISFIFO(mode); }
+
+bool sameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-// Consumes one line end (CR LF, CR or LF) if one is at the position.
-bool consumeLineEnd(InputText& in) {
-    if (in.pos >= in.data.size()) return false;
-    char c = in.data[in.pos];
-    if (c == '\n') {
-        ++in.pos;
-        return true;
-    }
-    if (c == '\r') {
-        ++in.pos;
-        if (in.pos < in.data.size() && in.data[in.pos] == '\n') ++in.pos;
-        return true;
-    }
-    return false;
-}
+// How often a read that waits on a pipe looks whether the run was asked to
+// stop.
+constexpr int kPipeWaitMilliseconds = 200;
 
-// After a value: blanks and tabs, then one comma or one line end.
-void finishValue(InputText& in) {
-    skipBlanks(in);
-    if (in.pos < in.data.size() && in.data[in.pos] == ',') {
-        ++in.pos;
-        return;
-    }
-    consumeLineEnd(in);
-}
-
-// The quoted text from the opening quote at in.pos to the next quote (or
-// the end of the file); the position ends after the closing quote.
-std::string_view quotedText(InputText& in) {
-    std::size_t start = in.pos + 1;
-    std::size_t close = in.data.find('"', start);
-    if (close == std::string::npos) {
-        in.pos = in.data.size();
-        return in.data.substr(start);
-    }
-    in.pos = close + 1;
-    return in.data.substr(start, close - start);
-}
-
-FatalStop outOfRange(const InputText& in) {
-    return fatalStop("Number out of range in the file " + in.path);
-}
-
-}  // namespace
-
-InputText::InputText(InputText&& other) noexcept { *this = std::move(other); }
-
-InputText& InputText::operator=(InputText&& other) noexcept {
-    if (this == &other) return *this;
-    if (mapped != nullptr) ::munmap(mapped, mappedSize);
-    const bool inOwned = other.mapped == nullptr;
-    path = std::move(other.path);
-    owned = std::move(other.owned);
-    mapped = other.mapped;
-    mappedSize = other.mappedSize;
-    released = other.released;
-    data = inOwned ? std::string_view(owned) : other.data;
-    pos = other.pos;
-    other.mapped = nullptr;
-    other.mappedSize = 0;
-    other.data = {};
-    other.pos = 0;
-    return *this;
-}
-
-InputText::~InputText() {
-    if (mapped != nullptr) ::munmap(mapped, mappedSize);
-}
-
-InputText inputTextFromString(std::string path, std::string data) {
-    InputText in;
-    in.path = std::move(path);
-    in.owned = std::move(data);
-    in.data = in.owned;
-    return in;
-}
-
-namespace {
-
-// Reads a file that cannot be mapped (a pipe, a device) to its end.
+// Reads a file that is not mapped (a pipe, an empty file) to its end, from
+// a descriptor that does not wait. False on a read error. A pipe that has a
+// writer but no data is waited for, and a stop asked for by a signal stops
+// the wait.
 bool readWhole(int fd, std::string& out) {
     std::size_t used = 0;
     out.resize(65536);
@@ -110,8 +46,11 @@ bool readWhole(int fd, std::string& out) {
         if (used == out.size()) out.resize(out.size() * 2);
         ssize_t got = ::read(fd, out.data() + used, out.size() - used);
         if (got < 0) {
-            if (errno == EINTR) continue;
-            return false;
+            if (errno != EAGAIN && errno != EINTR) return false;
+            stopIfInterrupted();
+            pollfd ready{fd, POLLIN, 0};
+            ::poll(&ready, 1, kPipeWaitMilliseconds);
+            continue;
         }
         if (got == 0) break;
         used += static_cast<std::size_t>(got);
@@ -122,147 +61,262 @@ bool readWhole(int fd, std::string& out) {
 
 }  // namespace
 
-InputText openInputText(const std::string& path) {
-    FatalStop cannotOpen = fatalStop("Cannot open the input file " + path);
-    // Non-blocking open: a named pipe that no program writes to would block
-    // the open for ever; opened this way it reads as an empty file. Reads
-    // block again, so a pipe that a program does write is read to its end.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) throw cannotOpen;
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) {
-        ::close(fd);
-        throw cannotOpen;
+void InputText::skipBlanks() {
+    while (pos_ < data_.size() && isBlank(data_[pos_])) ++pos_;
+}
+
+// Consumes one line end (CR LF, CR or LF) if one is at the position.
+bool InputText::consumeLineEnd() {
+    if (pos_ >= data_.size()) return false;
+    char c = data_[pos_];
+    if (c == '\n') {
+        ++pos_;
+        return true;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        throw cannotOpen;
+    if (c == '\r') {
+        ++pos_;
+        if (pos_ < data_.size() && data_[pos_] == '\n') ++pos_;
+        return true;
     }
+    return false;
+}
+
+// After a value: blanks and tabs, then one comma or one line end.
+void InputText::finishValue() {
+    skipBlanks();
+    if (pos_ < data_.size() && data_[pos_] == ',') {
+        ++pos_;
+        return;
+    }
+    consumeLineEnd();
+}
+
+// The quoted text from the opening quote at the position to the next quote
+// (or the end of the file); the position ends after the closing quote.
+std::string_view InputText::quotedText() {
+    std::size_t start = pos_ + 1;
+    std::size_t close = data_.find('"', start);
+    if (close == std::string::npos) {
+        pos_ = data_.size();
+        return data_.substr(start);
+    }
+    pos_ = close + 1;
+    return data_.substr(start, close - start);
+}
+
+InputText::InputText(InputText&& other) noexcept { *this = std::move(other); }
+
+InputText& InputText::operator=(InputText&& other) noexcept {
+    if (this == &other) return *this;
+    close();
+    const bool inOwned = other.mapped_ == nullptr && !other.viewed_;
+    path_ = std::move(other.path_);
+    viewed_ = other.viewed_;
+    warnings_ = other.warnings_;
+    owned_ = std::move(other.owned_);
+    mapped_ = other.mapped_;
+    mappedSize_ = other.mappedSize_;
+    released_ = other.released_;
+    mappingMark_ = std::move(other.mappingMark_);
+    data_ = inOwned ? std::string_view(owned_) : other.data_;
+    pos_ = other.pos_;
+    fd_ = other.fd_;
+    regular_ = other.regular_;
+    device_ = other.device_;
+    inode_ = other.inode_;
+    fileSize_ = other.fileSize_;
+    modified_ = other.modified_;
+    other.mapped_ = nullptr;
+    other.mappedSize_ = 0;
+    other.data_ = {};
+    other.pos_ = 0;
+    other.fd_ = -1;
+    return *this;
+}
+
+InputText::~InputText() { close(); }
+
+void InputText::close() {
+    mappingMark_ = InputMappingMark();
+    if (mapped_ != nullptr) ::munmap(mapped_, mappedSize_);
+    if (fd_ >= 0) ::close(fd_);
+    mapped_ = nullptr;
+    fd_ = -1;
+}
+
+InputText inputTextFromString(std::string path, std::string data) {
     InputText in;
-    in.path = path;
-    if (S_ISREG(info.st_mode) && info.st_size > 0) {
+    in.path_ = std::move(path);
+    in.owned_ = std::move(data);
+    in.data_ = in.owned_;
+    return in;
+}
+
+InputText inputTextOver(std::string_view text) {
+    InputText in;
+    in.viewed_ = true;
+    in.data_ = text;
+    return in;
+}
+
+InputText openInputText(const std::string& path) {
+    const FatalStop cannotOpen = fatalStop("Cannot open the input file " + path);
+    struct stat named {};
+    if (::stat(path.c_str(), &named) != 0 || !readableKind(named.st_mode)) throw cannotOpen;
+    // Non-blocking open: a named pipe that no program writes to would block
+    // the open for ever; opened this way it reads as an empty file, and a
+    // pipe that a program does write is read to its end.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) throw cannotOpen;
+    InputText in;
+    in.path_ = path;
+    in.fd_ = fd;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !readableKind(info.st_mode)) throw cannotOpen;
+    in.regular_ = S_ISREG(info.st_mode);
+    in.device_ = info.st_dev;
+    in.inode_ = info.st_ino;
+    in.fileSize_ = info.st_size;
+    in.modified_ = info.st_mtim;
+    if (in.regular_ && info.st_size > 0) {
         // Mapped read-only: the text is read straight from the page cache,
         // with no copy and no zero-filled buffer.
         const auto size = static_cast<std::size_t>(info.st_size);
         void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
         if (p != MAP_FAILED) {
-            ::madvise(p, size, MADV_SEQUENTIAL);
-            in.mapped = p;
-            in.mappedSize = size;
-            in.data = std::string_view(static_cast<const char*>(p), size);
-            ::close(fd);
-            return in;
+            InputMappingMark mark(p, size);
+            if (mark.registered()) {
+                ::madvise(p, size, MADV_SEQUENTIAL);
+                in.mapped_ = p;
+                in.mappedSize_ = size;
+                in.mappingMark_ = std::move(mark);
+                in.data_ = std::string_view(static_cast<const char*>(p), size);
+                return in;
+            }
+            ::munmap(p, size);
         }
     }
     bool ok;
     try {
-        ok = readWhole(fd, in.owned);
+        ok = readWhole(fd, in.owned_);
     } catch (const std::bad_alloc&) {
-        ::close(fd);
         throw outOfMemory();
     }
-    ::close(fd);
     if (!ok) throw cannotOpen;
-    in.data = in.owned;
+    in.data_ = in.owned_;
     return in;
 }
 
-void releaseConsumedText(InputText& in) {
-    if (in.mapped == nullptr) return;
+void InputText::stopIfChanged() const {
+    if (fd_ < 0) return;  // a text given in memory
+    struct stat now {};
+    bool same = ::stat(path_.c_str(), &now) == 0 && now.st_dev == device_ && now.st_ino == inode_;
+    if (same && regular_)
+        same = now.st_size == fileSize_ && sameTime(now.st_mtim, modified_) && !mappingMark_.cut();
+    if (!same) throw fatalStop("The input file " + path_ + " changed while it was being read");
+}
+
+void InputText::moveTo(std::size_t position) { pos_ = std::min(position, data_.size()); }
+
+void InputText::releaseConsumedText() {
+    if (mapped_ == nullptr) return;
     const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
     constexpr std::size_t kReleaseStep = std::size_t{8} << 20;
-    std::size_t upTo = in.pos / page * page;
-    if (upTo < in.released + kReleaseStep) return;
-    ::madvise(static_cast<char*>(in.mapped) + in.released, upTo - in.released, MADV_DONTNEED);
-    in.released = upTo;
+    std::size_t upTo = pos_ / page * page;
+    if (upTo < released_ + kReleaseStep) return;
+    ::madvise(static_cast<char*>(mapped_) + released_, upTo - released_, MADV_DONTNEED);
+    released_ = upTo;
 }
 
-void readWholeLine(InputText& in) {
-    while (in.pos < in.data.size() && !isLineEnd(in.data[in.pos])) ++in.pos;
-    consumeLineEnd(in);
+std::size_t InputText::skipToValue() {
+    skipBlanks();
+    return pos_;
 }
 
-std::string_view readValueText(InputText& in) {
-    skipBlanks(in);
-    if (in.pos >= in.data.size()) return {};
+void InputText::skipByteOrderMark() {
+    if (pos_ == 0 && data_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
+}
+
+void InputText::readWholeLine() {
+    while (pos_ < data_.size() && !isLineEnd(data_[pos_])) ++pos_;
+    consumeLineEnd();
+}
+
+std::string_view InputText::readValueText() {
+    skipBlanks();
+    if (pos_ >= data_.size()) return {};
     std::string_view value;
-    if (in.data[in.pos] == '"') {
-        value = quotedText(in);
+    if (data_[pos_] == '"') {
+        value = quotedText();
     } else {
-        std::size_t start = in.pos;
-        const char* p = in.data.data();
-        std::size_t n = in.data.size(), i = start;
+        std::size_t start = pos_;
+        const char* p = data_.data();
+        std::size_t n = data_.size(), i = start;
         while (i < n) {
             char c = p[i];
             if (c == ',' || c == ' ' || c == '\t' || c == '\r' || c == '\n') break;
             ++i;
         }
-        in.pos = i;
-        value = in.data.substr(start, i - start);
+        pos_ = i;
+        value = data_.substr(start, i - start);
     }
-    finishValue(in);
+    finishValue();
     return value;
 }
 
-std::string readStringValue(InputText& in) {
-    skipBlanks(in);
+std::string InputText::readStringValue() {
+    skipBlanks();
     std::string_view value;
-    if (in.pos < in.data.size() && in.data[in.pos] == '"') {
-        value = quotedText(in);
-        finishValue(in);
+    if (pos_ < data_.size() && data_[pos_] == '"') {
+        value = quotedText();
+        finishValue();
     } else {
-        std::size_t start = in.pos;
-        while (in.pos < in.data.size() && in.data[in.pos] != ',' && !isLineEnd(in.data[in.pos]))
-            ++in.pos;
-        value = in.data.substr(start, in.pos - start);
-        if (in.pos < in.data.size() && in.data[in.pos] == ',')
-            ++in.pos;
+        std::size_t start = pos_;
+        while (pos_ < data_.size() && data_[pos_] != ',' && !isLineEnd(data_[pos_])) ++pos_;
+        value = data_.substr(start, pos_ - start);
+        if (pos_ < data_.size() && data_[pos_] == ',')
+            ++pos_;
         else
-            consumeLineEnd(in);
+            consumeLineEnd();
     }
     return std::string(value.substr(0, kMaxStringValue));
 }
-
-namespace {
 
 // A value read for the common short number: `scan` reads and converts it
 // in one pass, then the rest of the value read follows. False, with nothing
 // read, for any other value.
 template <class Number>
-bool readShortNumber(InputText& in, Number& value,
-                     bool (*scan)(const char*, const char*, const char*&, Number&)) {
-    const char* const begin = in.data.data();
+bool InputText::readShortNumber(Number& value,
+                                bool (*scan)(const char*, const char*, const char*&, Number&)) {
+    const char* const begin = data_.data();
     const char* next = nullptr;
-    if (!scan(begin + in.pos, begin + in.data.size(), next, value)) return false;
-    in.pos = static_cast<std::size_t>(next - begin);
-    finishValue(in);
+    if (!scan(begin + pos_, begin + data_.size(), next, value)) return false;
+    pos_ = static_cast<std::size_t>(next - begin);
+    finishValue();
     return true;
 }
 
-}  // namespace
-
-double readReal(InputText& in) {
+double InputText::readReal() {
     double value = 0.0;
-    skipBlanks(in);
-    if (readShortNumber(in, value, scanShortReal)) return value;
-    if (!convertReal(readValueText(in), value)) throw outOfRange(in);
-    return value;
+    skipBlanks();
+    if (readShortNumber(value, scanShortReal)) return value;
+    const std::size_t start = pos_;
+    return realFromText(*this, readValueText(), start);
+}
+
+std::int64_t InputText::readInteger() {
+    std::int64_t value = 0;
+    skipBlanks();
+    if (readShortNumber(value, scanShortInteger)) return value;
+    const std::size_t start = pos_;
+    return integerFromText(*this, readValueText(), start);
 }
 
 std::vector<double> readAllReals(InputText& in) {
     std::vector<double> values;
-    reserveLargeTableForGuess(values, in.data.size() / 8 + 1);  // about eight bytes per value
-    while (!atEnd(in)) values.push_back(readReal(in));
+    reserveLargeTableForGuess(values, in.size() / 8 + 1);  // about eight bytes per value
+    while (!in.atEnd()) values.push_back(in.readReal());
     return values;
-}
-
-std::int64_t readInteger(InputText& in) {
-    std::int64_t value = 0;
-    skipBlanks(in);
-    if (readShortNumber(in, value, scanShortInteger)) return value;
-    if (!convertInteger(readValueText(in), value)) throw outOfRange(in);
-    return value;
 }
 
 }  // namespace korvanel

@@ -7,10 +7,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "base/fatal_stop.hpp"
+#include "base/test_support.hpp"
 #include "base/text_input.hpp"
 
 namespace korvanel {
@@ -31,19 +33,14 @@ TEST(TextInputPipe, NamedPipeWithoutWriterReadsAsEmpty) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     InputText in = openInputText(fifo);
     EXPECT_TRUE(atEnd(in));
-    EXPECT_EQ(in.path, fifo);
+    EXPECT_EQ(in.path(), fifo);
     EXPECT_EQ(readReal(in), 0.0);  // a read at the end of the file is empty
 }
 
 TEST(TextInputPipe, DirectoryStillCannotBeOpened) {
     TempDir dir;
-    try {
-        openInputText(dir.path);
-        FAIL() << "a directory was opened";
-    } catch (const FatalStop& stop) {
-        ASSERT_EQ(stop.consoleLines.size(), 1u);
-        EXPECT_EQ(stop.consoleLines[0], "Cannot open the input file " + dir.path);
-    }
+    EXPECT_EQ(expectStop([&] { openInputText(dir.path); }).consoleLines,
+              std::vector<std::string>{"Cannot open the input file " + dir.path});
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/fatal_stop.hpp"
+#include "base/test_support.hpp"
 
 namespace korvanel {
 namespace {
@@ -44,12 +45,8 @@ TEST(ValueRead, QuotedValuesAndBlanksBetweenValues) {
 
 TEST(ValueRead, OutOfRangeNamesTheFile) {
     InputText in = text("1e400");
-    try {
-        readReal(in);
-        FAIL();
-    } catch (const FatalStop& stop) {
-        EXPECT_EQ(stop.consoleLines.at(0), "Number out of range in the file job.inp");
-    }
+    EXPECT_EQ(expectStop([&] { readReal(in); }).consoleLines.at(0),
+              "Number out of range in the file job.inp");
 }
 
 TEST(StringValueRead, KeepsInnerAndTrailingBlanks) {
@@ -65,12 +62,8 @@ TEST(StringValueRead, KeepsInnerAndTrailingBlanks) {
 }
 
 TEST(InputFile, MissingFileOrDirectoryCannotBeOpened) {
-    try {
-        openInputText("/nonexistent/dir/x.inp");
-        FAIL();
-    } catch (const FatalStop& stop) {
-        EXPECT_EQ(stop.advisoryLines.at(0), "Cannot open the input file /nonexistent/dir/x.inp");
-    }
+    EXPECT_EQ(expectStop([] { openInputText("/nonexistent/dir/x.inp"); }).advisoryLines.at(0),
+              "Cannot open the input file /nonexistent/dir/x.inp");
     EXPECT_THROW(openInputText("/tmp"), FatalStop);
 }
 

@@ -66,21 +66,21 @@ TEST(Formatted, MaskWithSixDecimals) {
 TEST(OutputChannel, ZoneSeparatorAdvancesToNextFourteenColumnZone) {
     OutputChannel ch;
     putZone(ch);
-    EXPECT_EQ(ch.buffer, std::string(14, ' '));
+    EXPECT_EQ(ch.text(), std::string(14, ' '));
     ch = OutputChannel();
     putText(ch, "12345678901234");  // exactly one zone wide
     putZone(ch);
     putText(ch, "x");
-    EXPECT_EQ(ch.buffer.find('x'), 28u);  // column 29
+    EXPECT_EQ(ch.text().find('x'), 28u);  // column 29
     ch = OutputChannel();
     putText(ch, "1234567890123");
     putZone(ch);
-    EXPECT_EQ(ch.buffer.size(), 14u);  // one blank
+    EXPECT_EQ(ch.text().size(), 14u);  // one blank
     putText(ch, "ab\r\ncd");
-    EXPECT_EQ(ch.column, 2);
+    EXPECT_EQ(ch.column(), 2);
     putLineEnd(ch);
-    EXPECT_EQ(ch.column, 0);
-    EXPECT_EQ(ch.buffer.substr(ch.buffer.size() - 2), "\r\n");
+    EXPECT_EQ(ch.column(), 0);
+    EXPECT_EQ(ch.text().substr(ch.text().size() - 2), "\r\n");
 }
 
 TEST(OutputChannel, PrintStatementsAndWriteStatements) {
@@ -89,11 +89,11 @@ TEST(OutputChannel, PrintStatementsAndWriteStatements) {
     putZone(ch);
     putDouble(ch, 355.0);
     putLineEnd(ch);
-    EXPECT_EQ(ch.buffer, "Yielding stress " + std::string(12, ' ') + " 355\r\n");
+    EXPECT_EQ(ch.text(), "Yielding stress " + std::string(12, ' ') + " 355\r\n");
     ch = OutputChannel();
     const double values[] = {250.0, -12.5, 0.0, 40.0, 0.0, 0.0};
     putWriteStatement(ch, values);
-    EXPECT_EQ(ch.buffer, "250,-12.5,0,40,0,0\r\n");
+    EXPECT_EQ(ch.text(), "250,-12.5,0,40,0,0\r\n");
 }
 
 }  // namespace

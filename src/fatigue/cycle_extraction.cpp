@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstddef>
-#include <limits>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -13,43 +12,14 @@
 
 #include "base/fatal_stop.hpp"
 #include "base/large_tables.hpp"
+#include "fatigue/key_group_walk.hpp"
+#include "fatigue/open_key_groups.hpp"
+#include "fatigue/segment_walk.hpp"
 #include "stress/stress_measures.hpp"
 
 namespace korvanel {
 
 namespace {
-
-// "No half-cycle extended in this segment": larger than any index.
-constexpr std::int64_t kNoHalfCycle = 1000000000000;
-
-// The break-point list has room for 4 * timePointCount entries and may hold
-// at most 4 * timePointCount - 2 of them.
-std::int64_t breakPointLimit(std::int64_t timePointCount) {
-    if (timePointCount <= 0) return -2;
-    if (timePointCount > std::numeric_limits<std::int64_t>::max() / 4)
-        return std::numeric_limits<std::int64_t>::max();
-    return 4 * timePointCount - 2;
-}
-
-// Counts the break points of the pieces of path, two per piece, and keeps
-// them when the stress-path correction will need them.
-struct BreakPoints {
-    ExtractionScratch& scratch;
-    std::int64_t limit;
-    bool keep;
-
-    void count() {
-        if (scratch.pathPointCount > limit - 2) throw runtimeError(InternalCheck::breakPointCapacity);
-        scratch.pathPointCount += 2;
-    }
-    void add(const Stress6& from, const Stress6& to, std::int64_t owner) {
-        count();
-        if (keep) {
-            scratch.pathPoints.push_back(PathPoint{from, owner});
-            scratch.pathPoints.push_back(PathPoint{to, owner});
-        }
-    }
-};
 
 // The columns of the open half-cycles (see ExtractionScratch): the six
 // components of the origin sigA, then per half-cycle its rangeSquared, the
@@ -149,36 +119,6 @@ void closePath(std::span<const Stress6> path, ExtractionScratch& scratch) {
         scratch.firstInvariants[k] = firstInvariant(closed[k]);
 }
 
-// The point prev + fraction * v of a segment, component by component; the
-// SSE2 form does the same two operations on pairs of components.
-inline void pointOnSegment(const Stress6& prev, double fraction, const Stress6& v, Stress6& out) {
-#if defined(__SSE2__)
-    const __m128d f = _mm_set1_pd(fraction);
-    for (int k = 0; k < 6; k += 2)
-        _mm_storeu_pd(out.s + k,
-                      _mm_add_pd(_mm_loadu_pd(prev.s + k), _mm_mul_pd(f, _mm_loadu_pd(v.s + k))));
-#else
-    out = prev + fraction * v;
-#endif
-}
-
-// The segment vector cur - prev and the segment reflected through prev,
-// 2 * prev - cur, component by component.
-inline void segmentVectors(const Stress6& prev, const Stress6& cur, Stress6& v, Stress6& mirrored) {
-#if defined(__SSE2__)
-    const __m128d two = _mm_set1_pd(2.0);
-    for (int k = 0; k < 6; k += 2) {
-        const __m128d p = _mm_loadu_pd(prev.s + k);
-        const __m128d c = _mm_loadu_pd(cur.s + k);
-        _mm_storeu_pd(v.s + k, _mm_sub_pd(c, p));
-        _mm_storeu_pd(mirrored.s + k, _mm_sub_pd(_mm_mul_pd(two, p), c));
-    }
-#else
-    v = cur - prev;
-    mirrored = 2.0 * prev - cur;
-#endif
-}
-
 // vonMisesSquared(end - origin) of every open half-cycle, into the
 // end-distance column.
 //
@@ -235,9 +175,10 @@ void distancesToEnd(const OpenHalfCycles& open, const Stress6& end) {
 #endif
 }
 
-// Walks the segment closedPath[pos - 1] -> closedPath[pos]: extends or
-// closes the open half-cycles it leaves, oldest first, then starts a new
-// half-cycle on the piece not given to an older one.
+// Walks the segment closedPath[pos - 1] -> closedPath[pos] on from
+// `progress` (what the older half-cycles held in key groups left of it):
+// extends or closes the open half-cycles of the list it leaves, oldest
+// first, then starts a new half-cycle on the piece not given to an older one.
 //
 // Two values are carried instead of recomputed, each being the same
 // operation on the same operands: the distance from an origin to the
@@ -248,7 +189,8 @@ void distancesToEnd(const OpenHalfCycles& open, const Stress6& end) {
 // rangeSquared was set. The end distances become the start distances of the
 // next segment by exchanging the two columns.
 void walkSegment(std::size_t pos, const ExtractionScratch& scratch, OpenHalfCycles& open,
-                 BreakPoints& breakPoints, std::vector<HalfCycle>& halfCycles) {
+                 SegmentProgress progress, BreakPoints& breakPoints,
+                 std::vector<HalfCycle>& halfCycles) {
     const Stress6& prev = scratch.closedPath[pos - 1];
     const Stress6& cur = scratch.closedPath[pos];
     const double i1Prev = scratch.firstInvariants[pos - 1];
@@ -256,6 +198,11 @@ void walkSegment(std::size_t pos, const ExtractionScratch& scratch, OpenHalfCycl
     Stress6 v;
     Stress6 mirrored;  // the segment reflected through prev
     segmentVectors(prev, cur, v, mirrored);
+    const Segment segment{prev, cur, v, mirrored, i1Prev, i1Cur};
+
+    // [0, lmin] of the segment is not yet given to an older half-cycle.
+    double lmin = progress.lmin;
+    std::int64_t jmin = progress.jmin;
 
     distancesToEnd(open, cur);
     const double* const* origin = open.column + kOrigin0;
@@ -270,8 +217,6 @@ void walkSegment(std::size_t pos, const ExtractionScratch& scratch, OpenHalfCycl
     std::size_t first = 0;
     while (first < n && !(endDistance[first] > rangeSquared[first])) ++first;
 
-    double lmin = 1.0;  // [0, lmin] of the segment is not yet given to an older half-cycle
-    std::int64_t jmin = kNoHalfCycle;
     std::size_t kept = first;
     for (std::size_t i = first; i < n; ++i) {
         const double dNew = endDistance[i];
@@ -282,43 +227,21 @@ void walkSegment(std::size_t pos, const ExtractionScratch& scratch, OpenHalfCycl
                 mirrored.s[0] - origin[0][i], mirrored.s[1] - origin[1][i],
                 mirrored.s[2] - origin[2][i], mirrored.s[3] - origin[3][i],
                 mirrored.s[4] - origin[4][i], mirrored.s[5] - origin[5][i]);
-            const double a = (dNew + dMirror) / 2.0 - dOld;  // q(v)
-            // A segment of no von Mises length cannot leave the range surface;
-            // dNew > rangeSquared is then rounding.
-            if (a > 0.0) {
-                const double h = (dNew - dMirror) / 2.0;
-                double disc = h * h - (4.0 * a) * (dOld - rangeSquared[i]);
-                if (disc < 0.0) disc = 0.0;  // prev lies inside: only rounding makes it negative
-                const double root = std::sqrt(disc);
-                const double lambda = maxOf((root - h) / (2.0 * a), (-h - root) / (2.0 * a));
-                if (lambda >= lmin) {
+            const RangeCrossing crossing = crossRangeSurface(dNew, dOld, dMirror, rangeSquared[i]);
+            if (crosses(crossing)) {
+                if (crossing.lambda >= lmin) {
                     // Leaves j inside a piece an older half-cycle already took.
-                    if (lambda < 1.0) closes = true;
+                    if (crossing.lambda < 1.0) closes = true;
                 } else {
                     // j takes [lambda, lmin] and grows to the end of that piece.
                     const std::int64_t j = open.index[i];
                     HalfCycle& c = halfCycles[j];
                     jmin = minOf(jmin, j);
-                    const double r0Root = range[i];
-                    const double grown = (dOld + (lmin * lmin) * a) + h * lmin;
-                    c.rangeSquared = grown;
-                    rangeSquared[i] = grown;
-                    pointOnSegment(prev, lmin, v, c.sigB);
-                    if (breakPoints.keep) {
-                        Stress6 crossing;
-                        pointOnSegment(prev, lambda, v, crossing);
-                        breakPoints.add(crossing, c.sigB, j);
-                    } else {
-                        breakPoints.count();
-                    }
-                    const double grownRoot = std::sqrt(grown);
-                    range[i] = grownRoot;
-                    const double meanInvariants =
-                        i1Cur * (lambda + lmin) + i1Prev * ((2.0 - lambda) - lmin);
-                    c.meanIntegral =
-                        c.meanIntegral + ((grownRoot - r0Root) * meanInvariants) / 2.0;
+                    range[i] = growOverPiece(segment, crossing, dOld, lmin, range[i], j, c,
+                                             breakPoints);
+                    rangeSquared[i] = c.rangeSquared;
                     if (lmin < 1.0) closes = true;  // an older half-cycle continues the growth
-                    lmin = lambda;
+                    lmin = crossing.lambda;
                 }
             }
         }
@@ -349,6 +272,40 @@ void walkSegment(std::size_t pos, const ExtractionScratch& scratch, OpenHalfCycl
     fresh.closed = !(lmin == 1.0);
     if (!fresh.closed)
         open.append(newIndex, prev, fresh.rangeSquared, freshRoot, segmentLength);
+}
+
+// Once the open list is longer than kLongOpenList, all its entries but the
+// newest kKeptInList move into key groups, as long as the groups then hold
+// kMembersPerKey members per key or more; where they would not, the list
+// is left as it is and the next try waits until it has grown twofold.
+// Ordinary histories keep a few open half-cycles and never get here;
+// repeated blocks and constant amplitude keep thousands under a few keys.
+constexpr std::size_t kLongOpenList = 32;
+constexpr std::size_t kKeptInList = 8;
+constexpr std::size_t kMembersPerKey = 4;
+
+// Moves the oldest entries of the open list into key groups; returns the
+// list length at which to try next.
+std::size_t groupOldestOpen(OpenHalfCycles& open, OpenKeyGroups& groups) {
+    const std::size_t moving = open.count - kKeptInList;
+    groups.beginAdding();
+    for (std::size_t i = 0; i < moving; ++i) {
+        OpenKey key;
+        for (int k = 0; k < 6; ++k) key.origin.s[k] = open.column[kOrigin0 + k][i];
+        key.rangeSquared = open.column[kRangeSquared][i];
+        key.range = open.column[kRange][i];
+        key.startDistance = open.column[kStartDistance][i];
+        groups.addUndoably(open.index[i], key);
+        // Give up as soon as too many keys are certain.
+        if (groups.groups.size() * kMembersPerKey > groups.memberCount + (moving - 1 - i)) break;
+    }
+    if (!groups.pay(kMembersPerKey) || groups.pairs.size() < moving) {
+        groups.undoAdding();
+        return 2 * open.count;
+    }
+    for (std::size_t i = moving; i < open.count; ++i) open.move(i, i - moving);
+    open.count -= moving;
+    return kLongOpenList;
 }
 
 // Lengthens each half-cycle's range to the longest two-leg distance from its
@@ -390,8 +347,17 @@ void extract(std::span<const Stress6> path, std::int64_t timePointCount,
     // this rangeSquared.
     open.append(0, r[0], first.rangeSquared, firstRoot, first.rangeSquared);
 
-    for (std::size_t pos = 2; pos <= pointCount; ++pos)
-        walkSegment(pos, scratch, open, breakPoints, halfCycles);
+    scratch.openKeyGroups.reset(pointCount);
+    std::size_t groupingLength = kLongOpenList;
+    for (std::size_t pos = 2; pos <= pointCount; ++pos) {
+        // The half-cycles held in key groups are older than those of the list.
+        SegmentProgress progress;
+        if (!scratch.openKeyGroups.empty()) [[unlikely]]
+            progress = walkKeyGroups(scratch, pos, breakPoints, halfCycles);
+        walkSegment(pos, scratch, open, progress, breakPoints, halfCycles);
+        if (open.count > groupingLength) [[unlikely]]
+            groupingLength = groupOldestOpen(open, scratch.openKeyGroups);
+    }
 
     if (stressPathCorrection) correctAlongPath(scratch, halfCycles);
 }

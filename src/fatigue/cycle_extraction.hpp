@@ -11,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "fatigue/open_key_groups.hpp"
 #include "model/stress6.hpp"
 
 namespace korvanel {
@@ -45,6 +46,9 @@ struct ExtractionScratch {
     // grow as the open list needs and keep their room from node to node.
     std::vector<std::int64_t> openHalfCycles;
     std::vector<double> openColumns;  // columns of equal length, one after the other
+    // When the open list grows long, its older entries are kept in groups
+    // of equal key instead (open_key_groups.hpp).
+    OpenKeyGroups openKeyGroups;
 };
 
 // Extracts the half-cycles of a compacted path of P = path.size() points.

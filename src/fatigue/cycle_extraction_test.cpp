@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "base/fatal_stop.hpp"
+#include "base/test_support.hpp"
 #include "stress/path_compaction.hpp"
 #include "stress/stress_measures.hpp"
 
@@ -62,12 +63,8 @@ TEST(CycleExtractionStart, TwoPointsGiveTwoOpenFullRanges) {
 
 template <class Run>
 void expectRuntimeError(int code, Run run) {
-    try {
-        run();
-        ADD_FAILURE() << "expected runtime error " << code;
-    } catch (const FatalStop& stop) {
-        EXPECT_EQ(stop.consoleLines, runtimeError(InternalCheck{code}).consoleLines);
-    }
+    EXPECT_EQ(expectStop(run).consoleLines, runtimeError(InternalCheck{code}).consoleLines)
+        << "expected runtime error " << code;
 }
 
 TEST(CycleExtractionGuards, TooFewPointsAndTooManyBreakPoints) {
@@ -341,6 +338,33 @@ std::vector<Stress6> testPath(unsigned kind, unsigned seed, std::size_t points) 
     return path;
 }
 
+// Extracts `path` (already compacted) and expects every bit of the plain
+// step-by-step walk: half-cycles, break-point count and break points.
+void expectSameAsPlainWalk(Extraction& e, const std::vector<Stress6>& path, bool correction,
+                           std::int64_t timePoints) {
+    PlainExtraction plain;
+    plain.run(path, correction);
+    const auto& c = e.run(path, correction, timePoints);
+    ASSERT_EQ(c.size(), plain.cycles.size());
+    for (std::size_t j = 0; j < c.size(); ++j) {
+        SCOPED_TRACE(testing::Message() << "half-cycle " << j);
+        EXPECT_TRUE(sameBits(c[j].sigA, plain.cycles[j].sigA));
+        EXPECT_TRUE(sameBits(c[j].sigB, plain.cycles[j].sigB));
+        EXPECT_TRUE(sameBits(c[j].rangeSquared, plain.cycles[j].rangeSquared));
+        EXPECT_EQ(c[j].closed, plain.cycles[j].closed);
+        EXPECT_TRUE(sameBits(c[j].meanIntegral, plain.cycles[j].meanIntegral));
+    }
+    EXPECT_EQ(e.scratch.pathPointCount, plain.pathPointCount);
+    if (correction) {
+        ASSERT_EQ(e.scratch.pathPoints.size(), plain.pathPoints.size());
+        for (std::size_t k = 0; k < plain.pathPoints.size(); ++k) {
+            const PathPoint& p = e.scratch.pathPoints[k];
+            EXPECT_EQ(p.owner, plain.pathPoints[k].owner);
+            EXPECT_TRUE(sameBits(p.point, plain.pathPoints[k].point));
+        }
+    }
+}
+
 TEST(CycleExtractionBits, SameAsPlainStepByStepWalk) {
     Extraction e;  // one scratch for every path, as in the node loop
     for (unsigned kind = 0; kind < 4; ++kind)
@@ -351,29 +375,43 @@ TEST(CycleExtractionBits, SameAsPlainStepByStepWalk) {
                 std::vector<unsigned char> marks;
                 compactPath(path, marks);
                 if (path.size() < 2) continue;
-                PlainExtraction plain;
-                plain.run(path, correction);
-                const auto& c = e.run(path, correction, static_cast<std::int64_t>(points));
                 SCOPED_TRACE(testing::Message() << "kind " << kind << " seed " << seed);
-                ASSERT_EQ(c.size(), plain.cycles.size());
-                for (std::size_t j = 0; j < c.size(); ++j) {
-                    SCOPED_TRACE(testing::Message() << "half-cycle " << j);
-                    EXPECT_TRUE(sameBits(c[j].sigA, plain.cycles[j].sigA));
-                    EXPECT_TRUE(sameBits(c[j].sigB, plain.cycles[j].sigB));
-                    EXPECT_TRUE(sameBits(c[j].rangeSquared, plain.cycles[j].rangeSquared));
-                    EXPECT_EQ(c[j].closed, plain.cycles[j].closed);
-                    EXPECT_TRUE(sameBits(c[j].meanIntegral, plain.cycles[j].meanIntegral));
-                }
-                EXPECT_EQ(e.scratch.pathPointCount, plain.pathPointCount);
-                if (correction) {
-                    ASSERT_EQ(e.scratch.pathPoints.size(), plain.pathPoints.size());
-                    for (std::size_t k = 0; k < plain.pathPoints.size(); ++k) {
-                        const PathPoint& p = e.scratch.pathPoints[k];
-                        EXPECT_EQ(p.owner, plain.pathPoints[k].owner);
-                        EXPECT_TRUE(sameBits(p.point, plain.pathPoints[k].point));
-                    }
-                }
+                expectSameAsPlainWalk(e, path, correction, static_cast<std::int64_t>(points));
             }
+}
+
+TEST(CycleExtractionBits, RepeatedHistoriesGroupedByKeySameAsPlainWalk) {
+    // Blocks repeated many times, constant amplitude and exact ties keep
+    // hundreds of half-cycles open under a few keys: the walk then holds
+    // them in key groups, and must still give every bit of the plain walk.
+    auto repeat = [](std::vector<Stress6> block, int times) {
+        std::vector<Stress6> path;
+        for (int r = 0; r < times; ++r) path.insert(path.end(), block.begin(), block.end());
+        return path;
+    };
+    std::vector<Stress6> sine;
+    for (int t = 0; t < 16; ++t) {
+        const double x = std::sin(0.39269908169872414 * t);  // 2 pi / 16
+        sine.push_back(Stress6{{100 * x, 40 * x + 5, 0, 30 * x, 0, -10 * x}});
+    }
+    const std::vector<std::vector<Stress6>> paths = {
+        repeat(testPath(0, 3, 40), 60),   // a multiaxial block
+        repeat(testPath(0, 42, 9), 60),   // leaves a key's range only beyond the segment's end
+        repeat(testPath(2, 5, 25), 80),   // a uniaxial block of integers (ties)
+        repeat(sine, 150),                // constant amplitude
+        repeat({st(10), st(-10)}, 400),   // two points
+        testPath(3, 7, 3000),             // ties without repetition
+    };
+    Extraction e;
+    for (std::size_t h = 0; h < paths.size(); ++h)
+        for (bool correction : {false, true}) {
+            std::vector<Stress6> path = paths[h];
+            std::vector<unsigned char> marks;
+            compactPath(path, marks);
+            SCOPED_TRACE(testing::Message() << "history " << h);
+            expectSameAsPlainWalk(e, path, correction, static_cast<std::int64_t>(paths[h].size()));
+            EXPECT_FALSE(e.scratch.openKeyGroups.empty());
+        }
 }
 
 TEST(CycleExtractionBits, DecayingOscillationKeepsHundredsOpen) {

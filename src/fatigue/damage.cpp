@@ -13,8 +13,10 @@ namespace korvanel {
 
 namespace {
 
-
 // Start values of the running maxima; the first real value replaces them.
+// Odd values, kept as the program has always had them: a maximum that never
+// moves (Ground-Air-Ground without a counted half-cycle, no block group) is
+// below the damage floor, so the node is stored at the floor.
 constexpr double largestDamageStart = -10000.0;
 constexpr double largestGroupDamageStart = -1.23456;
 
@@ -47,7 +49,9 @@ std::int8_t flagOf(Verdict kind) { return static_cast<std::int8_t>(fileNumber(fa
 void stopIfNotANumber(double damage, std::int64_t nodeId) {
     if (std::isnan(damage))
         throw fatalStop("Error: the damage is not a number at node ID " + std::to_string(nodeId) +
-                        ", please check the material and S-N curve data");
+                            ", please check the material and S-N curve data",
+                        "the damage of some half-cycle or block is not a number: the S-N curve "
+                        "or the Goodman values in effect cannot be evaluated for it");
 }
 
 template <typename T>

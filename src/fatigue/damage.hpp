@@ -73,4 +73,12 @@ struct StoredDamage {
 // The damage kept for a node: never below 1e-18, life repeats at most 1e18.
 StoredDamage storeNodeDamage(double damage);
 
+// What a single stress history reports: its damage, not floored, and the
+// static failure type of its last half-cycle that failed statically (none
+// when none did).
+struct SingleHistoryResult {
+    double totalDamage = 0.0;
+    StaticFailureCode lastStaticType = StaticFailureCode::none;
+};
+
 }  // namespace korvanel

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "base/fatal_stop.hpp"
+#include "base/test_support.hpp"
 
 namespace korvanel {
 namespace {
@@ -66,13 +67,9 @@ HistoryDamage blocks(const std::vector<double>& amplitudes, const std::vector<do
 }
 
 void expectNotANumberStop(const std::function<void()>& run) {
-    try {
-        run();
-        ADD_FAILURE() << "no stop";
-    } catch (const FatalStop& stop) {
-        EXPECT_EQ(stop.consoleLines, std::vector<std::string>{"Error: the damage is not a number at node ID 7,"
-                                                              " please check the material and S-N curve data"});
-    }
+    EXPECT_EQ(expectStop(run).consoleLines,
+              std::vector<std::string>{"Error: the damage is not a number at node ID 7,"
+                                       " please check the material and S-N curve data"});
 }
 
 const double oneOverN100 = 1.0 / 999999.0;

@@ -1,6 +1,7 @@
 #include "fatigue/sn_curve.hpp"
 
 #include <cmath>
+#include <string>
 
 #include "base/fatal_stop.hpp"
 #include "stress/stress_measures.hpp"
@@ -30,10 +31,15 @@ SnCurve prepareSnCurve(const MaterialValues& m, bool blocksAnalysis) {
         curve.staticLimit = m.weibullSault;
         return curve;
     }
-    // The multilinear curve is read but never evaluated.
+    // The multilinear curve is read but never evaluated; its stop keeps the
+    // original text it has always had.
+    const std::string detail = "the S-N curve type in effect is " +
+                               std::to_string(fileNumber(m.snCurveType)) +
+                               " (record 5 of the parameter file); only 1 (Palmgren) and 2 "
+                               "(Weibull) are evaluated";
     if (blocksAnalysis && m.snCurveType == SnCurveType::multilinear)
-        throw fatalStop("ARRIVATO QUA CON LA CURVA MULTILINEARE !!!");
-    throw fatalStop("Type of SN curve definition needs values 1, 2 or 3");
+        throw fatalStop("ARRIVATO QUA CON LA CURVA MULTILINEARE !!!", detail);
+    throw fatalStop("Type of SN curve definition needs values 1, 2 or 3", detail);
 }
 
 double equivalentAmplitude(double amplitude, double mean, const MaterialValues& m) {
@@ -49,7 +55,8 @@ double equivalentAmplitude(double amplitude, double mean, const MaterialValues& 
         if (mean >= config::kMeanGate) return amplitude / (1.0 - std::pow(mean / smMax, k));
         return amplitude;
     }
-    // Method 3 and any other value: tension and compression count alike.
+    // Method 3 and any other value: tension and compression count alike. A
+    // material record's method is never checked, so any value may reach here.
     if (std::fabs(mean) <= config::kMeanGate) return amplitude;
     return amplitude / (1.0 - std::pow(std::fabs(mean) / smMax, k));
 }

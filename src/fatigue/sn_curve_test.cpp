@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/fatal_stop.hpp"
+#include "base/test_support.hpp"
 
 namespace korvanel {
 namespace {
@@ -24,12 +25,8 @@ MaterialValues palmgren(std::int64_t method = 3, double enduranceLimit = 0.0) {
 std::vector<std::string> stopLines(std::int64_t type, std::int64_t format, bool advisory = false) {
     MaterialValues m = palmgren();
     m.snCurveType = SnCurveType{type};
-    try {
-        prepareSnCurve(m, format == 3);
-    } catch (const FatalStop& stop) {
-        return advisory ? stop.advisoryLines : stop.consoleLines;
-    }
-    return {};
+    const FatalStop stop = expectStop([&] { prepareSnCurve(m, format == 3); });
+    return advisory ? stop.advisoryLines : stop.consoleLines;
 }
 
 TEST(SnCurvePalmgren, StaticLimitCyclesAndEnduranceLimit) {

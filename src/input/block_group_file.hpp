@@ -14,7 +14,9 @@ namespace korvanel {
 // Reads every pair of integers; a pair cut short by the end of the file
 // counts, its missing value 0. Nothing is validated: an empty file gives no
 // group, and a pair may name blocks that do not exist or run backwards.
-std::vector<BlockGroup> readBlockGroupFile(const std::string& path);
+// A pair cut short is a warning to `warnings`.
+std::vector<BlockGroup> readBlockGroupFile(const std::string& path,
+                                           InputWarnings* warnings = nullptr);
 std::vector<BlockGroup> readBlockGroupFile(InputText& in);
 
 }  // namespace korvanel

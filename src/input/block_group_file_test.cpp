@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/fatal_stop.hpp"
+#include "base/test_support.hpp"
 
 namespace korvanel {
 namespace {
@@ -29,13 +30,9 @@ TEST(BlockGroupFile, ShortPairAndEmptyLastLineAddAGroup) {
 }
 
 TEST(BlockGroupFile, IntegerOutOfRangeStops) {
-    try {
-        read("1 2\r\n3 1e19\r\n");  // a fine real, but no 64-bit integer
-        ADD_FAILURE() << "no fatal stop";
-    } catch (const FatalStop& stop) {
-        EXPECT_EQ(stop.consoleLines,
-                  std::vector<std::string>{"Number out of range in the file job.btf"});
-    }
+    // 1e19 is a fine real, but no 64-bit integer.
+    EXPECT_EQ(expectStop([] { read("1 2\r\n3 1e19\r\n"); }).consoleLines,
+              std::vector<std::string>{"Number out of range in the file job.btf"});
 }
 
 }  // namespace

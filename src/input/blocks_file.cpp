@@ -4,12 +4,16 @@
 #include <vector>
 
 #include "base/fatal_stop.hpp"
+#include "base/value_warnings.hpp"
 
 namespace korvanel {
 
-BlockSpectrum readBlockSpectrumFile(const std::string& path, std::int64_t loadCaseCount) {
-    InputText in = openInputText(path);
-    return readBlockSpectrumFile(in, loadCaseCount);
+BlockSpectrum readBlockSpectrumFile(const std::string& path, std::int64_t loadCaseCount,
+                                    InputWarnings* warnings) {
+    return readInputFile(path, [&](InputText& in) {
+        if (warnings != nullptr) attachWarnings(in, *warnings);
+        return readBlockSpectrumFile(in, loadCaseCount);
+    });
 }
 
 BlockSpectrum readBlockSpectrumFile(InputText& in, std::int64_t loadCaseCount) {
@@ -17,14 +21,26 @@ BlockSpectrum readBlockSpectrumFile(InputText& in, std::int64_t loadCaseCount) {
         throw fatalStop(
             "Please check number of nodes and loadcases and size of .nds file, they look not "
             "coherent");
+    skipByteOrderMark(in);
     const std::vector<double> values = readAllReals(in);
     const std::int64_t count = static_cast<std::int64_t>(values.size());
     // count < 2 * loadCaseCount + 1, written so that a huge count of load
     // cases cannot overflow.
     if (count == 0 || loadCaseCount > (count - 1) / 2)
         throw fatalStop(
-            "Error: at least one line with from-to coefficient is needed in the block spectrum");
+            "Error: at least one line with from-to coefficient is needed in the block spectrum",
+            in.path() + " holds " + std::to_string(count) + " values; one block of 2 x " +
+                std::to_string(loadCaseCount) + " load cases + 1 values is needed");
     const std::int64_t valuesPerBlock = 2 * loadCaseCount + 1;  // at most count
+    const std::int64_t leftOver = count % valuesPerBlock;
+    if (leftOver != 0 && in.warnings() != nullptr)
+        warn(*in.warnings(), WarningKind::incompleteGroup, [&] {
+            return in.path() + ": its " + std::to_string(count) +
+                   " values are not a whole number of blocks of " +
+                   std::to_string(valuesPerBlock) + " (2 x " + std::to_string(loadCaseCount) +
+                   " load cases + 1); the last " + std::to_string(leftOver) +
+                   (leftOver == 1 ? " value is" : " values are") + " not used";
+        });
 
     BlockSpectrum spectrum;
     spectrum.loadCaseCount = loadCaseCount;

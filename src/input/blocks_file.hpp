@@ -18,8 +18,10 @@ namespace korvanel {
 // arithmetic and an incomplete last block is ignored. With loadCaseCount 0
 // every value is a block of its number of cycles only. Nothing is validated.
 // A negative loadCaseCount (which the node stress file already refuses) is
-// the node stress file's size stop.
-BlockSpectrum readBlockSpectrumFile(const std::string& path, std::int64_t loadCaseCount);
+// the node stress file's size stop. Values left after the last full block
+// are a warning to `warnings`.
+BlockSpectrum readBlockSpectrumFile(const std::string& path, std::int64_t loadCaseCount,
+                                    InputWarnings* warnings = nullptr);
 BlockSpectrum readBlockSpectrumFile(InputText& in, std::int64_t loadCaseCount);
 
 }  // namespace korvanel

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "base/fatal_stop.hpp"
+#include "base/test_support.hpp"
 
 namespace korvanel {
 namespace {
@@ -18,13 +19,9 @@ BlockSpectrum read(const std::string& data, std::int64_t cases) {
 }
 
 Lines stopLines(const std::string& data, std::int64_t cases) {
-    try {
-        read(data, cases);
-    } catch (const FatalStop& stop) {
-        EXPECT_EQ(stop.advisoryLines, stop.consoleLines);
-        return stop.consoleLines;
-    }
-    return {"no fatal stop"};
+    const FatalStop stop = expectStop([&] { read(data, cases); });
+    EXPECT_EQ(stop.advisoryLines, stop.consoleLines);
+    return stop.consoleLines;
 }
 
 const Lines noBlock = {

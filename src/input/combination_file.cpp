@@ -5,12 +5,16 @@
 #include <vector>
 
 #include "base/fatal_stop.hpp"
+#include "base/value_warnings.hpp"
 
 namespace korvanel {
 
-CombinationTable readCombinationFile(const std::string& path, std::int64_t loadCaseCount) {
-    InputText in = openInputText(path);
-    return readCombinationFile(in, loadCaseCount);
+CombinationTable readCombinationFile(const std::string& path, std::int64_t loadCaseCount,
+                                     InputWarnings* warnings) {
+    return readInputFile(path, [&](InputText& in) {
+        if (warnings != nullptr) attachWarnings(in, *warnings);
+        return readCombinationFile(in, loadCaseCount);
+    });
 }
 
 CombinationTable readCombinationFile(InputText& in, std::int64_t loadCaseCount) {
@@ -18,11 +22,25 @@ CombinationTable readCombinationFile(InputText& in, std::int64_t loadCaseCount) 
         throw fatalStop(
             "Please check number of nodes and loadcases and size of .nds file, they look not "
             "coherent");
+    skipByteOrderMark(in);
     std::vector<double> values = readAllReals(in);
     const std::int64_t count = static_cast<std::int64_t>(values.size());
-    if (count < 2) throw fatalStop("Error: at least two values are needed in the stress-history");
+    if (count < 2)
+        throw fatalStop("Error: at least two values are needed in the stress-history",
+                        in.path() + " holds " + (count == 1 ? "one value" : "no value") +
+                            "; the load-case combination needs at least 2");
     if (loadCaseCount == 0)
-        throw fatalStop("Error: at least one load case is needed for the load-case combination");
+        throw fatalStop("Error: at least one load case is needed for the load-case combination",
+                        "record 14 of the parameter file gives 0 load cases");
+    const std::int64_t leftOver = count % loadCaseCount;
+    if (leftOver != 0 && in.warnings() != nullptr)
+        warn(*in.warnings(), WarningKind::incompleteGroup, [&] {
+            return in.path() + ": its " + std::to_string(count) +
+                   " values are not a whole number of time points of " +
+                   std::to_string(loadCaseCount) + " load-case factors; the last " +
+                   std::to_string(leftOver) + (leftOver == 1 ? " value is" : " values are") +
+                   " not used";
+        });
 
     CombinationTable table;
     table.loadCaseCount = loadCaseCount;

@@ -20,8 +20,10 @@ namespace korvanel {
 // - timePointCount = floor(count / loadCaseCount) in real arithmetic; the
 //   values after the last full time point are not used.
 // A negative loadCaseCount (which the node stress file already refuses) is
-// the node stress file's size stop.
-CombinationTable readCombinationFile(const std::string& path, std::int64_t loadCaseCount);
+// the node stress file's size stop. Values left after the last full time
+// point are a warning to `warnings`.
+CombinationTable readCombinationFile(const std::string& path, std::int64_t loadCaseCount,
+                                     InputWarnings* warnings = nullptr);
 CombinationTable readCombinationFile(InputText& in, std::int64_t loadCaseCount);
 
 }  // namespace korvanel

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/fatal_stop.hpp"
+#include "base/test_support.hpp"
 
 namespace korvanel {
 namespace {
@@ -15,13 +16,9 @@ CombinationTable read(const std::string& data, std::int64_t cases) {
 }
 
 Lines stopLines(const std::string& data, std::int64_t cases) {
-    try {
-        read(data, cases);
-    } catch (const FatalStop& stop) {
-        EXPECT_EQ(stop.advisoryLines, stop.consoleLines);
-        return stop.consoleLines;
-    }
-    return {"no fatal stop"};
+    const FatalStop stop = expectStop([&] { read(data, cases); });
+    EXPECT_EQ(stop.advisoryLines, stop.consoleLines);
+    return stop.consoleLines;
 }
 
 TEST(CombinationFile, TimePointsAreTheFullGroupsOfLoadCases) {

@@ -1,17 +1,24 @@
 #include "input/material_file.hpp"
 
+#include "base/value_warnings.hpp"
+
 namespace korvanel {
 
-std::vector<MaterialRecord> readMaterialFile(const std::string& path) {
-    InputText in = openInputText(path);
-    return readMaterialFile(in);
+std::vector<MaterialRecord> readMaterialFile(const std::string& path, InputWarnings* warnings) {
+    return readInputFile(path, [&](InputText& in) {
+        if (warnings != nullptr) attachWarnings(in, *warnings);
+        return readMaterialFile(in);
+    });
 }
 
 std::vector<MaterialRecord> readMaterialFile(InputText& in) {
+    skipByteOrderMark(in);
     readWholeLine(in);
     readWholeLine(in);
     std::vector<MaterialRecord> records;
+    std::size_t lastRecordStart = in.position();
     while (!atEnd(in)) {
+        lastRecordStart = in.position();
         MaterialRecord r;
         r.materialId = readInteger(in);
         r.yieldStress = readReal(in);
@@ -26,6 +33,8 @@ std::vector<MaterialRecord> readMaterialFile(InputText& in) {
         for (double& x : r.multilinearExtras) x = readReal(in);
         records.push_back(r);
     }
+    warnIfLastGroupShort(in, lastRecordStart, static_cast<std::int64_t>(records.size()), 17,
+                         "material record");
     return records;
 }
 

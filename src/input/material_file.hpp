@@ -15,7 +15,9 @@ namespace korvanel {
 // A record cut short by the end of the file counts, its missing values 0.
 // No value is validated here; the curve type is checked when a node uses
 // the record.
-std::vector<MaterialRecord> readMaterialFile(const std::string& path);
+// A record cut short is a warning to `warnings`.
+std::vector<MaterialRecord> readMaterialFile(const std::string& path,
+                                             InputWarnings* warnings = nullptr);
 std::vector<MaterialRecord> readMaterialFile(InputText& in);
 
 }  // namespace korvanel

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/fatal_stop.hpp"
+#include "base/test_support.hpp"
 
 namespace korvanel {
 namespace {
@@ -43,13 +44,9 @@ TEST(MaterialFile, FieldsInFileOrderAfterTwoHeadingLines) {
 }
 
 TEST(MaterialFile, IntegerFieldOutOfRangeStops) {
-    try {
-        read(headings + "5 1 2 3 4 1e300 5 6 7 8 9 1 10 11 12 13 14\r\n");
-        ADD_FAILURE() << "no fatal stop";
-    } catch (const FatalStop& stop) {
-        EXPECT_EQ(stop.consoleLines,
-                  std::vector<std::string>{"Number out of range in the file job.mtr"});
-    }
+    const std::string record = "5 1 2 3 4 1e300 5 6 7 8 9 1 10 11 12 13 14\r\n";
+    EXPECT_EQ(expectStop([&] { read(headings + record); }).consoleLines,
+              std::vector<std::string>{"Number out of range in the file job.mtr"});
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/fatal_stop.hpp"
+#include "base/test_support.hpp"
 
 namespace korvanel {
 namespace {
@@ -52,12 +53,7 @@ TEST(MaterialSelection, CurveTypeCopiesOnlyItsOwnParameters) {
 TEST(MaterialSelection, UsedRecordOfAnotherCurveTypeStops) {
     auto stop = [](std::vector<MaterialRecord> records, std::int64_t format) {
         MaterialValues m;
-        try {
-            selectMaterial(5, records, format == 3, m);
-        } catch (const FatalStop& s) {
-            return s;
-        }
-        return FatalStop{{"no fatal stop"}, {}};
+        return expectStop([&] { selectMaterial(5, records, format == 3, m); });
     };
     const Lines needs = {"Type of SN curve definition needs values 1, 2 or 3"};
     for (std::int64_t format : {1, 2})

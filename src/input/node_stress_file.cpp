@@ -9,6 +9,7 @@
 #include "base/fatal_stop.hpp"
 #include "base/large_tables.hpp"
 #include "base/text_output.hpp"
+#include "base/value_warnings.hpp"
 
 namespace korvanel {
 
@@ -24,6 +25,11 @@ struct NumberingMismatch {
     bool found = false;
     bool ofMaterialId = false;  // the node IDs agreed, the material IDs did not
     std::int64_t valueRead = 0;
+    std::int64_t valueInBlock1 = 0;
+    std::int64_t block = 0;     // 2 or later
+    std::int64_t node = 0;      // node index, from 1
+    std::size_t position = 0;   // where its line starts in the file
+    std::string where;          // "<path> line L", when the numbering stop will be made
 };
 
 // Everything one read of the file yields before the checks.
@@ -48,7 +54,7 @@ std::int64_t expectedGroupCount(std::int64_t nodeCount, std::int64_t loadCaseCou
 // Every group but the last takes at least eight bytes of the file (one
 // separator per value), so a file of n bytes holds at most n / 8 + 1 groups.
 bool fileCanHold(const InputText& in, std::int64_t groups) {
-    return groups >= 0 && static_cast<std::uint64_t>(groups) <= in.data.size() / 8 + 1;
+    return groups >= 0 && static_cast<std::uint64_t>(groups) <= in.size() / 8 + 1;
 }
 
 // Bytes of the node tables for the expected number of groups.
@@ -92,10 +98,13 @@ NodeStressScan scanNodeStress(InputText& in, std::int64_t nodeCount, std::int64_
         scan.tablesTooLarge = !scan.tablesFilled;
     }
     constexpr std::int64_t kReleaseEvery = 1 << 16;  // groups between giving back read text
+    skipByteOrderMark(in);
     std::int64_t group = 0;
     std::int64_t block = 0;        // 0: base stresses, lc + 1: load case lc
     std::int64_t nodeInBlock = 0;  // position of the group within its block
+    std::size_t groupStart = in.position();
     while (!atEnd(in)) {
+        groupStart = in.position();
         NodeEntry entry;
         entry.nodeId = readInteger(in);
         entry.nodeMaterialId = readInteger(in);
@@ -110,9 +119,11 @@ NodeStressScan scanNodeStress(InputText& in, std::int64_t nodeCount, std::int64_
             } else if (!scan.firstMismatch.found) {
                 const NodeEntry& first = t.nodes[n];
                 if (entry.nodeId != first.nodeId)
-                    scan.firstMismatch = {true, false, entry.nodeId};
+                    scan.firstMismatch = {true,  false, entry.nodeId, first.nodeId,
+                                          block + 1, nodeInBlock + 1, groupStart, {}};
                 else if (entry.nodeMaterialId != first.nodeMaterialId)
-                    scan.firstMismatch = {true, true, entry.nodeMaterialId};
+                    scan.firstMismatch = {true,  true, entry.nodeMaterialId, first.nodeMaterialId,
+                                          block + 1, nodeInBlock + 1, groupStart, {}};
                 else
                     t.loadCaseStress[n * static_cast<std::size_t>(loadCaseCount) +
                                      static_cast<std::size_t>(block - 1)] = stress;
@@ -126,6 +137,10 @@ NodeStressScan scanNodeStress(InputText& in, std::int64_t nodeCount, std::int64_
         if (group % kReleaseEvery == 0) releaseConsumedText(in);
     }
     scan.groupCount = group;
+    warnIfLastGroupShort(in, groupStart, group, 8, "node line");
+    // Counting lines takes a pass over the file: only for the stop that will be made.
+    if (scan.firstMismatch.found && group == expected)
+        scan.firstMismatch.where = lineText(in, scan.firstMismatch.position);
     return scan;
 }
 
@@ -134,13 +149,34 @@ FatalStop numberingStop(const NumberingMismatch& mismatch) {
     putText(line, mismatch.ofMaterialId ? "ndummy3" : "ndummy2");
     putZone(line);
     putInteger(line, mismatch.valueRead);
-    return FatalStop{{line.buffer, numberingMessage}, {numberingMessage}};
+    FatalStop stop{{line.text(), numberingMessage}, {numberingMessage}};
+    const char* what = mismatch.ofMaterialId ? "material ID " : "node ID ";
+    stop.details.push_back(mismatch.where + " (block " + std::to_string(mismatch.block) +
+                           ", node index " + std::to_string(mismatch.node) + "): " + what +
+                           std::to_string(mismatch.valueRead) + " where block 1 has " +
+                           std::to_string(mismatch.valueInBlock1));
+    return stop;
 }
 
-NodeStressTable checkCounts(NodeStressScan&& scan, std::int64_t nodeCount,
-                            std::int64_t loadCaseCount) {
+FatalStop sizeStop(std::int64_t groupCount, const std::string& path, std::int64_t nodeCount,
+                   std::int64_t loadCaseCount) {
+    const std::int64_t expected = expectedGroupCount(nodeCount, loadCaseCount);
+    std::string asked = expected < 0 ? "no file can match (a count below 0, or more groups "
+                                       "than 64 bits can count)"
+                                     : "(" + std::to_string(loadCaseCount) + " + 1) x " +
+                                           std::to_string(nodeCount) + " = " +
+                                           std::to_string(expected) + " are needed";
+    return fatalStop(sizeMessage, path + " holds " + std::to_string(groupCount) +
+                                      " groups of 8 values; record 14 gives " +
+                                      std::to_string(nodeCount) + " nodes and " +
+                                      std::to_string(loadCaseCount) + " load cases, for which " +
+                                      asked);
+}
+
+NodeStressTable checkCounts(NodeStressScan&& scan, const std::string& path,
+                            std::int64_t nodeCount, std::int64_t loadCaseCount) {
     if (scan.groupCount != expectedGroupCount(nodeCount, loadCaseCount))
-        throw fatalStop(sizeMessage);
+        throw sizeStop(scan.groupCount, path, nodeCount, loadCaseCount);
     if (scan.tablesTooLarge) throw outOfMemory();
     if (scan.firstMismatch.found) throw numberingStop(scan.firstMismatch);
     NodeStressTable table = std::move(scan.table);
@@ -152,19 +188,20 @@ NodeStressTable checkCounts(NodeStressScan&& scan, std::int64_t nodeCount,
 }  // namespace
 
 NodeStressTable readNodeStressFile(const std::string& path, std::int64_t nodeCount,
-                                   std::int64_t loadCaseCount, std::uint64_t memoryLimit) {
-    NodeStressScan scan;
-    {
-        InputText in = openInputText(path);
-        scan = scanNodeStress(in, nodeCount, loadCaseCount, memoryLimit);
-    }  // the file's text is released before the tables are arranged
-    return checkCounts(std::move(scan), nodeCount, loadCaseCount);
+                                   std::int64_t loadCaseCount, std::uint64_t memoryLimit,
+                                   InputWarnings* warnings) {
+    // The file's text is released before the tables are arranged.
+    NodeStressScan scan = readInputFile(path, [&](InputText& in) {
+        if (warnings != nullptr) attachWarnings(in, *warnings);
+        return scanNodeStress(in, nodeCount, loadCaseCount, memoryLimit);
+    });
+    return checkCounts(std::move(scan), path, nodeCount, loadCaseCount);
 }
 
 NodeStressTable readNodeStressFile(InputText& in, std::int64_t nodeCount,
                                    std::int64_t loadCaseCount, std::uint64_t memoryLimit) {
-    return checkCounts(scanNodeStress(in, nodeCount, loadCaseCount, memoryLimit), nodeCount,
-                       loadCaseCount);
+    return checkCounts(scanNodeStress(in, nodeCount, loadCaseCount, memoryLimit), in.path(),
+                       nodeCount, loadCaseCount);
 }
 
 }  // namespace korvanel
@@ -250,7 +287,7 @@ IndexScan scanIndex(InputText& in, std::int64_t nodeCount, std::int64_t loadCase
                     std::uint64_t memoryLimit) {
     IndexScan scan;
     NodeStressIndex& index = scan.index;
-    index.fileSize = in.data.size();
+    index.fileSize = in.size();
     index.slices.resize(sliceFirstNodes.size());
     for (std::size_t s = 0; s < sliceFirstNodes.size(); ++s) {
         const std::int64_t end =
@@ -270,8 +307,10 @@ IndexScan scanIndex(InputText& in, std::int64_t nodeCount, std::int64_t loadCase
     std::int64_t nodeInBlock = 0;
     std::size_t nextSlice = 0;  // the next slice whose start this block has not passed
     std::size_t nextKept = 0;   // the next kept node this block has not passed
+    skipByteOrderMark(in);
+    std::size_t start = in.position();
     while (!atEnd(in)) {
-        const std::size_t start = in.pos;
+        start = in.position();
         NodeEntry entry;
         Stress6 stress;
         readGroup(in, entry, stress);
@@ -290,9 +329,11 @@ IndexScan scanIndex(InputText& in, std::int64_t nodeCount, std::int64_t loadCase
             } else if (!scan.firstMismatch.found) {
                 const NodeEntry& first = index.nodes[n];
                 if (entry.nodeId != first.nodeId)
-                    scan.firstMismatch = {true, false, entry.nodeId};
+                    scan.firstMismatch = {true,      false,           entry.nodeId, first.nodeId,
+                                          block + 1, nodeInBlock + 1, start,        {}};
                 else if (entry.nodeMaterialId != first.nodeMaterialId)
-                    scan.firstMismatch = {true, true, entry.nodeMaterialId};
+                    scan.firstMismatch = {true,  true, entry.nodeMaterialId, first.nodeMaterialId,
+                                          block + 1, nodeInBlock + 1, start, {}};
                 else if (keptNode)
                     kept.loadCaseStress[nextKept * static_cast<std::size_t>(loadCaseCount) +
                                         static_cast<std::size_t>(block - 1)] = stress;
@@ -314,19 +355,23 @@ IndexScan scanIndex(InputText& in, std::int64_t nodeCount, std::int64_t loadCase
         if (group % kReleaseEvery == 0) releaseConsumedText(in);
     }
     scan.groupCount = group;
+    warnIfLastGroupShort(in, start, group, 8, "node line");
+    if (scan.firstMismatch.found && group == expected)
+        scan.firstMismatch.where = lineText(in, scan.firstMismatch.position);
     return scan;
 }
 
-NodeStressIndex checkIndex(IndexScan&& scan, std::int64_t nodeCount, std::int64_t loadCaseCount) {
+NodeStressIndex checkIndex(IndexScan&& scan, const std::string& path, std::int64_t nodeCount,
+                           std::int64_t loadCaseCount) {
     if (scan.groupCount != expectedGroupCount(nodeCount, loadCaseCount))
-        throw fatalStop(sizeMessage);
+        throw sizeStop(scan.groupCount, path, nodeCount, loadCaseCount);
     if (scan.tablesTooLarge) throw outOfMemory();
     if (scan.firstMismatch.found) throw numberingStop(scan.firstMismatch);
     return std::move(scan.index);
 }
 
 FatalStop changedWhileRead(const InputText& in) {
-    return fatalStop("The input file " + in.path + " changed while it was being read");
+    return fatalStop("The input file " + in.path() + " changed while it was being read");
 }
 
 }  // namespace
@@ -334,13 +379,13 @@ FatalStop changedWhileRead(const InputText& in) {
 NodeStressIndex indexNodeStressFile(const std::string& path, std::int64_t nodeCount,
                                     std::int64_t loadCaseCount,
                                     const std::vector<std::int64_t>& sliceFirstNodes,
-                                    std::int64_t keptNodeId, std::uint64_t memoryLimit) {
-    IndexScan scan;
-    {
-        InputText in = openInputText(path);
-        scan = scanIndex(in, nodeCount, loadCaseCount, sliceFirstNodes, keptNodeId, memoryLimit);
-    }
-    return checkIndex(std::move(scan), nodeCount, loadCaseCount);
+                                    std::int64_t keptNodeId, std::uint64_t memoryLimit,
+                                    InputWarnings* warnings) {
+    IndexScan scan = readInputFile(path, [&](InputText& in) {
+        if (warnings != nullptr) attachWarnings(in, *warnings);
+        return scanIndex(in, nodeCount, loadCaseCount, sliceFirstNodes, keptNodeId, memoryLimit);
+    });
+    return checkIndex(std::move(scan), path, nodeCount, loadCaseCount);
 }
 
 NodeStressIndex indexNodeStressFile(InputText& in, std::int64_t nodeCount,
@@ -349,7 +394,7 @@ NodeStressIndex indexNodeStressFile(InputText& in, std::int64_t nodeCount,
                                     std::int64_t keptNodeId, std::uint64_t memoryLimit) {
     return checkIndex(
         scanIndex(in, nodeCount, loadCaseCount, sliceFirstNodes, keptNodeId, memoryLimit),
-        nodeCount, loadCaseCount);
+        in.path(), nodeCount, loadCaseCount);
 }
 
 NodeStressTable readNodeStressSlice(const std::string& path, std::int64_t loadCaseCount,
@@ -359,8 +404,9 @@ NodeStressTable readNodeStressSlice(const std::string& path, std::int64_t loadCa
         empty.loadCaseCount = loadCaseCount;
         return empty;
     }
-    InputText in = openInputText(path);
-    return readNodeStressSlice(in, loadCaseCount, slice, memoryLimit);
+    return readInputFile(path, [&](InputText& in) {
+        return readNodeStressSlice(in, loadCaseCount, slice, memoryLimit);
+    });
 }
 
 NodeStressTable readNodeStressSlice(InputText& in, std::int64_t loadCaseCount,
@@ -375,8 +421,8 @@ NodeStressTable readNodeStressSlice(InputText& in, std::int64_t loadCaseCount,
     std::int64_t group = 0;
     const auto cases = static_cast<std::size_t>(loadCaseCount);
     for (std::size_t block = 0; block <= cases; ++block) {
-        if (slice.offsets[block] > in.data.size()) throw changedWhileRead(in);
-        in.pos = static_cast<std::size_t>(slice.offsets[block]);
+        if (slice.offsets[block] > in.size()) throw changedWhileRead(in);
+        in.moveTo(static_cast<std::size_t>(slice.offsets[block]));
         for (std::size_t n = 0; n < static_cast<std::size_t>(count); ++n) {
             NodeEntry entry;
             Stress6 stress;

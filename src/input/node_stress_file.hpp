@@ -31,9 +31,11 @@ namespace korvanel {
 // `memoryLimit` bytes, are the fatal stop "Not enough memory for the
 // analysis", which comes after the count check and before the numbering
 // check, as the tables are sized between the two.
+// A last group cut short is a warning to `warnings`.
 NodeStressTable readNodeStressFile(const std::string& path, std::int64_t nodeCount,
                                    std::int64_t loadCaseCount,
-                                   std::uint64_t memoryLimit = machineMemoryBytes());
+                                   std::uint64_t memoryLimit = machineMemoryBytes(),
+                                   InputWarnings* warnings = nullptr);
 NodeStressTable readNodeStressFile(InputText& in, std::int64_t nodeCount,
                                    std::int64_t loadCaseCount,
                                    std::uint64_t memoryLimit = machineMemoryBytes());
@@ -42,7 +44,8 @@ NodeStressTable readNodeStressFile(InputText& in, std::int64_t nodeCount,
 // per process) reads the file in two steps. One pass indexes it, with the
 // checks above in the same order and with the same stops, keeping only the
 // node entries, where each slice begins in every block, and the stresses of
-// the nodes that carry one chosen ID; each slice is then read on its own.
+// the nodes that carry one chosen ID; each slice is then read on its own,
+// with no warnings (the index has given them).
 
 // Nodes firstNode .. firstNode + nodeCount - 1: in block k + 1 the group of
 // node `firstNode` begins at byte offsets[k] of the file.
@@ -67,7 +70,8 @@ NodeStressIndex indexNodeStressFile(const std::string& path, std::int64_t nodeCo
                                     std::int64_t loadCaseCount,
                                     const std::vector<std::int64_t>& sliceFirstNodes,
                                     std::int64_t keptNodeId,
-                                    std::uint64_t memoryLimit = machineMemoryBytes());
+                                    std::uint64_t memoryLimit = machineMemoryBytes(),
+                                    InputWarnings* warnings = nullptr);
 NodeStressIndex indexNodeStressFile(InputText& in, std::int64_t nodeCount,
                                     std::int64_t loadCaseCount,
                                     const std::vector<std::int64_t>& sliceFirstNodes,

@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "base/fatal_stop.hpp"
+#include "base/test_support.hpp"
 
 namespace korvanel {
 namespace {
@@ -20,7 +21,10 @@ const std::string numbering =
 // One line of the file: the IDs, then the components s, s + 1, ..., s + 5.
 std::string line(std::int64_t id, std::int64_t material, int s = 0) {
     std::string text = std::to_string(id) + "," + std::to_string(material);
-    for (int k = 0; k < 6; ++k) text += " " + std::to_string(s + k);
+    for (int k = 0; k < 6; ++k) {
+        text += ' ';
+        text += std::to_string(s + k);
+    }
     return text + "\r\n";
 }
 
@@ -32,12 +36,7 @@ NodeStressTable read(const std::string& data, std::int64_t nodes, std::int64_t c
 
 FatalStop stopOf(const std::string& data, std::int64_t nodes, std::int64_t cases,
                  std::uint64_t memoryLimit = std::numeric_limits<std::uint64_t>::max()) {
-    try {
-        read(data, nodes, cases, memoryLimit);
-    } catch (const FatalStop& stop) {
-        return stop;
-    }
-    return FatalStop{{"no fatal stop"}, {}};
+    return expectStop([&] { read(data, nodes, cases, memoryLimit); });
 }
 
 // Nodes 10, 20, 30 (materials 1, 2, 1) in three blocks; block k, node n has
@@ -97,13 +96,8 @@ TEST(NodeStressFile, StopsInReadingThenCountThenNumberingOrder) {
     EXPECT_EQ(stopOf(good + "1e300", 1, 1).consoleLines, outOfRange);
     EXPECT_EQ(stopOf(good + "1 1 1e300", 1, 1).consoleLines, Lines{size});
     EXPECT_EQ(stopOf(good + "1 1 1e400", 1, 1).consoleLines, outOfRange);
-    try {
-        readNodeStressFile("/nonexistent-korvanel/job.nds", 0, 0);
-        ADD_FAILURE() << "no fatal stop";
-    } catch (const FatalStop& s) {
-        EXPECT_EQ(s.consoleLines,
-                  Lines{"Cannot open the input file /nonexistent-korvanel/job.nds"});
-    }
+    EXPECT_EQ(expectStop([] { readNodeStressFile("/nonexistent-korvanel/job.nds", 0, 0); }).consoleLines,
+              Lines{"Cannot open the input file /nonexistent-korvanel/job.nds"});
 }
 
 // Tables the machine cannot hold stop the run once the count is known to

@@ -14,8 +14,8 @@ namespace korvanel {
 // Reads every group of six values. A group cut short by the end of the file
 // counts, its missing values 0 (so an empty last line adds a zero state).
 // Fewer than two groups is the fatal stop "At least two values are needed
-// in the stress-history".
-StressHistoryFile readStressHistoryFile(const std::string& path);
+// in the stress-history". A group cut short is a warning to `warnings`.
+StressHistoryFile readStressHistoryFile(const std::string& path, InputWarnings* warnings = nullptr);
 StressHistoryFile readStressHistoryFile(InputText& in);
 
 }  // namespace korvanel

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/fatal_stop.hpp"
+#include "base/test_support.hpp"
 
 namespace korvanel {
 namespace {
@@ -15,13 +16,9 @@ StressHistoryFile read(const std::string& data) {
 }
 
 template <class Read> Lines stopLines(Read read) {
-    try {
-        read();
-    } catch (const FatalStop& stop) {
-        EXPECT_EQ(stop.advisoryLines, stop.consoleLines);
-        return stop.consoleLines;
-    }
-    return {"no fatal stop"};
+    const FatalStop stop = expectStop(read);
+    EXPECT_EQ(stop.advisoryLines, stop.consoleLines);
+    return stop.consoleLines;
 }
 
 TEST(StressHistoryFile, GroupsOfSixWhateverTheLayoutAndShortLastGroup) {

@@ -45,7 +45,8 @@ enum class BlocksDamageType : std::int64_t {
 
 enum class MaterialsMode : std::int64_t { one = 1, multiple = 2 };
 
-// The static failures of a node, as the .ndd prints them.
+// The static failures of a node, as the .ndd prints them; both types are 12,
+// the two digits side by side, as the .ndd has always shown them.
 enum class StaticFailureCode : std::int64_t { none = 0, type1 = 1, type2 = 2, both = 12 };
 
 // The number a mode has in the job's files.

@@ -8,7 +8,8 @@
 
 namespace korvanel::config {
 
-// The version the banner, the summary title and --version show.
+// The version the banner, the summary title and --version show. The banner
+// spells it two ways ("v25.02", "25.02"), as it always has.
 inline constexpr std::string_view kVersion = "25.02";
 inline constexpr std::string_view kVersionTitle = "KORVANEL version v25.02";
 inline constexpr std::string_view kBannerRunning = "You are running KORVANEL version v25.02";

@@ -12,10 +12,9 @@ namespace korvanel {
 
 namespace {
 
-// The amplitude gate of the damage accumulation.
-
 double amplitudeOf(const HalfCycle& halfCycle) { return std::sqrt(halfCycle.rangeSquared) / 2.0; }
 
+// Listed when the damage accumulation counts it: above the amplitude gate.
 bool isListed(const HalfCycle& halfCycle) { return amplitudeOf(halfCycle) > config::kAmplitudeGate; }
 
 }  // namespace
@@ -139,6 +138,8 @@ void writeBlockCycleFile(const std::string& path, std::int64_t completeOutputNod
 void writeMissingNodeLine(const std::string& path, std::int64_t completeOutputNode,
                           char decimalSeparator) {
     OutputChannel file = createOutputFile(path, decimalSeparator);
+    // Worded and spelt ("chek") as the .cyc has always had it; the console's
+    // line (writeConsoleSummary) differs, and each keeps its own text.
     putText(file,
             "The node where complete output is requested looks not existing: please chek node ID =");
     putZone(file);

@@ -1,5 +1,5 @@
 #include "output/cycle_detail_files.hpp"
-#include "output/output_file_test_fixture.hpp"
+#include "base/test_support.hpp"
 
 #include <unistd.h>
 
@@ -24,7 +24,7 @@ HalfCycle halfCycle(double rangeSquared, double mean) {
     return h;
 }
 
-class CycleDetailFilesTest : public OutputFileTest {
+class CycleDetailFilesTest : public TempDirTest {
 protected:
     // Sa 10 about 50 with 1/N = 2e-3; Sa exactly at the gate (not listed);
     // a static failure of type 1 with Sa 500 about -20; a zero range.
@@ -98,16 +98,14 @@ TEST_F(CycleDetailFilesTest, BlocksWithRoundedCycleCounts) {
 
 TEST_F(CycleDetailFilesTest, UnknownBlockFlagStopsAfterTheLinesBeforeIt) {
     const std::string cyc = pathOf("job.cyc");
-    try {
+    const FatalStop stop = expectStop([&] {
         writeBlockCycleFile(cyc, -1, std::vector<double>{1.0, 1.0}, std::vector<double>{1.0, 1.0},
                             std::vector<double>{1.0, 1.0}, std::vector<double>{0.0, 0.0},
                             std::vector<std::int8_t>{1, 3}, '.');
-        FAIL() << "no stop";
-    } catch (const FatalStop& stop) {
-        EXPECT_EQ(stop.consoleLines,
-                  (std::vector<std::string>{"Runtime Error Code 409: please contact the KORVANEL support",
-                                            "Sorry for the inconvenience"}));
-    }
+    });
+    EXPECT_EQ(stop.consoleLines,
+              (std::vector<std::string>{"Runtime Error Code 409: please contact the KORVANEL support",
+                                        "Sorry for the inconvenience"}));
     const std::string text = bytesOf(cyc);
     EXPECT_NE(text.find("-1" + spaces(12) + "1.000000e+00"), std::string::npos);
     EXPECT_EQ(text.find("3\r\n"), std::string::npos);

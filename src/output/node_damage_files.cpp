@@ -26,6 +26,7 @@ MaxDamageNode writeNodeDamageFile(const std::string& path, const std::vector<Nod
         }
         putInteger(file, nodes[n].nodeId);
         putZone(file);
+        // Per life unit here, per repeat in the summary: the .ndd has always listed it so.
         putFormatted(file, damage / lifeUnitsPerRepeat);
         putZone(file);
         putFormatted(file, lifeRepeats[n] * lifeUnitsPerRepeat);
@@ -46,6 +47,8 @@ void writeLogLifeFile(const std::string& path, const std::vector<NodeEntry>& nod
 
     for (std::size_t n = 0; n < nodes.size(); ++n) {
         const double life = lifeRepeats[n] * lifeUnitsPerRepeat;
+        // The ID as a real in exponent form, as the .ans has always held it:
+        // two reals per line for the contour plots that read it.
         putFormatted(file, static_cast<double>(nodes[n].nodeId));
         putText(file, " ");
         putFormatted(file, decimalLog(life));

@@ -14,7 +14,8 @@
 namespace korvanel {
 
 // The node of largest damage, found while the .ndd is written. With no node
-// at all it keeps these start values.
+// at all it keeps these start values, and the summary shows them as they are
+// (node 0, damage -123456000), as it always has.
 struct MaxDamageNode {
     std::int64_t nodeId = 0;
     double damage = -123456000.0;

@@ -1,5 +1,5 @@
 #include "output/node_damage_files.hpp"
-#include "output/output_file_test_fixture.hpp"
+#include "base/test_support.hpp"
 
 #include <unistd.h>
 
@@ -14,7 +14,7 @@
 namespace korvanel {
 namespace {
 
-using NodeDamageFilesTest = OutputFileTest;
+using NodeDamageFilesTest = TempDirTest;
 
 const std::string heading = " Node ID      Damage        Life           Static Failure\r\n";
 
@@ -75,12 +75,8 @@ TEST_F(NodeDamageFilesTest, NoNodesGiveHeadingOnlyAndKeepTheStartValues) {
 
 TEST_F(NodeDamageFilesTest, UnwritablePathIsAFatalStop) {
     const std::string path = pathOf("missing_dir/job.ndd");
-    try {
-        writeNodeDamageFile(path, {}, {}, {}, {}, 1.0, '.');
-        FAIL() << "no stop";
-    } catch (const FatalStop& stop) {
-        EXPECT_EQ(stop.consoleLines, std::vector<std::string>{"Cannot write the output file " + path});
-    }
+    EXPECT_EQ(expectStop([&] { writeNodeDamageFile(path, {}, {}, {}, {}, 1.0, '.'); }).consoleLines,
+              std::vector<std::string>{"Cannot write the output file " + path});
 }
 
 }  // namespace

@@ -1,27 +1,19 @@
 #include "output/path_file.hpp"
 
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "base/test_support.hpp"
+
 namespace korvanel {
 namespace {
 
-std::string bytesOf(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using PathFile = TempDirTest;
 
-TEST(PathFile, OneWriteLinePerPointAndEmptyPath) {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("korvanel_path_file_" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string sep = (dir / "job.sep").string();
+TEST_F(PathFile, OneWriteLinePerPointAndEmptyPath) {
+    const std::string sep = pathOf("job.sep");
 
     const std::vector<Stress6> points{{{250.0, -12.5, 0.0, 40.0, 0.0, 0.0}},
                                       {{1e-5, 0.1, -0.0, 1234567890123456789.0, -1e300, 2.0 / 3.0}}};
@@ -33,8 +25,6 @@ TEST(PathFile, OneWriteLinePerPointAndEmptyPath) {
     writePathFile(sep, {}, '.');
     EXPECT_TRUE(std::filesystem::exists(sep));
     EXPECT_EQ(bytesOf(sep), "");
-
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

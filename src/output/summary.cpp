@@ -7,8 +7,6 @@ namespace {
 
 constexpr std::string_view title = config::kVersionTitle;
 
-// Damages at or below the damage floor are reported as a bound, not a value.
-
 void line(OutputChannel& ch, std::string_view text) {
     putText(ch, text);
     putLineEnd(ch);
@@ -90,15 +88,17 @@ void writeAnalysisSetup(OutputChannel& ch, const AnalysisParameters& p) {
 }
 
 void writeHistoryResult(OutputChannel& ch, const SummaryData& d) {
-    if (d.historyStaticFailure != StaticFailureCode::none)
+    const SingleHistoryResult& history = d.singleHistory;
+    if (history.lastStaticType != StaticFailureCode::none)
         line(ch, "Static Failure occurred, see file .cyc for details");
-    if (d.totalDamage <= config::kDamageFloor) {
+    // A damage at the floor itself also reads "< 1e-18", as it always has.
+    if (history.totalDamage <= config::kDamageFloor) {
         line(ch, "Total damage is < 1e-18");
         line(ch, "Number of Life Repeats is > 1e18");
         return;
     }
-    labelledReal(ch, "Total damage is equal to", d.totalDamage);
-    const double lifeRepeats = 1.0 / d.totalDamage;
+    labelledReal(ch, "Total damage is equal to", history.totalDamage);
+    const double lifeRepeats = 1.0 / history.totalDamage;
     labelledReal(ch, "Number of Life Repeats", lifeRepeats);
     labelledReal(ch, "Total Fatigue Life", d.parameters.lifeUnitsPerRepeat * lifeRepeats);
 }
@@ -154,7 +154,7 @@ void writeResult(OutputChannel& ch, const SummaryData& d) {
 void writeSummaryFile(const std::string& path, const SummaryData& d, char decimalSeparator) {
     OutputChannel file = createOutputFile(path, decimalSeparator);
     line(file, title);
-    line(file, " ");
+    line(file, " ");  // only the .sum has this line of one blank; the console never had it
     writeAnalysisSetup(file, d.parameters);
     writeResult(file, d);
     closeOutputFile(file);
@@ -165,6 +165,7 @@ void writeConsoleSummary(OutputChannel& console, const SummaryData& d) {
     writeAnalysisSetup(console, d.parameters);
     writeResult(console, d);
     if (isNodeStressRun(d.parameters) && !d.completeOutputNodeFound) {
+        // Worded unlike the .cyc's line (writeMissingNodeLine), as it always has been.
         putText(console,
                 "The node where complete output was requested looks not existing! please chek node ID: ");
         putZone(console);

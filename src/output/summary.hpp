@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "fatigue/damage.hpp"
 #include "output/node_damage_files.hpp"
 #include "model/analysis_parameters.hpp"
 #include "base/text_output.hpp"
@@ -17,13 +18,13 @@ namespace korvanel {
 struct SummaryData {
     AnalysisParameters parameters;   // as read from the parameter file
 
-    // Stress-input format 1.
-    double totalDamage = 0.0;
-    StaticFailureCode historyStaticFailure = StaticFailureCode::none;  // of the last failed half-cycle
+    // The result of a single stress history.
+    SingleHistoryResult singleHistory;
 
-    // Stress-input formats 2 and 3.
-    std::int64_t timePointCount = 0;          // format 2
-    std::int64_t blockCount = 0;              // format 3
+    // The result of the nodes of a model; the count of time points of a
+    // load-case combination or of the blocks of a block spectrum.
+    std::int64_t timePointCount = 0;
+    std::int64_t blockCount = 0;
     bool staticFailureAtSomeNode = false;
     MaxDamageNode maxDamageNode;
     bool completeOutputNodeFound = true;

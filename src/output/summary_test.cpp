@@ -1,5 +1,5 @@
 #include "output/summary.hpp"
-#include "output/output_file_test_fixture.hpp"
+#include "base/test_support.hpp"
 
 #include <unistd.h>
 
@@ -37,7 +37,7 @@ SummaryData palmgrenHistory() {
     p.stressInputFormat = StressInputFormat{1};
     p.materialsMode = MaterialsMode{1};
     p.lifeUnitsPerRepeat = 1000.0;
-    d.totalDamage = 0.25;
+    d.singleHistory.totalDamage = 0.25;
     return d;
 }
 
@@ -65,7 +65,7 @@ const std::string palmgrenLines =
     "C = " + spaces(10) + " 1000000\r\n"
     "Endurance limit = " + spaces(10) + " 80\r\n";
 
-class SummaryTest : public OutputFileTest {
+class SummaryTest : public TempDirTest {
 protected:
     // The .sum and the console text, the console captured through a file channel.
     std::pair<std::string, std::string> summaries(const SummaryData& d) {
@@ -95,8 +95,7 @@ TEST_F(SummaryTest, HistoryAtTheDamageFloorWithStaticFailureAndMultipleMaterials
     d.parameters.materialsMode = MaterialsMode{2};
     d.parameters.elastoPlastic = Switch{0};
     d.parameters.elastoPlasticMethod = CorrectionMethod{2};
-    d.totalDamage = 1e-18;
-    d.historyStaticFailure = StaticFailureCode::type2;
+    d.singleHistory = SingleHistoryResult{1e-18, StaticFailureCode::type2};
     const std::string body = "Analysis performed without elasto-plastic correction\r\n"
                              "Static Failure occurred, see file .cyc for details\r\n"
                              "Total damage is < 1e-18\r\n"

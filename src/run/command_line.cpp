@@ -16,6 +16,17 @@ bool parseThreadCount(const std::string& text, int& threads) {
     return true;
 }
 
+CommandLine usageError(CommandLine line, std::string problem) {
+    line.action = CommandLine::Action::usageError;
+    line.problem = std::move(problem);
+    return line;
+}
+
+std::string badThreadCount(const std::string& got) {
+    return "--threads needs a whole number from 1 to " + std::to_string(kMostThreads) + ", got " +
+           (got.empty() ? std::string("nothing") : "'" + got + "'");
+}
+
 }  // namespace
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
@@ -26,25 +37,55 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             line.action = CommandLine::Action::showVersion;
         } else if (a == "--help" || a == "-h") {
             line.action = CommandLine::Action::showHelp;
-        } else if (a == "--threads" && i + 1 < arguments.size() &&
-                   parseThreadCount(arguments[i + 1], line.threads)) {
-            ++i;
-        } else if (a.rfind("--threads=", 0) == 0 && parseThreadCount(a.substr(10), line.threads)) {
+        } else if (a == "--check") {
+            line.check = true;
+        } else if (a == "--strict") {
+            line.strict = true;
+        } else if (a == "--allow-unloaded-nodes") {
+            line.allowUnloadedNodes = true;
+        } else if (a == "--threads") {
+            const std::string value = i + 1 < arguments.size() ? arguments[++i] : "";
+            if (!parseThreadCount(value, line.threads)) return usageError(line, badThreadCount(value));
+        } else if (a.rfind("--threads=", 0) == 0) {
+            if (!parseThreadCount(a.substr(10), line.threads))
+                return usageError(line, badThreadCount(a.substr(10)));
+        } else if (!a.empty() && a[0] == '-') {
+            return usageError(line, "unknown option '" + a + "'");
         } else {
-            line.action = CommandLine::Action::usageError;
-            return line;
+            return usageError(line, "unexpected argument '" + a +
+                                        "': the job is named by korvanel.inp in the working "
+                                        "directory");
         }
     }
     return line;
 }
 
-std::string usageText() {
-    return "usage: korvanel [--threads N] [--version] [--help]\r\n"
-           "Runs the fatigue analysis of the job named by korvanel.inp in the working directory.\r\n"
-           "  --threads N  analyse the nodes on N threads (default: all hardware threads);\r\n"
-           "               the results do not depend on N\r\n"
-           "  --version    show the version and stop\r\n"
-           "  --help       show this text and stop\r\n";
+std::string usageText(const std::string& userGuide) {
+    std::string text =
+        "usage: korvanel [--threads N] [--check] [--strict] [--allow-unloaded-nodes] [--version] "
+        "[--help]\r\n"
+        "Runs the fatigue analysis of the job named by korvanel.inp in the working directory.\r\n"
+        "  --threads N  analyse the nodes on N threads (1 to 4096; default: one per processor\r\n"
+        "               that the run may use); the results do not depend on N\r\n"
+        "  --check      read and check the job as a run does, analyse nothing, write no\r\n"
+        "               file, and show what was read; exit status 1 when the run would stop\r\n"
+        "  --strict     make the first warning a fatal stop\r\n"
+        "  --allow-unloaded-nodes\r\n"
+        "               format 2: a node whose stress path is constant gets no damage\r\n"
+        "               instead of stopping the run with Runtime Error Code 018\r\n"
+        "  --version    show the version and stop\r\n"
+        "  --help       show this text and stop\r\n"
+        "Exit status: 0 after a normal end, 1 when the run stops on an error (the message\r\n"
+        "is also written to korvanel.adv), 2 for a wrong command line, 128 + N when signal\r\n"
+        "N (SIGINT, SIGTERM, SIGHUP) interrupted the run.\r\n";
+    if (userGuide.empty()) {
+        text += "User guide: docs/README.md in the korvanel sources; installed with the program\r\n"
+                "under <prefix>/share/doc/korvanel/ (first-job.md: a first job step by step).\r\n";
+    } else {
+        text += "User guide: " + userGuide + "\r\n"
+                "First job, step by step: first-job.md beside it.\r\n";
+    }
+    return text;
 }
 
 }  // namespace korvanel

@@ -9,12 +9,20 @@ namespace korvanel {
 // job of korvanel.inp on every hardware thread.
 struct CommandLine {
     enum class Action { run, showVersion, showHelp, usageError } action = Action::run;
-    int threads = 0;   // 0: all hardware threads
+    int threads = 0;   // 0: one per processor the run may use
+    bool check = false;
+    bool strict = false;
+    bool allowUnloadedNodes = false;
+    // For a usage error: what was wrong, e.g. "--threads needs a whole
+    // number from 1 to 4096, got 'abc'".
+    std::string problem;
 };
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
-// The usage lines, each ending in CR LF.
-std::string usageText();
+// The usage lines, each ending in CR LF. The last ones name the user guide:
+// userGuide, the installed guide's path, or, when it is empty, where the
+// sources and an installation keep it.
+std::string usageText(const std::string& userGuide);
 
 }  // namespace korvanel

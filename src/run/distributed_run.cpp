@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "base/fatal_stop.hpp"
+#include "base/signal_guard.hpp"
 #include "input/node_stress_file.hpp"
+#include "run/available_cpus.hpp"
 #include "run/job_location.hpp"
 #include "run/material_schedule.hpp"
 #include "run/process_messages.hpp"
@@ -44,6 +46,7 @@ struct Header {
 constexpr int kFirst = 0;
 constexpr int kStopTag = 1;
 constexpr int kTablesTag = 2;
+constexpr int kUnloadedTag = 3;
 constexpr std::uint64_t kPieceBytes = std::uint64_t{1} << 30;  // counts are ints
 
 // Waits for requests without keeping a core busy: the others wait through
@@ -198,7 +201,8 @@ void readOwnSlice(ProcessGroup& group, const SliceReading& reading) {
 }
 
 // Every process: the node loop over its slice. The detail files are left
-// to the first process; a stop's node index is that of the whole run.
+// to the first process; a stop's node index is that of the whole run. The
+// unloaded-node flags cover the whole slice, whatever happened.
 NodeLoopRun analyseOwnSlice(ProcessGroup& group, std::string_view plan, int threads) {
     const std::int64_t first = group.sliceFirst.at(static_cast<std::size_t>(group.rank));
     const std::int64_t count = group.slice.nodeCount;
@@ -206,10 +210,13 @@ NodeLoopRun analyseOwnSlice(ProcessGroup& group, std::string_view plan, int thre
     std::optional<FatalStop> stop = stopOf([&] {
         auto [inputs, work] = unpackLoopPlan(plan);
         const SliceWork& mine = work.at(static_cast<std::size_t>(group.rank));
+        const std::int64_t modelNodeCount = inputs.nodeCount;
         inputs.nodeStress = std::move(group.slice);
         inputs.nodeCount = count;
         if (mine.analyse) {
-            loop = runNodeLoopFrom(inputs, threads, mine.carriedIn, false);
+            loop = runNodeLoopFrom(inputs, NodeLoopOptions{threads, false},
+                                   NodeRange{first, modelNodeCount, mine.carriedIn, false},
+                                   nullptr);
         } else {
             // An earlier node stops the run: these results are never used.
             loop.outcome.tables.nodeDamage.assign(static_cast<std::size_t>(count), 0.0);
@@ -223,18 +230,35 @@ NodeLoopRun analyseOwnSlice(ProcessGroup& group, std::string_view plan, int thre
         loop.stopNode = 0;
     }
     if (loop.stop) loop.stopNode += first;
+    loop.unloaded.resize(static_cast<std::size_t>(count), 0);
     return loop;
 }
 
 template <class T>
-void sendTable(const std::vector<T>& table) {
-    sendBytes(table.data(), table.size() * sizeof(T), kFirst, kTablesTag);
+void sendTable(const std::vector<T>& table, int tag = kTablesTag) {
+    sendBytes(table.data(), table.size() * sizeof(T), kFirst, tag);
 }
 
 template <class T>
-void receiveTable(std::vector<T>& table, std::int64_t first, std::int64_t count, int from) {
-    receiveBytes(table.data() + first, static_cast<std::uint64_t>(count) * sizeof(T), from,
-                 kTablesTag);
+void receiveTable(std::vector<T>& table, std::int64_t first, std::int64_t count, int from,
+                  int tag = kTablesTag) {
+    receiveBytes(table.data() + first, static_cast<std::uint64_t>(count) * sizeof(T), from, tag);
+}
+
+std::int64_t sliceEnd(const ProcessGroup& group, int r, std::int64_t nodeCount) {
+    return r + 1 < group.size ? group.sliceFirst[static_cast<std::size_t>(r) + 1] : nodeCount;
+}
+
+// The first process: every process's unloaded-node flags in place, in node
+// order (gathered also when a node stops the run: the nodes before it are
+// listed).
+void gatherUnloaded(const ProcessGroup& group, const std::vector<unsigned char>& own,
+                    std::int64_t nodeCount, std::vector<unsigned char>& all) {
+    std::copy(own.begin(), own.end(), all.begin());
+    for (int r = 1; r < group.size; ++r) {
+        const std::int64_t first = group.sliceFirst[static_cast<std::size_t>(r)];
+        receiveTable(all, first, sliceEnd(group, r, nodeCount) - first, r, kUnloadedTag);
+    }
 }
 
 // The first process: every process's results in place, in node order.
@@ -245,9 +269,8 @@ void gatherTables(const ProcessGroup& group, const NodeTables& own, std::int64_t
     std::copy(own.staticFailureCode.begin(), own.staticFailureCode.end(),
               all.staticFailureCode.begin());
     for (int r = 1; r < group.size; ++r) {
-        const auto slice = static_cast<std::size_t>(r);
-        const std::int64_t first = group.sliceFirst[slice];
-        const std::int64_t end = r + 1 < group.size ? group.sliceFirst[slice + 1] : nodeCount;
+        const std::int64_t first = group.sliceFirst[static_cast<std::size_t>(r)];
+        const std::int64_t end = sliceEnd(group, r, nodeCount);
         receiveTable(all.nodeDamage, first, end - first, r);
         receiveTable(all.lifeRepeats, first, end - first, r);
         receiveTable(all.staticFailureCode, first, end - first, r);
@@ -256,15 +279,20 @@ void gatherTables(const ProcessGroup& group, const NodeTables& own, std::int64_t
 
 // The first process, after every slice: the nodes with the complete-output
 // ID up to the first stop, in node order, each analysed again with its
-// detail files, exactly as the one-process loop does after its parallel pass.
-void writeDetailNodes(const ProcessGroup& group, std::string_view plan,
-                      const std::vector<MaterialCarry>& carries, std::int64_t stopNode) {
-    if (group.keptNodeIndexes.empty()) return;
+// detail files, exactly as the one-process loop does after its parallel
+// pass. A stop there is returned with its node index.
+NodeLoopRun writeDetailNodes(const ProcessGroup& group, std::string_view plan,
+                             const std::vector<MaterialCarry>& carries, std::int64_t stopNode) {
+    NodeLoopRun result;
+    if (group.keptNodeIndexes.empty()) return result;
     RunInputs inputs = unpackLoopPlan(plan).first;
+    const std::int64_t modelNodeCount = inputs.nodeCount;
     inputs.nodeCount = 1;
     const NodeStressTable& kept = group.keptNodes;
     for (std::size_t i = 0; i < group.keptNodeIndexes.size(); ++i) {
-        if (group.keptNodeIndexes[i] > stopNode) break;
+        const std::int64_t node = group.keptNodeIndexes[i];
+        if (node > stopNode) break;
+        stopIfInterrupted();
         NodeStressTable one;
         one.nodeCount = 1;
         one.loadCaseCount = kept.loadCaseCount;
@@ -273,9 +301,16 @@ void writeDetailNodes(const ProcessGroup& group, std::string_view plan,
         const Stress6* loadCases = kept.loadCasesOf(static_cast<std::int64_t>(i));
         one.loadCaseStress.assign(loadCases, loadCases + kept.loadCaseCount);
         inputs.nodeStress = std::move(one);
-        NodeLoopRun loop = runNodeLoopFrom(inputs, 1, carries[i], true);
-        if (loop.stop) throw std::move(*loop.stop);
+        NodeLoopRun loop = runNodeLoopFrom(inputs, NodeLoopOptions{1, false},
+                                           NodeRange{node, modelNodeCount, carries[i], true},
+                                           nullptr);
+        if (loop.stop) {
+            result.stopNode = node;
+            result.stop = std::move(loop.stop);
+            return result;
+        }
     }
+    return result;
 }
 
 // The processes other than the first: each step the first asks for.
@@ -291,7 +326,9 @@ int serveFirstProcess(ProcessGroup& group, int threads) {
             firstStop(group, stop, -1);
         } else if (header.step == Step::analyseNodes) {
             NodeLoopRun loop = analyseOwnSlice(group, bytes, threads);
-            if (!firstStop(group, loop.stop, loop.stopNode).any) {
+            const bool stopped = firstStop(group, loop.stop, loop.stopNode).any;
+            sendTable(loop.unloaded, kUnloadedTag);
+            if (!stopped) {
                 sendTable(loop.outcome.tables.nodeDamage);
                 sendTable(loop.outcome.tables.lifeRepeats);
                 sendTable(loop.outcome.tables.staticFailureCode);
@@ -300,7 +337,9 @@ int serveFirstProcess(ProcessGroup& group, int threads) {
     }
 }
 
-// Hardware threads of this machine shared by the processes running on it.
+// Hardware threads of this machine shared by the processes running on it,
+// and no more than this process may use (its affinity mask, the CPU limit
+// of its control group).
 int threadsPerProcess() {
     MPI_Comm local;
     MPI_Comm_split_type(MPI_COMM_WORLD, MPI_COMM_TYPE_SHARED, 0, MPI_INFO_NULL, &local);
@@ -308,12 +347,13 @@ int threadsPerProcess() {
     MPI_Comm_size(local, &processesHere);
     MPI_Comm_free(&local);
     const int hardware = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    return std::max(1, hardware / std::max(1, processesHere));
+    return std::max(1, std::min(availableCpuCount(), hardware / std::max(1, processesHere)));
 }
 
 }  // namespace
 
-NodeStressTable readNodeStressOnProcesses(ProcessGroup& group, const RunInputs& run) {
+NodeStressTable readNodeStressOnProcesses(ProcessGroup& group, const RunInputs& run,
+                                          InputWarnings& warnings) {
     const AnalysisParameters& p = run.parameters;
     SliceReading reading;
     reading.path = jobFilePath(run.job, ".nds");
@@ -321,7 +361,8 @@ NodeStressTable readNodeStressOnProcesses(ProcessGroup& group, const RunInputs& 
     reading.stamp = stampOf(reading.path);
     NodeStressIndex index = indexNodeStressFile(reading.path, p.nodeCount, p.loadCaseCount,
                                                 evenSlices(p.nodeCount, group.size),
-                                                p.completeOutputNode);
+                                                p.completeOutputNode, machineMemoryBytes(),
+                                                &warnings);
     if (stampOf(reading.path) != reading.stamp || reading.stamp.size != index.fileSize)
         throw changedWhileRead(reading.path);
     reading.slices = std::move(index.slices);
@@ -342,12 +383,13 @@ NodeStressTable readNodeStressOnProcesses(ProcessGroup& group, const RunInputs& 
     return table;
 }
 
-NodeLoopOutcome runNodeLoopOnProcesses(ProcessGroup& group, const RunInputs& run, int threads) {
+NodeLoopOutcome runNodeLoopOnProcesses(ProcessGroup& group, const RunInputs& run, int threads,
+                                       InputWarnings& warnings) {
     const AnalysisParameters& p = run.parameters;
+    const std::vector<NodeEntry>& nodes = run.nodeStress.nodes;
     std::vector<SliceWork> work(static_cast<std::size_t>(group.size));
     std::vector<MaterialCarry> keptCarries(group.keptNodeIndexes.size());
     if (p.materialsMode == MaterialsMode::multiple) {
-        const std::vector<NodeEntry>& nodes = run.nodeStress.nodes;
         const MaterialCarries atSlices = carriesBefore(nodes, run.materials, group.sliceFirst);
         for (std::size_t r = 0; r < work.size(); ++r) {
             work[r].carriedIn = atSlices.before[r];
@@ -356,23 +398,37 @@ NodeLoopOutcome runNodeLoopOnProcesses(ProcessGroup& group, const RunInputs& run
                 atSlices.failingNode < 0 || group.sliceFirst[r] <= atSlices.failingNode;
         }
         keptCarries = carriesBefore(nodes, run.materials, group.keptNodeIndexes).before;
+        // Before the loop, as the one-process loop gives them.
+        warnAboutMaterials(atSlices.withoutRecord, nodes, run.materials,
+                           jobFilePath(run.job, ".mtr"), warnings);
     }
     NodeLoopOutcome outcome;
     outcome.tables.nodeDamage.assign(static_cast<std::size_t>(run.nodeCount), 0.0);
     outcome.tables.lifeRepeats.assign(static_cast<std::size_t>(run.nodeCount), 0.0);
     outcome.tables.staticFailureCode.assign(static_cast<std::size_t>(run.nodeCount),
                                             StaticFailureCode::none);
+    std::vector<unsigned char> unloaded(static_cast<std::size_t>(run.nodeCount), 0);
     std::string plan = packLoopPlan(run, work);
 
     broadcastHeader(Header{Step::analyseNodes, 0});
     broadcastBytes(group, plan);
     NodeLoopRun own = analyseOwnSlice(group, plan, threads);
     StopAcross stop = firstStop(group, own.stop, own.stopNode);
+    gatherUnloaded(group, own.unloaded, run.nodeCount, unloaded);
     if (!stop.any) gatherTables(group, own.outcome.tables, run.nodeCount, outcome.tables);
 
-    writeDetailNodes(group, plan, keptCarries,
-                     stop.any ? stop.node : std::numeric_limits<std::int64_t>::max());
-    if (stop.any) throw std::move(stop.stop);
+    NodeLoopRun detail = writeDetailNodes(
+        group, plan, keptCarries, stop.any ? stop.node : std::numeric_limits<std::int64_t>::max());
+    if (detail.stop && (!stop.any || detail.stopNode <= stop.node)) {
+        stop.any = true;
+        stop.node = detail.stopNode;
+        stop.stop = std::move(*detail.stop);
+    }
+    if (stop.any) {
+        reportUnloadedNodes(run, unloaded, stop.node, warnings);
+        throw std::move(stop.stop);
+    }
+    outcome.unloadedNodeCount = reportUnloadedNodes(run, unloaded, run.nodeCount, warnings);
     for (StaticFailureCode code : outcome.tables.staticFailureCode)
         if (code != StaticFailureCode::none) outcome.staticFailureAtSomeNode = true;
     return outcome;
@@ -389,6 +445,10 @@ int runKorvanelOnProcesses(OutputChannel& console, RunOptions options, bool thre
     try {
         if (group.size == 1) {
             status = runKorvanel(console, options);
+        } else if (options.check) {
+            // --check is one process's work: the first does it, the others wait.
+            if (group.rank == kFirst) status = runKorvanel(console, options);
+            status = broadcastHeader(Header{Step::end, status}).status;
         } else if (group.rank == kFirst) {
             options.processes = &group;
             status = runKorvanel(console, options);

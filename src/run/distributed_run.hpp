@@ -24,11 +24,15 @@ int runKorvanelOnProcesses(OutputChannel& console, RunOptions options, bool thre
 // file whole: this process indexes and checks the file, then every process
 // reads its own slice of the nodes. The table returned holds the node
 // entries of every node and no stresses.
-NodeStressTable readNodeStressOnProcesses(ProcessGroup& group, const RunInputs& run);
+// Its warnings go to `warnings`; the slices are read without any.
+NodeStressTable readNodeStressOnProcesses(ProcessGroup& group, const RunInputs& run,
+                                          InputWarnings& warnings);
 
 // In place of runNodeLoop (formats 2 and 3): every process analyses its
-// slice; the results, the first stop in node order and the detail files of
-// the complete-output nodes come out as those of a one-process run.
-NodeLoopOutcome runNodeLoopOnProcesses(ProcessGroup& group, const RunInputs& run, int threads);
+// slice; the results, the first stop in node order, the detail files of the
+// complete-output nodes and the warnings (materials without a record, the
+// unloaded nodes in node order) come out as those of a one-process run.
+NodeLoopOutcome runNodeLoopOnProcesses(ProcessGroup& group, const RunInputs& run, int threads,
+                                       InputWarnings& warnings);
 
 }  // namespace korvanel

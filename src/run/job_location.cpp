@@ -1,15 +1,18 @@
 #include "run/job_location.hpp"
 
 #include "base/text_input.hpp"
+#include "base/value_warnings.hpp"
 
 namespace korvanel {
 
 JobLocation readJobControlFile(const std::string& path) {
-    InputText in = openInputText(path);
-    JobLocation job;
-    job.directory = readStringValue(in);
-    job.name = readStringValue(in);
-    return job;
+    return readInputFile(path, [](InputText& in) {
+        skipByteOrderMark(in);
+        JobLocation job;
+        job.directory = readStringValue(in);
+        job.name = readStringValue(in);
+        return job;
+    });
 }
 
 std::string jobFilePath(const JobLocation& job, std::string_view extension) {

@@ -1,6 +1,7 @@
 #include "run/material_schedule.hpp"
 
 #include <unordered_map>
+#include <unordered_set>
 
 #include "input/material_selection.hpp"
 
@@ -37,9 +38,16 @@ RecordsById indexRecords(const std::vector<MaterialRecord>& records) {
 
 // One node's selection: false (nothing changed) when its records include an
 // unusable curve type, which stops the run at that node.
-bool selectAtNode(const RecordsById& byId, const NodeEntry& node, MaterialCarry& carry) {
+// A material ID without a record is noted at the first node that uses it.
+bool selectAtNode(const RecordsById& byId, const NodeEntry& node, MaterialCarry& carry,
+                  std::unordered_set<std::int64_t>& idsWithoutRecord, std::int64_t index,
+                  std::vector<NodeWithoutRecord>& withoutRecord) {
     auto found = byId.find(node.nodeMaterialId);
-    if (found == byId.end()) return true;
+    if (found == byId.end()) {
+        if (idsWithoutRecord.insert(node.nodeMaterialId).second)
+            withoutRecord.push_back({index, carry.generalRecord});
+        return true;
+    }
     const RecordsOfId& id = found->second;
     if (id.unusableType) return false;
     carry.generalRecord = id.last;
@@ -59,9 +67,12 @@ MaterialSchedule scheduleMaterials(const std::vector<NodeEntry>& nodes,
     schedule.palmgrenRecord.resize(nodes.size());
     schedule.weibullRecord.resize(nodes.size());
     MaterialCarry carry = carriedIn;
+    std::unordered_set<std::int64_t> idsWithoutRecord;
     for (std::size_t n = 0; n < nodes.size(); ++n) {
-        if (!selectAtNode(byId, nodes[n], carry)) {
-            schedule.failingNode = static_cast<std::int64_t>(n);
+        const auto node = static_cast<std::int64_t>(n);
+        if (!selectAtNode(byId, nodes[n], carry, idsWithoutRecord, node,
+                          schedule.withoutRecord)) {
+            schedule.failingNode = node;
             schedule.generalRecord.resize(n);  // no node after it is analysed
             schedule.palmgrenRecord.resize(n);
             schedule.weibullRecord.resize(n);
@@ -81,17 +92,43 @@ MaterialCarries carriesBefore(const std::vector<NodeEntry>& nodes,
     MaterialCarries result;
     result.before.reserve(at.size());
     MaterialCarry carry;
+    std::unordered_set<std::int64_t> idsWithoutRecord;
     std::int64_t n = 0;
     const auto nodeCount = static_cast<std::int64_t>(nodes.size());
     for (std::int64_t wanted : at) {
         for (; n < wanted && n < nodeCount && result.failingNode < 0; ++n)
-            if (!selectAtNode(byId, nodes[static_cast<std::size_t>(n)], carry))
+            if (!selectAtNode(byId, nodes[static_cast<std::size_t>(n)], carry, idsWithoutRecord,
+                              n, result.withoutRecord))
                 result.failingNode = n;
         result.before.push_back(carry);
     }
     for (; n < nodeCount && result.failingNode < 0; ++n)
-        if (!selectAtNode(byId, nodes[static_cast<std::size_t>(n)], carry)) result.failingNode = n;
+        if (!selectAtNode(byId, nodes[static_cast<std::size_t>(n)], carry, idsWithoutRecord, n,
+                          result.withoutRecord))
+            result.failingNode = n;
     return result;
+}
+
+void warnAboutMaterials(const std::vector<NodeWithoutRecord>& withoutRecord,
+                        const std::vector<NodeEntry>& nodes,
+                        const std::vector<MaterialRecord>& records,
+                        const std::string& materialPath, InputWarnings& warnings) {
+    for (const NodeWithoutRecord& first : withoutRecord) {
+        warn(warnings, WarningKind::materialWithoutRecord, [&] {
+            const std::int64_t n = first.node;
+            const NodeEntry& node = nodes[static_cast<std::size_t>(n)];
+            const std::int64_t r = first.generalRecord;
+            const std::string used =
+                r < 0 ? std::string("those of the parameter file")
+                      : "those of material ID " + std::to_string(records[r].materialId) +
+                            " (material record " + std::to_string(r + 1) + ")";
+            return materialPath + " has no record for material ID " +
+                   std::to_string(node.nodeMaterialId) + ", first used by node ID " +
+                   std::to_string(node.nodeId) + " (node index " + std::to_string(n + 1) +
+                   "); such a node keeps the material values in effect at the node before it: "
+                   "here " + used;
+        });
+    }
 }
 
 MaterialValues materialAt(const MaterialSchedule& schedule, std::int64_t node,

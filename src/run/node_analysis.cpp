@@ -5,8 +5,10 @@
 #include "fatigue/sn_curve.hpp"
 #include "output/cycle_detail_files.hpp"
 #include "output/path_file.hpp"
+#include "run/output_probe.hpp"
 #include "base/fatal_stop.hpp"
 #include "base/large_tables.hpp"
+#include "base/text_output.hpp"
 #include "stress/block_correction.hpp"
 #include "stress/history_assembly.hpp"
 #include "stress/path_compaction.hpp"
@@ -15,20 +17,20 @@
 namespace korvanel {
 namespace {
 
-FatalStop correctionImpossible() {
+FatalStop correctionImpossible(const PlasticMaterial& m) {
     return fatalStop(
         "The material data do not allow the elasto-plastic correction: please check yield stress, "
-        "Young's modulus, static strength and strain at failure");
+        "Young's modulus, static strength and strain at failure",
+        "yield stress Sy = " + writeForm(m.yieldStress) + ", Young's modulus E = " +
+            writeForm(m.youngsModulus) + ", plastic modulus Ep = (Su - Sy) / (A/100 - Sy/E) = " +
+            writeForm(m.plasticModulus) + ": each must be finite and greater than 0");
 }
 
-// Formats 1 and 2: history, compaction, correction, extraction, damage.
-NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const MaterialValues& material,
-                          const PlasticMaterial& plastic, const SnCurve& curve,
-                          bool writesDetailFiles, NodeScratch& scratch) {
+// Formats 1 and 2: the node's stress history, compacted.
+void compactedHistory(const RunInputs& run, std::int64_t node, NodeScratch& scratch) {
     const AnalysisParameters& p = run.parameters;
-    const bool singleHistory = p.stressInputFormat == StressInputFormat::singleHistory;
     auto& history = scratch.history;
-    if (singleHistory) {
+    if (p.stressInputFormat == StressInputFormat::singleHistory) {
         reserveLargeTable(history, run.stressHistory.states.size());
         history.assign(run.stressHistory.states.begin(), run.stressHistory.states.end());
     } else {
@@ -38,6 +40,26 @@ NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const Materia
                          p.stressScaleFactor, p.loadCaseScaleFactor, history);
     }
     compactPath(history, scratch.keepMarks);
+}
+
+// A path of at most one point has nothing to count: the stop, or a node
+// given no damage when the run allows unloaded nodes (format 2).
+bool unloadedPath(const RunInputs& run, bool constantPath) {
+    if (!constantPath) return false;
+    if (!run.allowUnloadedNodes ||
+        run.parameters.stressInputFormat != StressInputFormat::nodeCombination)
+        throw runtimeError(InternalCheck::constantPath);
+    return true;
+}
+
+// Formats 1 and 2: history, compaction, correction, extraction, damage.
+NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const MaterialValues& material,
+                          const PlasticMaterial& plastic, const SnCurve& curve,
+                          bool writesDetailFiles, NodeScratch& scratch) {
+    const AnalysisParameters& p = run.parameters;
+    const bool singleHistory = p.stressInputFormat == StressInputFormat::singleHistory;
+    auto& history = scratch.history;
+    compactedHistory(run, node, scratch);
 
     if (isOn(p.elastoPlastic)) {
         correctPath(history, run.timePointCount, p.elastoPlasticMethod, plastic, scratch.correction);
@@ -45,8 +67,12 @@ NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const Materia
             writePathFile(jobFilePath(run.job, ".sep"), history, run.decimalSeparator);
     }
 
-    extractHalfCycles(history, run.timePointCount, isOn(p.stressPathCorrection), scratch.extraction,
-                      scratch.halfCycles);
+    const bool unloaded = unloadedPath(run, history.size() <= 1);
+    if (unloaded)
+        scratch.halfCycles.clear();  // none to count: no damage, as below the amplitude gate
+    else
+        extractHalfCycles(history, run.timePointCount, isOn(p.stressPathCorrection),
+                          scratch.extraction, scratch.halfCycles);
     if (isOn(p.cyclesExtraction) && !singleHistory) throw runtimeError(InternalCheck::cycleEndsOutsideSingleHistory);
 
     const std::int64_t nodeId = singleHistory ? 1 : run.nodeStress.nodes[node].nodeId;
@@ -55,9 +81,9 @@ NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const Materia
                              curve, nodeId, scratch.halfCycleDamage);
 
     NodeResult result;
+    result.unloaded = unloaded;
     if (singleHistory) {
-        result.totalDamage = damage.damage;
-        result.lastStaticType = damage.lastStaticType;
+        result.singleHistory = SingleHistoryResult{damage.damage, damage.lastStaticType};
     } else {
         StoredDamage stored = storeNodeDamage(damage.damage);
         result.nodeDamage = stored.nodeDamage;
@@ -116,13 +142,51 @@ NodeResult analyseNode(const RunInputs& run, std::int64_t node, const MaterialVa
                        bool writesDetailFiles, NodeScratch& scratch) {
     const AnalysisParameters& p = run.parameters;
     const PlasticMaterial plastic = derivePlasticMaterial(inEffect);
-    if (isOn(p.elastoPlastic) && !allowsElastoPlasticCorrection(plastic)) throw correctionImpossible();
+    if (isOn(p.elastoPlastic) && !allowsElastoPlasticCorrection(plastic)) throw correctionImpossible(plastic);
     const bool blocksAnalysis = p.stressInputFormat == StressInputFormat::blockSpectrum;
     const SnCurve curve = prepareSnCurve(inEffect, blocksAnalysis);
 
     if (blocksAnalysis)
         return analyseBlocks(run, node, inEffect, plastic, curve, writesDetailFiles, scratch);
     return analyseHistory(run, node, inEffect, plastic, curve, writesDetailFiles, scratch);
+}
+
+NodeResult checkNode(const RunInputs& run, std::int64_t node, const MaterialValues& inEffect,
+                     bool writesDetailFiles, NodeScratch& scratch) {
+    const AnalysisParameters& p = run.parameters;
+    const PlasticMaterial plastic = derivePlasticMaterial(inEffect);
+    if (isOn(p.elastoPlastic) && !allowsElastoPlasticCorrection(plastic))
+        throw correctionImpossible(plastic);
+    const bool blocksAnalysis = p.stressInputFormat == StressInputFormat::blockSpectrum;
+    prepareSnCurve(inEffect, blocksAnalysis);
+    NodeResult result;
+    if (blocksAnalysis) {
+        if (writesDetailFiles) probeOutputFile(jobFilePath(run.job, ".cyc"));
+        return result;
+    }
+    if (isOn(p.elastoPlastic) && writesDetailFiles) probeOutputFile(jobFilePath(run.job, ".sep"));
+    // The correction keeps the number of points, so the compacted path
+    // tells whether the extraction would find it constant.
+    const bool singleHistory = p.stressInputFormat == StressInputFormat::singleHistory;
+    bool constant = false;
+    if (singleHistory) {
+        compactedHistory(run, node, scratch);
+        constant = scratch.history.size() <= 1;
+    } else {
+        const NodeStressTable& nodes = run.nodeStress;
+        constant = combinedPathIsConstant(nodes.baseStress[node], nodes.loadCasesOf(node),
+                                          nodes.loadCaseCount, run.combination.factor.data(),
+                                          run.combination.timePointCount, p.stressScaleFactor,
+                                          p.loadCaseScaleFactor);
+    }
+    result.unloaded = unloadedPath(run, constant);
+    if (isOn(p.cyclesExtraction) && !singleHistory)
+        throw runtimeError(InternalCheck::cycleEndsOutsideSingleHistory);
+    if (writesDetailFiles) {
+        probeOutputFile(jobFilePath(run.job, ".cyc"));
+        if (singleHistory && isOn(p.cyclesExtraction)) probeOutputFile(jobFilePath(run.job, ".cif"));
+    }
+    return result;
 }
 
 }  // namespace korvanel

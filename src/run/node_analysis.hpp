@@ -26,17 +26,33 @@ struct NodeScratch {
 };
 
 struct NodeResult {
-    double nodeDamage = 0.0;            // floored at 1e-18 (formats 2 and 3)
+    // A node of a model: its damage and life as storeNodeDamage keeps them,
+    // and its static failures.
+    double nodeDamage = 0.0;
     double lifeRepeats = 0.0;
     StaticFailureCode staticFailureCode = StaticFailureCode::none;
-    double totalDamage = 0.0;           // format 1: the damage of the history
-    StaticFailureCode lastStaticType = StaticFailureCode::none;  // format 1: of the last failure
+    // Format 2 with unloaded nodes allowed: a constant path given no damage.
+    bool unloaded = false;
+    // A single history.
+    SingleHistoryResult singleHistory;
 };
 
 // Analyses node index `node` (0-based) with the material values in effect
 // at that node. Detail files (.sep, .cyc, .cif) are written when
 // `writesDetailFiles` is set.
+// Format 2: a node whose path is constant (at most one point after
+// compaction) stops the run with Runtime Error Code 018, or, with
+// `run.allowUnloadedNodes`, gets no damage, as a node whose half-cycles all
+// fall below the amplitude gate, and is marked `unloaded`.
 NodeResult analyseNode(const RunInputs& run, std::int64_t node, const MaterialValues& material,
                        bool writesDetailFiles, NodeScratch& scratch);
+
+// What --check does at a node: the stops analyseNode makes before and
+// without the half-cycle analysis, in its order (the material check, the
+// S-N curve, the constant path, cycles extraction with format 2), and in
+// place of every detail file a test that it could be written. Nothing is
+// written; the result holds only `unloaded`.
+NodeResult checkNode(const RunInputs& run, std::int64_t node, const MaterialValues& material,
+                     bool writesDetailFiles, NodeScratch& scratch);
 
 }  // namespace korvanel

@@ -6,12 +6,15 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <string>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
 
 #include "input/material_selection.hpp"
 #include "base/fatal_stop.hpp"
+#include "base/signal_guard.hpp"
+#include "run/job_location.hpp"
 #include "run/material_schedule.hpp"
 #include "run/node_analysis.hpp"
 #include "run/progress_display.hpp"
@@ -37,35 +40,73 @@ struct LoopContext {
     const MaterialSchedule& schedule;
     NodeTables& tables;
     std::vector<NodeState>& states;
+    std::vector<unsigned char>& unloaded;  // per node, written by the thread that has it
     LoopState& shared;
     std::int64_t chunk;
-    bool detailFiles;  // nodes with detail files are left for the ordered pass
+    bool checkOnly;
+    bool detailFiles;             // nodes with detail files are left for the ordered pass
+    std::int64_t firstNode;       // these nodes' place in the whole model
+    std::int64_t modelNodeCount;
 };
 
+// Every node with the complete-output ID writes the detail files, not only
+// the one findCompleteOutputNode keeps: in node order, the last one's stay.
 bool writesDetailFiles(const RunInputs& run, std::int64_t node) {
     if (run.parameters.stressInputFormat == StressInputFormat::singleHistory) return true;
     return run.nodeStress.nodes[node].nodeId == run.parameters.completeOutputNode;
 }
 
+// "node ID 20 (node index 2 of 3, material ID 1)", or the stress history of
+// format 1. `node` indexes the nodes of `run`, the first of which is node
+// `firstNode` of a model of `modelNodeCount` nodes.
+std::string nodeText(const RunInputs& run, std::int64_t node, std::int64_t firstNode,
+                     std::int64_t modelNodeCount) {
+    if (run.parameters.stressInputFormat == StressInputFormat::singleHistory)
+        return "the stress history (node ID 1)";
+    const NodeEntry& entry = run.nodeStress.nodes[node];
+    std::string text = "node ID " + std::to_string(entry.nodeId) + " (node index " +
+                       std::to_string(firstNode + node + 1) + " of " +
+                       std::to_string(modelNodeCount);
+    if (run.parameters.materialsMode == MaterialsMode::multiple)
+        text += ", material ID " + std::to_string(entry.nodeMaterialId);
+    return text + ")";
+}
+
+// Puts the node in front of the stop's cause (or makes it the only detail).
+void addNodeToStop(FatalStop& stop, const LoopContext& c, std::int64_t node) {
+    const std::string where = "at " + nodeText(c.run, node, c.firstNode, c.modelNodeCount);
+    if (stop.details.empty())
+        stop.details.push_back(where);
+    else
+        stop.details.front() = where + ": " + stop.details.front();
+}
+
 NodeResult analyseScheduledNode(const LoopContext& c, std::int64_t node, bool detailFiles,
                                 NodeScratch& scratch) {
     const RunInputs& run = c.run;
-    if (node == c.schedule.failingNode) {
-        // The node's material records hold an unusable curve type: selecting
-        // them raises the stop.
-        MaterialValues values = run.parameters.material;
-        selectMaterial(run.nodeStress.nodes[node].nodeMaterialId, run.materials,
-                       run.parameters.stressInputFormat == StressInputFormat::blockSpectrum, values);
+    try {
+        if (node == c.schedule.failingNode) {
+            // The node's material records hold an unusable curve type:
+            // selecting them raises the stop.
+            MaterialValues values = run.parameters.material;
+            selectMaterial(run.nodeStress.nodes[node].nodeMaterialId, run.materials,
+                           run.parameters.stressInputFormat == StressInputFormat::blockSpectrum,
+                           values);
+        }
+        const MaterialValues material =
+            materialAt(c.schedule, node, run.parameters.material, run.materials);
+        if (c.checkOnly) return checkNode(run, node, material, detailFiles, scratch);
+        return analyseNode(run, node, material, detailFiles, scratch);
+    } catch (FatalStop& stop) {
+        addNodeToStop(stop, c, node);
+        throw;
     }
-    const MaterialValues material =
-        materialAt(c.schedule, node, run.parameters.material, run.materials);
-    return analyseNode(run, node, material, detailFiles, scratch);
 }
 
 void store(const LoopContext& c, NodeLoopOutcome& outcome, std::int64_t node, const NodeResult& r) {
+    c.unloaded[node] = r.unloaded;
     if (c.run.parameters.stressInputFormat == StressInputFormat::singleHistory) {
-        outcome.totalDamage = r.totalDamage;
-        outcome.lastStaticType = r.lastStaticType;
+        outcome.singleHistory = r.singleHistory;
         return;
     }
     c.tables.nodeDamage[node] = r.nodeDamage;
@@ -92,6 +133,7 @@ void analyseChunks(const LoopContext& c, NodeLoopOutcome& outcome, NodeScratch& 
         std::int64_t end = std::min(total, begin + c.chunk);
         for (std::int64_t node = begin; node < end; ++node) {
             if (node >= c.shared.stopAt.load(std::memory_order_relaxed)) break;
+            if (stopSignal() != 0) break;  // the main thread stops the run after the loop
             if (c.detailFiles && writesDetailFiles(c.run, node)) {
                 c.states[node] = NodeState::deferred;
                 continue;
@@ -117,14 +159,21 @@ std::int64_t chunkSize(std::int64_t nodes, int threads) {
 
 }  // namespace
 
-NodeLoopOutcome runNodeLoop(const RunInputs& run, int threads) {
-    NodeLoopRun loop = runNodeLoopFrom(run, threads, MaterialCarry{}, true);
-    if (loop.stop) throw std::move(*loop.stop);
+NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options,
+                            InputWarnings& warnings) {
+    NodeLoopRun loop = runNodeLoopFrom(run, options, NodeRange{}, &warnings);
+    if (loop.stop) {
+        reportUnloadedNodes(run, loop.unloaded, loop.stopNode, warnings);
+        throw std::move(*loop.stop);
+    }
+    loop.outcome.unloadedNodeCount =
+        reportUnloadedNodes(run, loop.unloaded, run.nodeCount, warnings);
     return std::move(loop.outcome);
 }
 
-NodeLoopRun runNodeLoopFrom(const RunInputs& run, int threads, const MaterialCarry& carriedIn,
-                            bool detailFiles) {
+NodeLoopRun runNodeLoopFrom(const RunInputs& run, const NodeLoopOptions& options,
+                            const NodeRange& range, InputWarnings* warnings) {
+    int threads = options.threads;
     const AnalysisParameters& p = run.parameters;
     const std::int64_t nodeCount = run.nodeCount;
     NodeLoopRun loop;
@@ -136,45 +185,62 @@ NodeLoopRun runNodeLoopFrom(const RunInputs& run, int threads, const MaterialCar
         outcome.tables.staticFailureCode.assign(nodeCount, StaticFailureCode::none);
     }
     MaterialSchedule schedule;
-    if (p.materialsMode == MaterialsMode::multiple && modelNodes)
-        schedule = scheduleMaterials(run.nodeStress.nodes, run.materials, carriedIn);
+    if (p.materialsMode == MaterialsMode::multiple && modelNodes) {
+        schedule = scheduleMaterials(run.nodeStress.nodes, run.materials, range.carriedIn);
+        if (warnings != nullptr)
+            warnAboutMaterials(schedule.withoutRecord, run.nodeStress.nodes, run.materials,
+                               jobFilePath(run.job, ".mtr"), *warnings);
+    }
 
     std::vector<NodeState> states(nodeCount, NodeState::pending);
+    std::vector<unsigned char>& unloaded = loop.unloaded;
+    unloaded.assign(nodeCount, 0);
     LoopState shared;
     if (schedule.failingNode >= 0) shared.stopAt = schedule.failingNode + 1;  // no node after it matters
     threads = static_cast<int>(std::clamp<std::int64_t>(threads, 1, std::max<std::int64_t>(nodeCount, 1)));
-    const std::int64_t chunk = chunkSize(nodeCount, threads);
-    LoopContext context{run, schedule, outcome.tables, states, shared, chunk, detailFiles};
+    const std::int64_t modelNodeCount = range.modelNodeCount < 0 ? nodeCount : range.modelNodeCount;
+    LoopContext context{run,
+                        schedule,
+                        outcome.tables,
+                        states,
+                        unloaded,
+                        shared,
+                        chunkSize(nodeCount, threads),
+                        options.checkOnly,
+                        range.detailFiles,
+                        range.firstNode,
+                        modelNodeCount};
     ProgressDisplay progress = startProgress(nodeCount);
 
     NodeScratch mainScratch;
     std::vector<std::thread> helpers;
-    for (int t = 1; t < threads; ++t) {
-        try {
-            helpers.emplace_back([&context, &outcome] {
-                NodeScratch scratch;
-                analyseChunks(context, outcome, scratch, nullptr);
-            });
-        } catch (const std::system_error&) {
-            break;  // fewer threads: the same results, only slower
+    {
+        // The helpers never take a stop signal: it reaches the main thread.
+        StopSignalsBlocked blocked;
+        for (int t = 1; t < threads; ++t) {
+            try {
+                helpers.emplace_back([&context, &outcome] {
+                    NodeScratch scratch;
+                    analyseChunks(context, outcome, scratch, nullptr);
+                });
+            } catch (const std::system_error&) {
+                break;  // fewer threads: the same results, only slower
+            }
         }
     }
     analyseChunks(context, outcome, mainScratch, &progress);
     for (auto& helper : helpers) helper.join();
     finishProgress(progress);
+    stopIfInterrupted();
 
     // In node order: the nodes with detail files, and the first stop.
+    // An interruption is thrown.
     for (std::int64_t node = 0; node < nodeCount; ++node) {
-        if (node == shared.failureNode) {
-            loop.stopNode = node;
-            loop.stop = std::move(shared.failure);
-            return loop;
-        }
-        if (states[node] != NodeState::deferred) continue;
+        stopIfInterrupted();
         try {
-            stopIfOutOfMemory([&] {
+            if (node == shared.failureNode) throw *shared.failure;
+            if (states[node] == NodeState::deferred)
                 store(context, outcome, node, analyseScheduledNode(context, node, true, mainScratch));
-            });
         } catch (const FatalStop& stop) {
             loop.stopNode = node;
             loop.stop = stop;
@@ -185,6 +251,21 @@ NodeLoopRun runNodeLoopFrom(const RunInputs& run, int threads, const MaterialCar
         for (StaticFailureCode code : outcome.tables.staticFailureCode)
             if (code != StaticFailureCode::none) outcome.staticFailureAtSomeNode = true;
     return loop;
+}
+
+std::int64_t reportUnloadedNodes(const RunInputs& run, const std::vector<unsigned char>& unloaded,
+                                 std::int64_t end, InputWarnings& warnings) {
+    std::int64_t count = 0;
+    for (std::int64_t node = 0; node < end; ++node) {
+        if (!unloaded[node]) continue;
+        ++count;
+        warn(warnings, WarningKind::unloadedNode, [&] {
+            return nodeText(run, node, 0, run.nodeCount) +
+                   ": the stress path is constant within 0.0001 (an unloaded node): damage 1e-18, "
+                   "life 1e18 repeats, static failure code 0";
+        });
+    }
+    return count;
 }
 
 }  // namespace korvanel

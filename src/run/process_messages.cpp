@@ -131,6 +131,7 @@ std::string packLoopPlan(const RunInputs& run, const std::vector<SliceWork>& wor
     w.put(run.blockSpectrum.blockCycles);
     w.put(run.nodeCount);
     w.put(run.timePointCount);
+    w.put(run.allowUnloadedNodes);
     w.put(run.completeOutputNodeFound);
     w.put(run.completeOutputIndex);
     w.put(work);
@@ -157,6 +158,7 @@ std::pair<RunInputs, std::vector<SliceWork>> unpackLoopPlan(std::string_view byt
     r.get(run.blockSpectrum.blockCycles);
     r.get(run.nodeCount);
     r.get(run.timePointCount);
+    r.get(run.allowUnloadedNodes);
     r.get(run.completeOutputNodeFound);
     r.get(run.completeOutputIndex);
     r.get(plan.second);
@@ -168,6 +170,8 @@ std::string packStop(std::int64_t node, const FatalStop& stop) {
     w.put(node);
     w.put(stop.consoleLines);
     w.put(stop.advisoryLines);
+    w.put(stop.details);
+    w.put(stop.exitStatus);
     return std::move(w.bytes);
 }
 
@@ -177,6 +181,8 @@ std::pair<std::int64_t, FatalStop> unpackStop(std::string_view bytes) {
     r.get(stop.first);
     r.get(stop.second.consoleLines);
     r.get(stop.second.advisoryLines);
+    r.get(stop.second.details);
+    r.get(stop.second.exitStatus);
     return stop;
 }
 

@@ -1,5 +1,7 @@
 #include "run/run_driver.hpp"
 
+#include <algorithm>
+#include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
@@ -15,7 +17,13 @@
 #include "output/summary.hpp"
 #include "run/analysis_parameters_file.hpp"
 #include "base/fatal_stop.hpp"
+#include "base/file_lock.hpp"
+#include "base/signal_guard.hpp"
+#include "base/text_input.hpp"
+#include "base/value_warnings.hpp"
+#include "run/check_report.hpp"
 #include "run/node_loop.hpp"
+#include "run/output_probe.hpp"
 #include "run/run_environment.hpp"
 #include "model/fixed_settings.hpp"
 #ifdef KORVANEL_MPI
@@ -39,9 +47,22 @@ void printStartBanner(OutputChannel& console) {
     putText(console, timeOfDay());
     putLineEnd(console);
     printLine(console, std::string(config::kBannerRunning));
-    printLine(console, " ");
+    printLine(console, " ");  // one blank, not an empty line, as the banner has always had it
     printLine(console, std::string(config::kBannerExecuting));
 }
+
+// On a terminal the lines so far are shown at once (the banner before a
+// long read); elsewhere the console is written in large pieces.
+void showNow(OutputChannel& console) {
+    if (consoleIsTerminal(console)) flushConsole(console);
+}
+
+void toStandardError(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) std::fputs((line + "\r\n").c_str(), stderr);
+    std::fflush(stderr);
+}
+
+void showWarnings(InputWarnings& warnings) { toStandardError(takeWarningLines(warnings)); }
 
 void printEndLines(OutputChannel& console) {
     printLine(console, "End of KORVANEL");
@@ -52,43 +73,56 @@ void printEndLines(OutputChannel& console) {
 }
 
 // The node stress file; on several processes each reads its own nodes.
-NodeStressTable readNodeStress(const RunInputs& run, const RunOptions& options) {
+NodeStressTable readNodeStress(const RunInputs& run, const RunOptions& options,
+                               InputWarnings& warnings) {
 #ifdef KORVANEL_MPI
-    if (options.processes != nullptr) return readNodeStressOnProcesses(*options.processes, run);
+    if (options.processes != nullptr)
+        return readNodeStressOnProcesses(*options.processes, run, warnings);
 #endif
     (void)options;
     return readNodeStressFile(jobFilePath(run.job, ".nds"), run.parameters.nodeCount,
-                              run.parameters.loadCaseCount);
+                              run.parameters.loadCaseCount, machineMemoryBytes(), &warnings);
 }
 
-NodeLoopOutcome analyseNodes(const RunInputs& run, const RunOptions& options) {
+NodeLoopOutcome analyseNodes(const RunInputs& run, const RunOptions& options,
+                             InputWarnings& warnings) {
 #ifdef KORVANEL_MPI
     if (options.processes != nullptr &&
         run.parameters.stressInputFormat != StressInputFormat::singleHistory)
-        return runNodeLoopOnProcesses(*options.processes, run, options.threads);
+        return runNodeLoopOnProcesses(*options.processes, run, options.threads, warnings);
 #endif
-    return runNodeLoop(run, options.threads);
+    return runNodeLoop(run, {options.threads, options.check}, warnings);
 }
 
 // The input files of the chosen stress-input format, in their order.
-void readInputData(RunInputs& run, const RunOptions& options) {
+void readInputData(RunInputs& run, const RunOptions& options, InputWarnings& warnings) {
     const AnalysisParameters& p = run.parameters;
-    if (p.blocksDamageType == BlocksDamageType::worstGroup) run.blockGroups = readBlockGroupFile(jobFilePath(run.job, ".btf"));
+    InputWarnings* const w = &warnings;
+    if (p.blocksDamageType == BlocksDamageType::worstGroup) {
+        run.blockGroups = readBlockGroupFile(jobFilePath(run.job, ".btf"), w);
+        showWarnings(warnings);
+    }
     if (p.stressInputFormat == StressInputFormat::singleHistory) {
-        run.stressHistory = readStressHistoryFile(jobFilePath(run.job, ".sig"));
+        run.stressHistory = readStressHistoryFile(jobFilePath(run.job, ".sig"), w);
         run.timePointCount = static_cast<std::int64_t>(run.stressHistory.states.size());
         run.nodeCount = 1;
+        showWarnings(warnings);
         return;
     }
-    if (p.materialsMode == MaterialsMode::multiple) run.materials = readMaterialFile(jobFilePath(run.job, ".mtr"));
-    run.nodeStress = readNodeStress(run, options);
+    if (p.materialsMode == MaterialsMode::multiple) {
+        run.materials = readMaterialFile(jobFilePath(run.job, ".mtr"), w);
+        showWarnings(warnings);
+    }
+    run.nodeStress = readNodeStress(run, options, warnings);
     run.nodeCount = run.nodeStress.nodeCount;
+    showWarnings(warnings);
     if (p.stressInputFormat == StressInputFormat::nodeCombination) {
-        run.combination = readCombinationFile(jobFilePath(run.job, ".cmb"), p.loadCaseCount);
+        run.combination = readCombinationFile(jobFilePath(run.job, ".cmb"), p.loadCaseCount, w);
         run.timePointCount = run.combination.timePointCount;
     } else {
-        run.blockSpectrum = readBlockSpectrumFile(jobFilePath(run.job, ".blc"), p.loadCaseCount);
+        run.blockSpectrum = readBlockSpectrumFile(jobFilePath(run.job, ".blc"), p.loadCaseCount, w);
     }
+    showWarnings(warnings);
 }
 
 // Formats 2 and 3: the last node index whose ID is the complete-output node.
@@ -107,31 +141,74 @@ void findCompleteOutputNode(RunInputs& run) {
     }
 }
 
-void runJob(OutputChannel& console, const RunOptions& options) {
+// --check after the node loop: the files the run would write then, in its
+// order, and what was read.
+void finishCheck(OutputChannel& console, const RunInputs& run, const NodeLoopOutcome& outcome,
+                 const InputWarnings& warnings) {
+    if (!run.completeOutputNodeFound) probeOutputFile(jobFilePath(run.job, ".cyc"));
+    if (run.parameters.stressInputFormat != StressInputFormat::singleHistory) {
+        probeOutputFile(jobFilePath(run.job, ".ndd"));
+        probeOutputFile(jobFilePath(run.job, ".ans"));
+    }
+    probeOutputFile(jobFilePath(run.job, ".sum"));
+    printCheckReport(console, run, {warningCount(warnings), outcome.unloadedNodeCount});
+}
+
+void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& warnings) {
     printStartBanner(console);
+    showNow(console);
 
     RunInputs run;
-    run.decimalSeparator = console.decimalSeparator;
+    run.decimalSeparator = console.decimalSeparator();
+    run.allowUnloadedNodes = options.allowUnloadedNodes;
     run.job = readJobControlFile(kJobControlFile);
     const std::string parameterPath = jobFilePath(run.job, ".inp");
     putText(console, "Name of input file : ");
     putZone(console);
     putText(console, parameterPath);
     putLineEnd(console);
-    {
-        InputText parameterFile = openInputText(parameterPath);
-        run.parameters = readAnalysisParameters(parameterFile);
-    }
-    checkAnalysisParameters(run.parameters);
+    showNow(console);
+    // One run of a job at a time: the lock is taken on the job's parameter
+    // file as it is opened and held to the end of the run (--check takes it
+    // too: a lock creates no file).
+    FileLock jobLock;
+    ParameterOrigins origins;
+    run.parameters = readInputFile(parameterPath, [&](InputText& in) {
+        jobLock = lockExclusively(in);
+        if (jobLock.heldElsewhere()) throw fatalStop("Another run of this job is in progress");
+        attachWarnings(in, warnings);
+        return readAnalysisParameters(in, &origins);
+    });
+    showWarnings(warnings);
+    checkAnalysisParameters(run.parameters, &origins);
+    warnAboutParameters(run.parameters, origins, warnings);
+    showWarnings(warnings);
     const AnalysisParameters& p = run.parameters;
 
-    readInputData(run, options);
+    readInputData(run, options, warnings);
+    stopIfInterrupted();
     findCompleteOutputNode(run);
     const std::string cyclePath = jobFilePath(run.job, ".cyc");
-    if (!run.completeOutputNodeFound)
-        writeMissingNodeLine(cyclePath, p.completeOutputNode, run.decimalSeparator);
+    // Before the loop, so that a run stopped in it still leaves the line.
+    if (!run.completeOutputNodeFound) {
+        if (options.check)
+            probeOutputFile(cyclePath);
+        else
+            writeMissingNodeLine(cyclePath, p.completeOutputNode, run.decimalSeparator);
+    }
 
-    NodeLoopOutcome outcome = analyseNodes(run, options);
+    NodeLoopOutcome outcome = analyseNodes(run, options, warnings);
+    showWarnings(warnings);
+    if (outcome.unloadedNodeCount > 0) {
+        const std::int64_t listed = std::min(outcome.unloadedNodeCount, kWarningsShownPerKind);
+        toStandardError({"korvanel: unloaded nodes given no damage: " +
+                         std::to_string(outcome.unloadedNodeCount) + " in all, " +
+                         std::to_string(listed) + " listed"});
+    }
+    if (options.check) {
+        finishCheck(console, run, outcome, warnings);
+        return;
+    }
     const bool nodeStresses = p.stressInputFormat != StressInputFormat::singleHistory;
     const NodeTables& tables = outcome.tables;
 
@@ -140,41 +217,63 @@ void runJob(OutputChannel& console, const RunOptions& options) {
     summary.timePointCount = run.timePointCount;
     summary.blockCount = run.blockSpectrum.blockCount;
     summary.completeOutputNodeFound = run.completeOutputNodeFound;
-    summary.totalDamage = outcome.totalDamage;
-    summary.historyStaticFailure = outcome.lastStaticType;
+    summary.singleHistory = outcome.singleHistory;
     summary.staticFailureAtSomeNode = outcome.staticFailureAtSomeNode;
 
+    // The same line once more: the .cyc has always been rewritten here, and
+    // no node wrote it in between, so its content does not change.
     if (!run.completeOutputNodeFound)
         writeMissingNodeLine(cyclePath, p.completeOutputNode, run.decimalSeparator);
     if (nodeStresses) {
         summary.maxDamageNode = writeNodeDamageFile(
             jobFilePath(run.job, ".ndd"), run.nodeStress.nodes, tables.nodeDamage, tables.lifeRepeats,
             tables.staticFailureCode, p.lifeUnitsPerRepeat, run.decimalSeparator);
+        stopIfInterrupted();
         writeLogLifeFile(jobFilePath(run.job, ".ans"), run.nodeStress.nodes, tables.lifeRepeats,
                          p.lifeUnitsPerRepeat, run.decimalSeparator);
+        stopIfInterrupted();
     }
     writeSummaryFile(jobFilePath(run.job, ".sum"), summary, run.decimalSeparator);
     writeConsoleSummary(console, summary);
     printEndLines(console);
+    flushConsole(console);
+    // A signal that came before the end still ends the run as a stop.
+    stopIfInterrupted();
 }
 
-void reportFatalStop(OutputChannel& console, const FatalStop& stop) {
+// The advisory file first: should the console fail or block, the message is
+// kept there. --check shows a stop on the console only: it writes no file.
+void reportFatalStop(OutputChannel& console, const FatalStop& stop, bool check) {
+    if (!check) writeAdvisoryFile(kAdvisoryFile, stop.advisoryLines, console.decimalSeparator());
     for (const auto& line : stop.consoleLines) printLine(console, line);
     flushConsole(console);
-    writeAdvisoryFile(kAdvisoryFile, stop.advisoryLines);
 }
 
 }  // namespace
 
 int runKorvanel(OutputChannel& console, const RunOptions& options) {
+    InputWarnings warnings;
+    warnings.strict = options.strict;
+    int status = 0;
     try {
-        stopIfOutOfMemory([&] { runJob(console, options); });
+        stopIfOutOfMemory([&] { runJob(console, options, warnings); });
     } catch (const FatalStop& stop) {
-        reportFatalStop(console, stop);
-        return 1;
+        reportFatalStop(console, stop, options.check);
+        showWarnings(warnings);
+        toStandardError(moreWarningsLines(warnings));
+        std::vector<std::string> details;
+        for (const std::string& detail : stop.details) details.push_back("korvanel: " + detail);
+        toStandardError(details);
+        status = stop.exitStatus;
     }
     flushConsole(console);
-    return 0;
+    if (status == 0) {
+        showWarnings(warnings);
+        toStandardError(moreWarningsLines(warnings));
+    }
+    // The results are kept, but a console that lost text is a failed run.
+    if (status == 0 && consoleWriteFailed(console)) status = 1;
+    return status;
 }
 
 }  // namespace korvanel

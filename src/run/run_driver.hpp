@@ -8,10 +8,17 @@ struct ProcessGroup;  // the processes of a run under MPI
 
 // Runs the job named by korvanel.inp in the working directory. Everything
 // the run shows goes to `console`; a fatal stop shows its lines there and
-// writes korvanel.adv. Returns the exit status: 0 after a normal end, 1
-// after a fatal stop.
+// writes korvanel.adv. Warnings and the details of a stop go to standard
+// error. Returns the exit status: 0 after a normal end, 1 after a fatal stop
+// or when the console could not be written, 128 + N when signal N stopped
+// the run.
 struct RunOptions {
     int threads = 1;   // threads of the node loop; results do not depend on it
+    // Read and check the job as a run does, analyse nothing, write no file
+    // (a stop shows its lines on the console only) and report what was read.
+    bool check = false;
+    bool strict = false;               // the first warning is a fatal stop
+    bool allowUnloadedNodes = false;   // format 2: constant paths get no damage
     ProcessGroup* processes = nullptr;  // several processes share the nodes (MPI build)
 };
 

@@ -7,6 +7,9 @@
 #include <cstring>
 #include <ctime>
 
+#include "base/fatal_stop.hpp"
+#include "base/text_output.hpp"
+
 namespace korvanel {
 
 std::string timeOfDay() {
@@ -29,16 +32,19 @@ char localeDecimalSeparator() {
     return separator;
 }
 
-bool writeAdvisoryFile(const std::string& path, const std::vector<std::string>& lines) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    bool ok = true;
-    for (const auto& line : lines) {
-        if (std::fwrite(line.data(), 1, line.size(), file) != line.size()) ok = false;
-        if (std::fwrite("\r\n", 1, 2, file) != 2) ok = false;
+bool writeAdvisoryFile(const std::string& path, const std::vector<std::string>& lines,
+                       char decimalSeparator) {
+    try {
+        OutputChannel file = createOutputFile(path, decimalSeparator);
+        for (const auto& line : lines) {
+            putText(file, line);
+            putLineEnd(file);
+        }
+        closeOutputFile(file);
+        return true;
+    } catch (const FatalStop&) {
+        return false;
     }
-    if (std::fclose(file) != 0) ok = false;
-    return ok;
 }
 
 }  // namespace korvanel

@@ -12,8 +12,10 @@ std::string timeOfDay();
 // gives none or gives more than one character.
 char localeDecimalSeparator();
 
-// Writes the lines of a fatal stop to the advisory file (emptied first),
-// each followed by CR LF. Returns false when the file cannot be written.
-bool writeAdvisoryFile(const std::string& path, const std::vector<std::string>& lines);
+// Writes the lines of a fatal stop to the advisory file, each followed by
+// CR LF, replacing the file whole. Returns false when the file cannot be
+// written (it is then left as it was, and the reason is on standard error).
+bool writeAdvisoryFile(const std::string& path, const std::vector<std::string>& lines,
+                       char decimalSeparator);
 
 }  // namespace korvanel

@@ -26,6 +26,9 @@ struct RunInputs {
     std::int64_t nodeCount = 0;        // 1 in format 1
     std::int64_t timePointCount = 0;   // raw count of time points (formats 1 and 2)
 
+    // Format 2: nodes of a constant path get no damage instead of stopping the run.
+    bool allowUnloadedNodes = false;
+
     // Complete-output node: the node ID whose detail files are written.
     bool completeOutputNodeFound = false;
     std::int64_t completeOutputIndex = 0;   // the last index with that ID (1-based)

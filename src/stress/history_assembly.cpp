@@ -9,6 +9,7 @@
 
 #include "base/fatal_stop.hpp"
 #include "base/large_tables.hpp"
+#include "stress/path_compaction.hpp"
 
 namespace korvanel {
 
@@ -90,6 +91,26 @@ void combineLoadCases(const Stress6& base, const Stress6* loadCaseStress,
         history[t] = combinedState(base, loadCaseStress, loadCaseCount,
                                    factors + t * loadCaseCount, stressScaleFactor,
                                    loadCaseScaleFactor);
+}
+
+bool combinedPathIsConstant(const Stress6& base, const Stress6* loadCaseStress,
+                            std::int64_t loadCaseCount, const double* factors,
+                            std::int64_t timePointCount, double stressScaleFactor,
+                            double loadCaseScaleFactor) {
+    auto point = [&](std::int64_t t) {
+        return combinedState(base, loadCaseStress, loadCaseCount, factors + t * loadCaseCount,
+                             stressScaleFactor, loadCaseScaleFactor);
+    };
+    if (timePointCount <= 1) return true;  // a single point is its own successor
+    const Stress6 first = point(0);
+    Stress6 current = first;
+    int kept = 0;
+    for (std::int64_t t = 0; t < timePointCount; ++t) {
+        const Stress6 next = t + 1 < timePointCount ? point(t + 1) : first;
+        if (keptBeforeSuccessor(current, next) && ++kept == 2) return false;
+        current = next;
+    }
+    return true;
 }
 
 void blockStates(const Stress6& base, const Stress6* loadCaseStress, std::int64_t loadCaseCount,

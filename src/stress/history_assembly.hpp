@@ -21,6 +21,16 @@ void combineLoadCases(const Stress6& base, const Stress6* loadCaseStress,
                       std::int64_t timePointCount, double stressScaleFactor,
                       double loadCaseScaleFactor, std::vector<Stress6>& history);
 
+// True when compactPath would leave at most one point of the history that
+// combineLoadCases builds from the same values. The points are formed one at
+// a time exactly as combineLoadCases forms them, and the test ends at the
+// second point the compaction would keep, so a node whose stress moves is
+// told after a few time points.
+bool combinedPathIsConstant(const Stress6& base, const Stress6* loadCaseStress,
+                            std::int64_t loadCaseCount, const double* factors,
+                            std::int64_t timePointCount, double stressScaleFactor,
+                            double loadCaseScaleFactor);
+
 // The from-state and the to-state of every block, built like a time point
 // of combineLoadCases from blockFrom[b * loadCaseCount + lc] and
 // blockTo[b * loadCaseCount + lc].

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "stress/path_compaction.hpp"
+
 namespace korvanel {
 namespace {
 
@@ -66,6 +68,31 @@ TEST(HistoryAssemblyCombination, EveryTimePointOfAnOddCountKeepsItsOwnFactors) {
     const double ones[] = {1, 1, 1, 1, 1, 1, 1, 1, 1};
     combineLoadCases(Stress6{}, cases, 3, ones, 3, 1.0, 1.0, history);
     for (int t = 0; t < 3; ++t) EXPECT_EQ(history[t], state(0, 0, 0, 2, 3, 4));
+}
+
+// The quick test of --check agrees with building and compacting the history.
+TEST(HistoryAssemblyCombination, ConstantPathAgreesWithCompaction) {
+    const Stress6 base = state(5, 5, 5, 0, 0, 0);
+    const Stress6 unit = state(1, 0, 0, 0, 0, 0);
+    const std::vector<std::vector<double>> factorRows = {
+        {},                                  // no time point
+        {3},                                 // one point is its own successor
+        {0, 0, 0, 0},                        // constant
+        {0, 0.00005, 0, 0.00005},            // moves less than the compaction distance
+        {0, 0, 0, 1},                        // moves at the last point (and back to the first)
+        {1, 0, 1, 0, 1},
+        {0, 0.0001, 0.0002, 0.0001},
+    };
+    for (const auto& factors : factorRows) {
+        const auto count = static_cast<std::int64_t>(factors.size());
+        std::vector<Stress6> history;
+        std::vector<unsigned char> marks;
+        combineLoadCases(base, &unit, 1, factors.data(), count, 2.0, 1.0, history);
+        compactPath(history, marks);
+        EXPECT_EQ(combinedPathIsConstant(base, &unit, 1, factors.data(), count, 2.0, 1.0),
+                  history.size() <= 1)
+            << count << " time points";
+    }
 }
 
 }  // namespace

@@ -67,4 +67,8 @@ void compactPath(std::vector<Stress6>& history, std::vector<unsigned char>& keep
     history.resize(kept);
 }
 
+bool keptBeforeSuccessor(const Stress6& from, const Stress6& to) {
+    return euclideanDistance(from, to) >= config::kCompactionDistance;
+}
+
 }  // namespace korvanel

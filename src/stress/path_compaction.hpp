@@ -17,4 +17,7 @@ namespace korvanel {
 // Throws the compaction check if more points were kept than the history had.
 void compactPath(std::vector<Stress6>& history, std::vector<unsigned char>& keepScratch);
 
+// True when compactPath keeps a point `from` whose successor is `to`.
+bool keptBeforeSuccessor(const Stress6& from, const Stress6& to);
+
 }  // namespace korvanel

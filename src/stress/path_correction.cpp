@@ -7,6 +7,7 @@
 
 #include "base/fatal_stop.hpp"
 #include "base/large_tables.hpp"
+#include "base/signal_guard.hpp"
 #include "stress/stress_measures.hpp"
 #include "model/fixed_settings.hpp"
 
@@ -14,6 +15,9 @@ namespace korvanel {
 
 namespace {
 
+// The measure before one is computed: far above the convergence limit, so no
+// attempt ends on its first pass. Any such value would do; this one is the
+// program's long-standing choice.
 constexpr double kConvergenceStart = 123456000.0;
 
 // Sub-step counts from 2^53 on can neither be walked in any useful time nor
@@ -32,8 +36,20 @@ MethodSettings settingsFor(CorrectionMethod method) {
     return {3, 1, false};
 }
 
-std::int64_t linearSubStepCount(const Stress6& increment, double h) {
-    const double quotient = std::sqrt(vonMisesSquared(increment)) / h;
+// Neuber linear walks a yielding segment in steps of h = Sy/50 or finer: an
+// elastic increment of more than this many yield stresses cannot come from a
+// real part, only from stresses and yield stress in different units, and
+// would take a practically endless walk.
+constexpr double kLargestIncrementInYieldStresses = 1000.0;
+
+FatalStop stressesTooLarge() {
+    return fatalStop(
+        "The stresses are too large for the elasto-plastic correction: please check the units of "
+        "the stresses and of the yield stress");
+}
+
+std::int64_t linearSubStepCount(double incrementLength, double h) {
+    const double quotient = incrementLength / h;
     if (!(quotient >= 0.0 && quotient < kSubStepCountLimit)) return 1;
     return static_cast<std::int64_t>(std::floor(quotient)) + 1;
 }
@@ -118,7 +134,13 @@ void nonLinearYieldStep(const Stress6& relative, double q, Stress6& s, Stress6& 
 [[gnu::noinline]] void walkYieldingSegment(CorrectionScratch& c, std::size_t j,
                                            const Stress6& increment, const Walk& w) {
     const double sy = w.material.yieldStress;
-    const std::int64_t steps = w.linear ? linearSubStepCount(increment, w.subStep) : 1;
+    stopIfInterrupted();  // a long walk must not hold up a stop the run was asked for
+    std::int64_t steps = 1;
+    if (w.linear) {
+        const double length = std::sqrt(vonMisesSquared(increment));
+        if (length > kLargestIncrementInYieldStresses * sy) throw stressesTooLarge();
+        steps = linearSubStepCount(length, w.subStep);
+    }
     const Stress6 delta = increment / static_cast<double>(steps);
     Stress6 s = c.corrected[j - 1];
     Stress6 x = c.backStress[j - 1];
@@ -240,6 +262,8 @@ void correctPath(std::vector<Stress6>& path, std::int64_t timePointCount, Correc
         ++c.attempts;
         c.yieldHistory.clear();
         // A new attempt starts from zero rows 1..P (the first finds them so).
+        // Row 0 keeps what the last pass of the previous attempt copied into
+        // it, as the corrected paths have always been computed.
         if (c.attempts > 1)
             for (std::size_t j = 1; j <= pointCount; ++j) {
                 c.corrected[j] = Stress6{};

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "base/fatal_stop.hpp"
+#include "base/test_support.hpp"
 #include "stress/stress_measures.hpp"
 
 namespace korvanel {
@@ -113,14 +114,37 @@ TEST(PathCorrectionTest, YieldHistoryBeyondCapacityStopsTheRun) {
     for (int i = 0; i < 8; ++i) path.push_back(state(i % 2 == 0 ? 300 : -300, 0));
     CorrectionScratch scratch;
     std::vector<Stress6> copy = path;
-    try {
-        correctPath(copy, 0, CorrectionMethod::neuberNonLinear, material(1), scratch);
-        FAIL() << "no stop";
-    } catch (const FatalStop& stop) {
-        EXPECT_EQ(stop.consoleLines.at(0), "Runtime Error Code 102: please contact the KORVANEL support");
-    }
+    const FatalStop stop =
+        expectStop([&] { correctPath(copy, 0, CorrectionMethod::neuberNonLinear, material(1), scratch); });
+    EXPECT_EQ(stop.consoleLines.at(0), "Runtime Error Code 102: please contact the KORVANEL support");
     EXPECT_EQ(scratch.yieldHistory.size(), 7u);
     EXPECT_NO_THROW(correctPath(path, 8, CorrectionMethod::neuberNonLinear, material(1), scratch));
+}
+
+// Sy = 200: a first segment from zero longer than 1000 Sy stops Neuber
+// linear before its walk; one of exactly 1000 Sy is walked; Neuber
+// non-linear takes a single step whatever the length.
+TEST(PathCorrectionTest, LinearWalkRefusesIncrementsOfMoreThanAThousandYieldStresses) {
+    struct Case {
+        double stress;
+        CorrectionMethod method;
+        bool stops;
+    };
+    constexpr auto linear = CorrectionMethod::neuberLinear;
+    for (const Case c : {Case{200000.5, linear, true}, Case{200000.0, linear, false},
+                         Case{2e9, CorrectionMethod::neuberNonLinear, false}}) {
+        std::vector<Stress6> path{state(c.stress, 0)};
+        CorrectionScratch scratch;
+        try {
+            correctPath(path, 1, c.method, material(1), scratch);
+            EXPECT_FALSE(c.stops) << c.stress;
+        } catch (const FatalStop& stop) {
+            EXPECT_TRUE(c.stops) << c.stress;
+            EXPECT_EQ(stop.consoleLines.at(0),
+                      "The stresses are too large for the elasto-plastic correction: please check "
+                      "the units of the stresses and of the yield stress");
+        }
+    }
 }
 
 TEST(PathCorrectionTest, HistorySumMatchesDeviatoricProductsClampedAtZero) {

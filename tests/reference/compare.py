@@ -2,6 +2,7 @@
 """Differential test: korvanel binary against the Python reference.
 
     python3 compare.py <path-to-korvanel-binary> <first-seed> <count> [--keep DIR]
+                       [--history KIND]
 
 For every seed a random job is generated (generate_job.py), copied into two
 fresh directories, and run there by the binary and by the reference (working
@@ -9,7 +10,8 @@ directory = the job's working directory, no arguments).  Compared byte for
 byte: standard output (the two clock times masked), exit status, and every
 file left in the directory tree, korvanel.adv included.  One line per
 mismatch, a summary at the end; exit status 1 on any mismatch.  With --keep
-the generated job of every failing seed is copied into DIR/seed-N.
+the generated job of every failing seed is copied into DIR/seed-N. With
+--history every job has a history of that shape (see generate_job.py).
 """
 
 import argparse
@@ -62,12 +64,13 @@ def first_difference(a, b):
     return 0, b"", b""
 
 
-def compare_seed(binary, seed, keep):
+def compare_seed(binary, seed, keep, history=None):
     problems = []
     with tempfile.TemporaryDirectory(prefix="korvanel-cmp-") as tmp:
         gen = os.path.join(tmp, "gen")
-        g = subprocess.run([sys.executable, GENERATOR, str(seed), gen], stdout=subprocess.PIPE,
-                           stderr=subprocess.STDOUT)
+        shape = ["--history", history] if history else []
+        g = subprocess.run([sys.executable, GENERATOR, str(seed), gen] + shape,
+                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         if g.returncode != 0:
             return [("generator", g.stdout.decode("latin-1", "replace").strip()[-300:])]
         bdir = os.path.join(tmp, "bin")
@@ -107,12 +110,14 @@ def main():
     ap.add_argument("first_seed", type=int)
     ap.add_argument("count", type=int)
     ap.add_argument("--keep", metavar="DIR", help="copy the jobs of failing seeds here")
+    ap.add_argument("--history", choices=["repeated", "constant", "ties"],
+                    help="give every job a history of this shape")
     args = ap.parse_args()
     if args.keep:
         os.makedirs(args.keep, exist_ok=True)
     failed = 0
     for seed in range(args.first_seed, args.first_seed + args.count):
-        problems = compare_seed(args.binary, seed, args.keep)
+        problems = compare_seed(args.binary, seed, args.keep, args.history)
         if problems:
             failed += 1
             for what, detail in problems:

@@ -1,11 +1,22 @@
 #!/usr/bin/env python3
 """Deterministic random korvanel jobs for differential testing.
 
-    python3 generate_job.py <seed> <outdir>
+    python3 generate_job.py <seed> <outdir> [--history KIND]
 
 writes korvanel.inp into <outdir> and every input file of one random job
 (job name "job", job directory "." or a subdirectory).  The same seed always
 gives the same bytes.
+
+With --history the job is a valid format 1 or 2 job whose history (the .sig
+rows, or the .cmb load factors) has one of these shapes, long enough to
+keep hundreds of half-cycles open:
+  repeated  a random block of 3 to 40 points repeated many times;
+  constant  constant amplitude: one cycle of a sine of 4 to 24 points,
+            repeated many times;
+  ties      peaks and valleys drawn from a few states, so that many peaks
+            tie exactly, with points on the way between some of them.
+These jobs have at most four nodes; the elasto-plastic correction (either
+method) and the stress-path correction are each on in about half of them.
 
 Most jobs are valid analyses with realistic steel-like values (yield stress
 about 250-460, Young's modulus about 210000, stresses up to 1.5 times the
@@ -24,6 +35,7 @@ Numbers are written with at most six significant digits, in varied forms
 every implementation reads identical values.
 """
 
+import math
 import os
 import random
 import sys
@@ -124,9 +136,47 @@ def gen_history(rng, count, level, multi, edge):
     return rows
 
 
+HISTORY_KINDS = ("repeated", "constant", "ties")
+
+
+def shaped_rows(rng, kind, draw_row):
+    """Rows of a history of the given shape (see --history); draw_row(rng)
+    makes one random row, rows are lists of values."""
+    if kind == "repeated":
+        block = [draw_row(rng) for _ in range(rng.randint(3, 40))]
+        times = max(20, rng.randint(600, 1500) // len(block))
+        return [list(r) for _ in range(times) for r in block]
+    if kind == "constant":
+        period = rng.randint(4, 24)
+        low, high = draw_row(rng), draw_row(rng)
+        shape = [0.5 - 0.5 * math.cos(2 * math.pi * t / period) for t in range(period)]
+        cycle = [[float("%.4g" % (a + f * (b - a))) for a, b in zip(low, high)] for f in shape]
+        times = max(20, rng.randint(600, 1500) // period)
+        return [list(r) for _ in range(times) for r in cycle]
+    peaks = [draw_row(rng) for _ in range(rng.randint(1, 3))]
+    valleys = [draw_row(rng) for _ in range(rng.randint(1, 3))]
+    rows = []
+    while len(rows) < rng.randint(600, 1500):
+        a, b = rng.choice(peaks), rng.choice(valleys)
+        rows.append(list(a))
+        if rng.random() < 0.3:
+            f = rng.choice([0.25, 0.5])
+            rows.append([float("%.4g" % (x + f * (y - x))) for x, y in zip(a, b)])
+        rows.append(list(b))
+    return rows
+
+
 def main():
-    seed = int(sys.argv[1])
-    outdir = sys.argv[2]
+    args = sys.argv[1:]
+    history_kind = None
+    if "--history" in args:
+        i = args.index("--history")
+        history_kind = args[i + 1]
+        if history_kind not in HISTORY_KINDS:
+            sys.exit("--history takes one of: " + ", ".join(HISTORY_KINDS))
+        del args[i:i + 2]
+    seed = int(args[0])
+    outdir = args[1]
     rng = random.Random(seed)
     os.makedirs(outdir, exist_ok=True)
     edge = rng.random() < 0.35
@@ -151,6 +201,9 @@ def main():
                              "sntype", "extraction", "compaction", "empty_inp", "counts"]) if error else None
 
     fmt = rng.choices([1, 2, 3], weights=[3, 4, 3])[0]
+    if history_kind:
+        error, error_kind = False, None
+        fmt = rng.choice([1, 2])
     mat_mode = 2 if (fmt != 1 and rng.random() < 0.35) else (2 if rng.random() < 0.05 else 1)
     ep = 1 if rng.random() < 0.45 else 0
     ep_method = rng.choice([1, 2])
@@ -182,6 +235,9 @@ def main():
     life_units = rng.choice([1.0, 1000.0, 2000.5, rnd(rng, 1, 5000, 3)])
     level = Sy * rng.choice([0.25, 0.4, 0.6, 0.8, 1.0, 1.5])
     tpc = rng.randint(2, 60)
+    if history_kind:
+        ep = rng.choice([0, 1])
+        node_count = min(node_count, 4)
 
     if edge:
         # odd but accepted parameter values
@@ -205,7 +261,7 @@ def main():
             tpc = 2
         if rng.random() < 0.1:
             tpc = rng.randint(100, 300)
-        if rng.random() < 0.1:
+        if rng.random() < 0.1 and not history_kind:
             node_count = rng.randint(30, 60)
         if rng.random() < 0.05 and fmt != 1:
             cyc_extr = 0 if fmt == 2 else 1
@@ -378,7 +434,10 @@ def main():
     if real_fmt == 1:
         multi = rng.random() < 0.6
         ws = Writer(rng, edge)
-        rows = gen_history(rng, tpc, level, multi, edge)
+        if history_kind:
+            rows = shaped_rows(rng, history_kind, lambda r: gen_stress(r, level, multi))
+        else:
+            rows = gen_history(rng, tpc, level, multi, edge)
         if error_kind == "short":
             rows = rows[:1]
         if error_kind == "compaction":
@@ -447,7 +506,11 @@ def main():
         text = ""
         pool = [[rnd(rng, -1.5, 1.5, 3) for _ in range(lc_count)] for _ in range(3)]
         use_pool = edge and rng.random() < 0.4
-        for t in range(tpc):
+        if history_kind:
+            for row in shaped_rows(rng, history_kind,
+                                   lambda r: [rnd(r, -1.5, 1.5, 3) for _ in range(lc_count)]):
+                text += wc.line([wc.real(x) for x in row])
+        for t in range(0 if history_kind else tpc):
             row = list(rng.choice(pool)) if use_pool else [rnd(rng, -1.5, 1.5, 3) for _ in range(lc_count)]
             text += wc.line([wc.real(x) for x in row])
         extra = rng.random()

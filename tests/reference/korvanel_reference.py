@@ -299,12 +299,17 @@ _RADIX = {
 }
 
 
+BYTE_ORDER_MARK = b"\xef\xbb\xbf"
+
+
 def read_input_file(path):
+    """The bytes of an input file; a UTF-8 byte-order mark at its start is dropped."""
     try:
         with open(os_path(path), "rb") as f:
-            return f.read()
+            data = f.read()
     except (OSError, ValueError):
         raise FatalStop([b"Cannot open the input file " + path])
+    return data[3:] if data.startswith(BYTE_ORDER_MARK) else data
 
 
 class Reader:
@@ -744,7 +749,13 @@ def correct_path(p, mat, hist, tpc):
                     X[j] = list(X[j - 1])
                 else:
                     if method == 1:
-                        quot = fdiv(csqrt(von_mises_squared(dSe)), h)
+                        length = csqrt(von_mises_squared(dSe))
+                        # stresses and yield stress in different units
+                        if length > 1000.0 * Sy:
+                            raise FatalStop([b"The stresses are too large for the elasto-plastic "
+                                             b"correction: please check the units of the stresses "
+                                             b"and of the yield stress"])
+                        quot = fdiv(length, h)
                         # a segment too long for a finite count (overflowed
                         # stresses) is taken in one sub-step
                         ns = 1 + int(math.floor(quot)) if math.isfinite(quot) else 1
@@ -1259,7 +1270,13 @@ class Run:
             pts = correct_path(p, mat, pts, self.tpc)
             if node_id == p.cNode:
                 write_output_file(self.job_file(b".sep"), sep_channel(pts))
-        hc, _ends = extract_cycles(p, pts, self.tpc)
+        if len(pts) <= 1 and ALLOW_UNLOADED_NODES:
+            # An unloaded node: no half-cycle, so no damage.
+            if p.cycExtr == 1:
+                raise runtime_error("912")
+            hc = HalfCycles()
+        else:
+            hc, _ends = extract_cycles(p, pts, self.tpc)
         D, code, max_hc, rows, _last, any_static = half_cycle_damage(p, curve, hc, 2, node_id)
         if any_static:
             self.any_static = True
@@ -1492,8 +1509,14 @@ def fatal(stop):
         pass
 
 
+# --allow-unloaded-nodes: a format 2 node whose path is constant gets no damage
+# instead of Runtime Error Code 018.
+ALLOW_UNLOADED_NODES = False
+
+
 def main():
-    global CONSOLE
+    global CONSOLE, ALLOW_UNLOADED_NODES
+    ALLOW_UNLOADED_NODES = "--allow-unloaded-nodes" in sys.argv[1:]
     CONSOLE = Console()
     status = 0
     try:

@@ -1,0 +1,78 @@
+#include "base/input_warnings.hpp"
+
+#include <cstdio>
+
+#include "base/fatal_stop.hpp"
+
+namespace korvanel {
+namespace {
+
+std::size_t index(WarningKind kind) { return static_cast<std::size_t>(kind); }
+
+// What the closing count of each kind counts.
+const char* const kCountedAs[kWarningKinds] = {
+    "values that are not wholly numbers",
+    "signs of shifted records in the parameter file",
+    "files whose values are not a whole number of groups",
+    "material IDs without a record",
+    "warnings about the life units",
+    "",  // unloaded nodes: the node loop reports their total itself
+};
+
+}  // namespace
+
+bool warningShown(const InputWarnings& w, WarningKind kind) {
+    return w.counts[index(kind)] < kWarningsShownPerKind ||
+           (w.strict && kind != WarningKind::unloadedNode);
+}
+
+void addWarning(InputWarnings& w, WarningKind kind, const std::string& text) {
+    if (w.strict && kind != WarningKind::unloadedNode) throw fatalStop(text);
+    if (w.counts[index(kind)]++ >= kWarningsShownPerKind) return;
+    const char* prefix = kind == WarningKind::unloadedNode ? "korvanel: " : "korvanel: warning: ";
+    w.pending.push_back(prefix + text);
+}
+
+std::vector<std::string> takeWarningLines(InputWarnings& w) {
+    std::vector<std::string> lines;
+    lines.swap(w.pending);
+    return lines;
+}
+
+std::vector<std::string> moreWarningsLines(const InputWarnings& w) {
+    std::vector<std::string> lines;
+    for (std::size_t k = 0; k < kWarningKinds; ++k) {
+        if (w.counts[k] <= kWarningsShownPerKind || k == index(WarningKind::unloadedNode)) continue;
+        lines.push_back(std::string("korvanel: warning: ... and ") +
+                        std::to_string(w.counts[k] - kWarningsShownPerKind) + " more " +
+                        kCountedAs[k]);
+    }
+    return lines;
+}
+
+std::int64_t warningCount(const InputWarnings& w) {
+    std::int64_t total = 0;
+    for (std::size_t k = 0; k < kWarningKinds; ++k)
+        if (k != index(WarningKind::unloadedNode)) total += w.counts[k];
+    return total;
+}
+
+std::string quotedForMessage(std::string_view text) {
+    constexpr std::size_t kShown = 40;
+    std::string out = "'";
+    for (std::size_t i = 0; i < text.size() && i < kShown; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c < 0x7f) {
+            out.push_back(static_cast<char>(c));
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    if (text.size() > kShown) out += "...";
+    out += "'";
+    return out;
+}
+
+}  // namespace korvanel

@@ -1,0 +1,64 @@
+#pragma once
+
+// Reading with an eye on what was read: the conversion of a value's text
+// with its warning, where a value stands in its file (for messages), and the
+// small tests readers make to report a shifted layout or a group cut short.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "base/input_warnings.hpp"
+#include "base/text_input.hpp"
+
+namespace korvanel {
+
+// Makes the value reads of `in` report to `warnings`.
+void attachWarnings(InputText& in, InputWarnings& warnings);
+
+// Skips a UTF-8 byte-order mark (the bytes EF BB BF) at the very start of
+// the text: a file that a spreadsheet saved reads as if it were not there.
+// Every reader calls it before its first read.
+inline void skipByteOrderMark(InputText& in) { in.skipByteOrderMark(); }
+
+// Skips blanks and tabs: the position where the next value read starts.
+inline std::size_t skipToValue(InputText& in) { return in.skipToValue(); }
+
+// The conversion of a value read's text, exactly as readReal and
+// readInteger make it (the out-of-range stop included). `start` is where
+// the value stands, `name` what it is when the reader knows (for messages).
+// With a warnings collector, text that is not wholly a number is a warning
+// ("3OO" read as 3, "O.5" as 0, an empty value as 0); a value read at the
+// end of the file is not, as readers report groups cut short themselves.
+double realFromText(InputText& in, std::string_view text, std::size_t start,
+                    std::string_view name = {});
+std::int64_t integerFromText(InputText& in, std::string_view text, std::size_t start,
+                             std::string_view name = {});
+
+// The line (from 1) of position `pos`.
+std::int64_t lineNumber(const InputText& in, std::size_t pos);
+
+// Where position `pos` stands, for messages: "<path> line L, value V" (the
+// line from 1, and the number on that line of the value that starts there).
+std::string placeText(const InputText& in, std::size_t pos);
+// "<path> line L".
+std::string lineText(const InputText& in, std::size_t pos);
+
+// The number of values that value reads from `from` to the end of the file give.
+std::int64_t countValuesFrom(const InputText& in, std::size_t from);
+
+// True at the start of a line (or of the file): the last read ended with a line end.
+bool atLineStart(const InputText& in);
+
+// The text from the position to the next line end (not consumed).
+std::string_view restOfLine(const InputText& in);
+
+// The readers' warning for a file whose last group of values is cut short
+// by the end of the file (the group counts and its missing values read as
+// 0): `groups` groups were read, the last starting at `lastGroupStart`;
+// `groupName` is what a group is ("time point", "node line").
+void warnIfLastGroupShort(InputText& in, std::size_t lastGroupStart, std::int64_t groups,
+                          std::int64_t groupSize, std::string_view groupName);
+
+}  // namespace korvanel

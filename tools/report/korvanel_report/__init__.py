@@ -1,0 +1,1 @@
+"""korvanel-report: a picture of a finished korvanel job."""
