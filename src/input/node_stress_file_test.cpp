@@ -4,9 +4,11 @@
 
 #include <limits>
 #include <tuple>
+#include <utility>
 
 #include "base/fatal_stop.hpp"
 #include "base/test_support.hpp"
+#include "base/value_warnings.hpp"
 
 namespace korvanel {
 namespace {
@@ -178,12 +180,14 @@ TEST(NodeStressFile, IndexStopsAsTheWholeReading) {
     renumbered.replace(renumbered.find("20,2", 20), 4, "21,2");
     const std::vector<std::tuple<std::string, std::int64_t, std::int64_t>> jobs = {
         {nine + line(10, 1), 3, 2}, {nine, 3, 1}, {line(10, 1) + line(10, 1) + "1e300", 1, 1},
-        {line(10, 1) + line(10, -4), 1, 1}, {renumbered, 3, 2}, {"", -1, 0}};
+        {line(10, 1) + line(10, -4), 1, 1}, {renumbered, 3, 2}, {"", -1, 0},
+        {"\xEF\xBB\xBF" + renumbered, 3, 2}};
     for (const auto& [data, nodes, cases] : jobs) {
         const FatalStop whole = stopOf(data, nodes, cases);
         const FatalStop indexed = indexStopOf(data, nodes, cases);
         EXPECT_EQ(indexed.consoleLines, whole.consoleLines) << data;
         EXPECT_EQ(indexed.advisoryLines, whole.advisoryLines) << data;
+        EXPECT_EQ(indexed.details, whole.details) << data;
     }
     // The index holds the node entries and the kept node (ID 20), not the stresses.
     const std::uint64_t entries = 3 * sizeof(NodeEntry);
@@ -191,6 +195,33 @@ TEST(NodeStressFile, IndexStopsAsTheWholeReading) {
     EXPECT_EQ(indexStopOf(nine, 3, 2, entries + kept).consoleLines, Lines{"no fatal stop"});
     EXPECT_EQ(indexStopOf(nine, 3, 2, entries + kept - 1).consoleLines,
               Lines{"Not enough memory for the analysis"});
+}
+
+// The warnings of a reading, with its stop or none.
+std::pair<Lines, Lines> warningsOf(const std::string& data, bool indexed) {
+    InputWarnings warnings;
+    InputText in = inputTextFromString("job.nds", data);
+    attachWarnings(in, warnings);
+    Lines stop;
+    try {
+        if (indexed)
+            indexNodeStressFile(in, 3, 2, {0, 2}, 20);
+        else
+            readNodeStressFile(in, 3, 2);
+    } catch (const FatalStop& s) {
+        stop = s.consoleLines;
+    }
+    return {takeWarningLines(warnings), stop};
+}
+
+TEST(NodeStressFile, IndexWarnsAsTheWholeReading) {
+    const std::string nine = threeNodesTwoLoadCases();
+    for (const std::string& data : {"\xEF\xBB\xBF" + nine, nine + "10 1 2", nine.substr(0, 40),
+                                    "3O" + nine.substr(2)}) {
+        const auto whole = warningsOf(data, false);
+        EXPECT_EQ(warningsOf(data, true), whole) << data;
+    }
+    EXPECT_FALSE(warningsOf(nine + "10 1 2", true).first.empty());
 }
 
 TEST(NodeStressFile, SliceOfAnotherFileIsRefused) {

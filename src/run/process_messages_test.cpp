@@ -38,6 +38,7 @@ TEST(ProcessMessages, LoopPlanCarriesEverythingTheLoopReads) {
     run.blockSpectrum.blockTo = {2.0};
     run.nodeCount = 7;
     run.timePointCount = 2;
+    run.allowUnloadedNodes = true;
     run.completeOutputNodeFound = true;
     run.completeOutputIndex = 5;
     const std::vector<SliceWork> work = {SliceWork{}, SliceWork{MaterialCarry{0, 1, 2}, false}};
@@ -54,6 +55,7 @@ TEST(ProcessMessages, LoopPlanCarriesEverythingTheLoopReads) {
     EXPECT_EQ(back.blockSpectrum.blockCycles, (std::vector<double>{1e6}));
     EXPECT_EQ(back.blockSpectrum.blockTo, (std::vector<double>{2.0}));
     EXPECT_EQ(back.timePointCount, 2);
+    EXPECT_TRUE(back.allowUnloadedNodes);
     EXPECT_TRUE(back.completeOutputNodeFound);
     EXPECT_EQ(back.completeOutputIndex, 5);
     ASSERT_EQ(backWork.size(), 2u);
@@ -61,9 +63,12 @@ TEST(ProcessMessages, LoopPlanCarriesEverythingTheLoopReads) {
     EXPECT_FALSE(backWork[1].analyse);
 }
 
-TEST(ProcessMessages, StopKeepsItsLinesAndNode) {
-    const FatalStop stop{{"ndummy2        20", "numbering"}, {"numbering"}};
+TEST(ProcessMessages, StopKeepsItsLinesDetailsStatusAndNode) {
+    FatalStop stop{{"ndummy2        20", "numbering"}, {"numbering"}, 143};
+    stop.details = {"at node ID 20 (node index 42 of 50)"};
     auto [node, back] = unpackStop(packStop(41, stop));
+    EXPECT_EQ(back.details, stop.details);
+    EXPECT_EQ(back.exitStatus, 143);
     EXPECT_EQ(node, 41);
     EXPECT_EQ(back.consoleLines, stop.consoleLines);
     EXPECT_EQ(back.advisoryLines, stop.advisoryLines);
