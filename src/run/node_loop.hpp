@@ -47,10 +47,10 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options
 
 // The same loop over a run of consecutive nodes of a larger model (one
 // process's share): `run` holds these nodes only. Stops name the nodes by
-// their place in the whole model. The first stop in node order (an
-// interruption in the ordered pass included) is returned with its index
-// among these nodes instead of being thrown, and the unloaded nodes are
-// flagged, not reported. Material warnings go to `warnings` when given.
+// their place in the whole model. The first stop in node order is returned
+// with its index among these nodes instead of being thrown (an interruption
+// is thrown), and the unloaded nodes are flagged, not reported. Material
+// warnings go to `warnings` when given.
 struct NodeRange {
     std::int64_t firstNode = 0;        // index of the first of them in the whole model
     std::int64_t modelNodeCount = -1;  // nodes of the whole model; -1: these are all
