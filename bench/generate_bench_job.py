@@ -10,7 +10,9 @@ Kinds: F2 (format 2, 100,000 nodes, 6 load cases, 1,000 time points, no correcti
        F1-S (format 1, a 20-point multiaxial sine repeated 200,000 times: 4,000,000 points),
        F2-R (format 2, 1,000 nodes, a 50-point event of load factors repeated 400 times:
              20,000 time points), F2-L (the same size with 20,000 load-factor rows that never
-             repeat, for comparison).
+             repeat, for comparison),
+       F2-M (format 2, 1,000,000 nodes, 20 load cases, 50 time points: node tables of 1 GB
+       and a short analysis, for the memory of runs on several processes).
 Stresses are realistic multiaxial states of a steel part (yield 355): a base stress plus unit
 load cases whose combination reaches about 1.3 times the yield stress at the worst nodes.
 """
@@ -66,6 +68,7 @@ KINDS = {
     "F2": dict(fmt=2, ep=0, method=1, nodes=100000, lcs=6, points=1000),
     "F2-N1": dict(fmt=2, ep=1, method=1, nodes=10000, lcs=6, points=1000),
     "F2-N2": dict(fmt=2, ep=1, method=2, nodes=10000, lcs=6, points=1000),
+    "F2-M": dict(fmt=2, ep=0, method=1, nodes=1000000, lcs=20, points=50),
     "F3": dict(fmt=3, ep=1, method=1, nodes=100000, lcs=6, blocks=200),
     "F1": dict(fmt=1, ep=0, method=1, points=1000000),
     "F1-N1": dict(fmt=1, ep=1, method=1, points=1000000),

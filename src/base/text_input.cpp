@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "base/fatal_stop.hpp"
@@ -214,6 +215,8 @@ void InputText::stopIfChanged() const {
         same = now.st_size == fileSize_ && sameTime(now.st_mtim, modified_) && !mappingMark_.cut();
     if (!same) throw fatalStop("The input file " + path_ + " changed while it was being read");
 }
+
+void InputText::moveTo(std::size_t position) { pos_ = std::min(position, data_.size()); }
 
 void InputText::releaseConsumedText() {
     if (mapped_ == nullptr) return;

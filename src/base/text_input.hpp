@@ -64,6 +64,11 @@ public:
     double readReal();
     std::int64_t readInteger();
 
+    // Moves the reading position to `position` (at most the end of the
+    // text): a reader that knows where its part of the text begins goes
+    // there. Never back to a part already given back.
+    void moveTo(std::size_t position);
+
     // Gives back the memory of the part of a mapped file already read (whole
     // pages before the position), so that reading a large file does not keep
     // all of it resident. Reads of that part must not happen again.

@@ -158,7 +158,7 @@ FatalStop numberingStop(const NumberingMismatch& mismatch) {
     return stop;
 }
 
-FatalStop sizeStop(const NodeStressScan& scan, const std::string& path, std::int64_t nodeCount,
+FatalStop sizeStop(std::int64_t groupCount, const std::string& path, std::int64_t nodeCount,
                    std::int64_t loadCaseCount) {
     const std::int64_t expected = expectedGroupCount(nodeCount, loadCaseCount);
     std::string asked = expected < 0 ? "no file can match (a count below 0, or more groups "
@@ -166,7 +166,7 @@ FatalStop sizeStop(const NodeStressScan& scan, const std::string& path, std::int
                                      : "(" + std::to_string(loadCaseCount) + " + 1) x " +
                                            std::to_string(nodeCount) + " = " +
                                            std::to_string(expected) + " are needed";
-    return fatalStop(sizeMessage, path + " holds " + std::to_string(scan.groupCount) +
+    return fatalStop(sizeMessage, path + " holds " + std::to_string(groupCount) +
                                       " groups of 8 values; record 14 gives " +
                                       std::to_string(nodeCount) + " nodes and " +
                                       std::to_string(loadCaseCount) + " load cases, for which " +
@@ -176,7 +176,7 @@ FatalStop sizeStop(const NodeStressScan& scan, const std::string& path, std::int
 NodeStressTable checkCounts(NodeStressScan&& scan, const std::string& path,
                             std::int64_t nodeCount, std::int64_t loadCaseCount) {
     if (scan.groupCount != expectedGroupCount(nodeCount, loadCaseCount))
-        throw sizeStop(scan, path, nodeCount, loadCaseCount);
+        throw sizeStop(scan.groupCount, path, nodeCount, loadCaseCount);
     if (scan.tablesTooLarge) throw outOfMemory();
     if (scan.firstMismatch.found) throw numberingStop(scan.firstMismatch);
     NodeStressTable table = std::move(scan.table);
@@ -202,6 +202,244 @@ NodeStressTable readNodeStressFile(InputText& in, std::int64_t nodeCount,
                                    std::int64_t loadCaseCount, std::uint64_t memoryLimit) {
     return checkCounts(scanNodeStress(in, nodeCount, loadCaseCount, memoryLimit), in.path(),
                        nodeCount, loadCaseCount);
+}
+
+}  // namespace korvanel
+
+// Reading by slices: indexing pass, then the slices.
+
+namespace korvanel {
+namespace {
+
+void readGroup(InputText& in, NodeEntry& entry, Stress6& stress) {
+    entry.nodeId = readInteger(in);
+    entry.nodeMaterialId = readInteger(in);
+    for (int k = 0; k < 6; ++k) stress[k] = readReal(in);
+}
+
+// Bytes that the index keeps: every node entry and the kept nodes whole.
+bool indexFits(std::int64_t nodeCount, std::int64_t keptCount, std::int64_t loadCaseCount,
+               std::uint64_t memoryLimit) {
+    using Wide = unsigned __int128;
+    return Wide(nodeCount) * sizeof(NodeEntry) +
+               Wide(keptCount) * (sizeof(NodeEntry) + Wide(loadCaseCount + 1) * sizeof(Stress6)) <=
+           memoryLimit;
+}
+
+// What one pass yields before the checks, like NodeStressScan.
+struct IndexScan {
+    std::int64_t groupCount = 0;
+    bool tablesFilled = false;
+    bool tablesTooLarge = false;
+    NodeStressIndex index;
+    NumberingMismatch firstMismatch;
+};
+
+// Sizes the node entries and the slices' offsets of a file that can hold
+// the expected groups; false when they cannot be had.
+bool sizeIndex(NodeStressIndex& index, std::int64_t nodeCount, std::int64_t loadCaseCount,
+               std::uint64_t memoryLimit) {
+    if (!indexFits(nodeCount, 0, loadCaseCount, memoryLimit)) return false;
+    try {
+        resizeLargeTable(index.nodes, static_cast<std::size_t>(nodeCount));
+        index.keptNodes.loadCaseCount = loadCaseCount;
+        for (std::size_t s = 0; s < index.slices.size(); ++s)
+            index.slices[s].offsets.assign(static_cast<std::size_t>(loadCaseCount) + 1, 0);
+        return true;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    index.nodes = {};
+    return false;
+}
+
+// Keeps a node of block 1 that carries the kept ID; false when there is no room.
+bool keepNode(NodeStressIndex& index, const NodeEntry& entry, const Stress6& stress,
+              std::int64_t node) {
+    try {
+        index.keptNodes.nodes.push_back(entry);
+        index.keptNodes.baseStress.push_back(stress);
+        index.keptNodeIndexes.push_back(node);
+        return true;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    return false;
+}
+
+// Room for the load-case stresses of the kept nodes, once block 1 has named them.
+bool sizeKeptNodes(NodeStressIndex& index, std::int64_t nodeCount, std::int64_t loadCaseCount,
+                   std::uint64_t memoryLimit) {
+    NodeStressTable& kept = index.keptNodes;
+    kept.nodeCount = static_cast<std::int64_t>(kept.nodes.size());
+    if (!indexFits(nodeCount, kept.nodeCount, loadCaseCount, memoryLimit)) return false;
+    try {
+        kept.loadCaseStress.resize(static_cast<std::size_t>(kept.nodeCount * loadCaseCount));
+        return true;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    return false;
+}
+
+IndexScan scanIndex(InputText& in, std::int64_t nodeCount, std::int64_t loadCaseCount,
+                    const std::vector<std::int64_t>& sliceFirstNodes, std::int64_t keptNodeId,
+                    std::uint64_t memoryLimit) {
+    IndexScan scan;
+    NodeStressIndex& index = scan.index;
+    index.fileSize = in.size();
+    index.slices.resize(sliceFirstNodes.size());
+    for (std::size_t s = 0; s < sliceFirstNodes.size(); ++s) {
+        const std::int64_t end =
+            s + 1 < sliceFirstNodes.size() ? sliceFirstNodes[s + 1] : nodeCount;
+        index.slices[s].firstNode = sliceFirstNodes[s];
+        index.slices[s].nodeCount = std::max<std::int64_t>(0, end - sliceFirstNodes[s]);
+    }
+    const std::int64_t expected = expectedGroupCount(nodeCount, loadCaseCount);
+    if (expected > 0 && fileCanHold(in, expected)) {
+        scan.tablesFilled = sizeIndex(index, nodeCount, loadCaseCount, memoryLimit);
+        scan.tablesTooLarge = !scan.tablesFilled;
+    }
+    constexpr std::int64_t kReleaseEvery = 1 << 16;
+    NodeStressTable& kept = index.keptNodes;
+    std::int64_t group = 0;
+    std::int64_t block = 0;
+    std::int64_t nodeInBlock = 0;
+    std::size_t nextSlice = 0;  // the next slice whose start this block has not passed
+    std::size_t nextKept = 0;   // the next kept node this block has not passed
+    skipByteOrderMark(in);
+    std::size_t start = in.position();
+    while (!atEnd(in)) {
+        start = in.position();
+        NodeEntry entry;
+        Stress6 stress;
+        readGroup(in, entry, stress);
+        if (scan.tablesFilled && group < expected) {
+            const auto n = static_cast<std::size_t>(nodeInBlock);
+            while (nextSlice < sliceFirstNodes.size() && sliceFirstNodes[nextSlice] == nodeInBlock)
+                index.slices[nextSlice++].offsets[static_cast<std::size_t>(block)] = start;
+            const bool keptNode = nextKept < index.keptNodeIndexes.size() &&
+                                  index.keptNodeIndexes[nextKept] == nodeInBlock;
+            if (block == 0) {
+                index.nodes[n] = entry;
+                if (entry.nodeId == keptNodeId && !keepNode(index, entry, stress, nodeInBlock)) {
+                    scan.tablesFilled = false;
+                    scan.tablesTooLarge = true;
+                }
+            } else if (!scan.firstMismatch.found) {
+                const NodeEntry& first = index.nodes[n];
+                if (entry.nodeId != first.nodeId)
+                    scan.firstMismatch = {true,      false,           entry.nodeId, first.nodeId,
+                                          block + 1, nodeInBlock + 1, start,        {}};
+                else if (entry.nodeMaterialId != first.nodeMaterialId)
+                    scan.firstMismatch = {true,  true, entry.nodeMaterialId, first.nodeMaterialId,
+                                          block + 1, nodeInBlock + 1, start, {}};
+                else if (keptNode)
+                    kept.loadCaseStress[nextKept * static_cast<std::size_t>(loadCaseCount) +
+                                        static_cast<std::size_t>(block - 1)] = stress;
+            }
+            if (keptNode && block > 0) ++nextKept;
+        }
+        ++group;
+        if (++nodeInBlock == nodeCount) {
+            nodeInBlock = 0;
+            ++block;
+            nextSlice = 0;
+            nextKept = 0;
+            if (block == 1 && scan.tablesFilled &&
+                !sizeKeptNodes(index, nodeCount, loadCaseCount, memoryLimit)) {
+                scan.tablesFilled = false;
+                scan.tablesTooLarge = true;
+            }
+        }
+        if (group % kReleaseEvery == 0) releaseConsumedText(in);
+    }
+    scan.groupCount = group;
+    warnIfLastGroupShort(in, start, group, 8, "node line");
+    if (scan.firstMismatch.found && group == expected)
+        scan.firstMismatch.where = lineText(in, scan.firstMismatch.position);
+    return scan;
+}
+
+NodeStressIndex checkIndex(IndexScan&& scan, const std::string& path, std::int64_t nodeCount,
+                           std::int64_t loadCaseCount) {
+    if (scan.groupCount != expectedGroupCount(nodeCount, loadCaseCount))
+        throw sizeStop(scan.groupCount, path, nodeCount, loadCaseCount);
+    if (scan.tablesTooLarge) throw outOfMemory();
+    if (scan.firstMismatch.found) throw numberingStop(scan.firstMismatch);
+    return std::move(scan.index);
+}
+
+FatalStop changedWhileRead(const InputText& in) {
+    return fatalStop("The input file " + in.path() + " changed while it was being read");
+}
+
+}  // namespace
+
+NodeStressIndex indexNodeStressFile(const std::string& path, std::int64_t nodeCount,
+                                    std::int64_t loadCaseCount,
+                                    const std::vector<std::int64_t>& sliceFirstNodes,
+                                    std::int64_t keptNodeId, std::uint64_t memoryLimit,
+                                    InputWarnings* warnings) {
+    IndexScan scan = readInputFile(path, [&](InputText& in) {
+        if (warnings != nullptr) attachWarnings(in, *warnings);
+        return scanIndex(in, nodeCount, loadCaseCount, sliceFirstNodes, keptNodeId, memoryLimit);
+    });
+    return checkIndex(std::move(scan), path, nodeCount, loadCaseCount);
+}
+
+NodeStressIndex indexNodeStressFile(InputText& in, std::int64_t nodeCount,
+                                    std::int64_t loadCaseCount,
+                                    const std::vector<std::int64_t>& sliceFirstNodes,
+                                    std::int64_t keptNodeId, std::uint64_t memoryLimit) {
+    return checkIndex(
+        scanIndex(in, nodeCount, loadCaseCount, sliceFirstNodes, keptNodeId, memoryLimit),
+        in.path(), nodeCount, loadCaseCount);
+}
+
+NodeStressTable readNodeStressSlice(const std::string& path, std::int64_t loadCaseCount,
+                                    const NodeStressSlice& slice, std::uint64_t memoryLimit) {
+    if (slice.nodeCount == 0) {
+        NodeStressTable empty;
+        empty.loadCaseCount = loadCaseCount;
+        return empty;
+    }
+    return readInputFile(path, [&](InputText& in) {
+        return readNodeStressSlice(in, loadCaseCount, slice, memoryLimit);
+    });
+}
+
+NodeStressTable readNodeStressSlice(InputText& in, std::int64_t loadCaseCount,
+                                    const NodeStressSlice& slice, std::uint64_t memoryLimit) {
+    const std::int64_t count = slice.nodeCount;
+    const std::int64_t groups = count * (loadCaseCount + 1);  // at most the file's groups
+    NodeStressTable t;
+    if (!sizeTables(t, count, loadCaseCount, groups, memoryLimit)) throw outOfMemory();
+    if (slice.offsets.size() != static_cast<std::size_t>(loadCaseCount) + 1)
+        throw changedWhileRead(in);
+    constexpr std::int64_t kReleaseEvery = 1 << 16;
+    std::int64_t group = 0;
+    const auto cases = static_cast<std::size_t>(loadCaseCount);
+    for (std::size_t block = 0; block <= cases; ++block) {
+        if (slice.offsets[block] > in.size()) throw changedWhileRead(in);
+        in.moveTo(static_cast<std::size_t>(slice.offsets[block]));
+        for (std::size_t n = 0; n < static_cast<std::size_t>(count); ++n) {
+            NodeEntry entry;
+            Stress6 stress;
+            readGroup(in, entry, stress);
+            if (block == 0) {
+                t.nodes[n] = entry;
+                t.baseStress[n] = stress;
+            } else {
+                if (entry.nodeId != t.nodes[n].nodeId ||
+                    entry.nodeMaterialId != t.nodes[n].nodeMaterialId)
+                    throw changedWhileRead(in);
+                t.loadCaseStress[n * cases + block - 1] = stress;
+            }
+            if (++group % kReleaseEvery == 0) releaseConsumedText(in);
+        }
+    }
+    return t;
 }
 
 }  // namespace korvanel

@@ -18,11 +18,10 @@ struct RecordsOfId {
     bool unusableType = false;
 };
 
-}  // namespace
+using RecordsById = std::unordered_map<std::int64_t, RecordsOfId>;
 
-MaterialSchedule scheduleMaterials(const std::vector<NodeEntry>& nodes,
-                                   const std::vector<MaterialRecord>& records) {
-    std::unordered_map<std::int64_t, RecordsOfId> byId;
+RecordsById indexRecords(const std::vector<MaterialRecord>& records) {
+    RecordsById byId;
     for (std::size_t r = 0; r < records.size(); ++r) {
         RecordsOfId& id = byId[records[r].materialId];
         const auto index = static_cast<std::int64_t>(r);
@@ -34,45 +33,91 @@ MaterialSchedule scheduleMaterials(const std::vector<NodeEntry>& nodes,
         else
             id.unusableType = true;
     }
+    return byId;
+}
 
+// One node's selection: false (nothing changed) when its records include an
+// unusable curve type, which stops the run at that node.
+// A material ID without a record is noted at the first node that uses it.
+bool selectAtNode(const RecordsById& byId, const NodeEntry& node, MaterialCarry& carry,
+                  std::unordered_set<std::int64_t>& idsWithoutRecord, std::int64_t index,
+                  std::vector<NodeWithoutRecord>& withoutRecord) {
+    auto found = byId.find(node.nodeMaterialId);
+    if (found == byId.end()) {
+        if (idsWithoutRecord.insert(node.nodeMaterialId).second)
+            withoutRecord.push_back({index, carry.generalRecord});
+        return true;
+    }
+    const RecordsOfId& id = found->second;
+    if (id.unusableType) return false;
+    carry.generalRecord = id.last;
+    if (id.lastPalmgren >= 0) carry.palmgrenRecord = id.lastPalmgren;
+    if (id.lastWeibull >= 0) carry.weibullRecord = id.lastWeibull;
+    return true;
+}
+
+}  // namespace
+
+MaterialSchedule scheduleMaterials(const std::vector<NodeEntry>& nodes,
+                                   const std::vector<MaterialRecord>& records,
+                                   const MaterialCarry& carriedIn) {
+    const RecordsById byId = indexRecords(records);
     MaterialSchedule schedule;
     schedule.generalRecord.resize(nodes.size());
     schedule.palmgrenRecord.resize(nodes.size());
     schedule.weibullRecord.resize(nodes.size());
-    std::int64_t general = -1, palmgren = -1, weibull = -1;
+    MaterialCarry carry = carriedIn;
     std::unordered_set<std::int64_t> idsWithoutRecord;
     for (std::size_t n = 0; n < nodes.size(); ++n) {
-        auto found = byId.find(nodes[n].nodeMaterialId);
-        if (found == byId.end()) {
-            if (idsWithoutRecord.insert(nodes[n].nodeMaterialId).second)
-                schedule.firstNodeWithoutRecord.push_back(static_cast<std::int64_t>(n));
-        } else {
-            const RecordsOfId& id = found->second;
-            if (id.unusableType) {
-                schedule.failingNode = static_cast<std::int64_t>(n);
-                schedule.generalRecord.resize(n);  // no node after it is analysed
-                schedule.palmgrenRecord.resize(n);
-                schedule.weibullRecord.resize(n);
-                break;
-            }
-            general = id.last;
-            if (id.lastPalmgren >= 0) palmgren = id.lastPalmgren;
-            if (id.lastWeibull >= 0) weibull = id.lastWeibull;
+        const auto node = static_cast<std::int64_t>(n);
+        if (!selectAtNode(byId, nodes[n], carry, idsWithoutRecord, node,
+                          schedule.withoutRecord)) {
+            schedule.failingNode = node;
+            schedule.generalRecord.resize(n);  // no node after it is analysed
+            schedule.palmgrenRecord.resize(n);
+            schedule.weibullRecord.resize(n);
+            break;
         }
-        schedule.generalRecord[n] = general;
-        schedule.palmgrenRecord[n] = palmgren;
-        schedule.weibullRecord[n] = weibull;
+        schedule.generalRecord[n] = carry.generalRecord;
+        schedule.palmgrenRecord[n] = carry.palmgrenRecord;
+        schedule.weibullRecord[n] = carry.weibullRecord;
     }
     return schedule;
 }
 
-void warnAboutMaterials(const MaterialSchedule& schedule, const std::vector<NodeEntry>& nodes,
+MaterialCarries carriesBefore(const std::vector<NodeEntry>& nodes,
+                              const std::vector<MaterialRecord>& records,
+                              const std::vector<std::int64_t>& at) {
+    const RecordsById byId = indexRecords(records);
+    MaterialCarries result;
+    result.before.reserve(at.size());
+    MaterialCarry carry;
+    std::unordered_set<std::int64_t> idsWithoutRecord;
+    std::int64_t n = 0;
+    const auto nodeCount = static_cast<std::int64_t>(nodes.size());
+    for (std::int64_t wanted : at) {
+        for (; n < wanted && n < nodeCount && result.failingNode < 0; ++n)
+            if (!selectAtNode(byId, nodes[static_cast<std::size_t>(n)], carry, idsWithoutRecord,
+                              n, result.withoutRecord))
+                result.failingNode = n;
+        result.before.push_back(carry);
+    }
+    for (; n < nodeCount && result.failingNode < 0; ++n)
+        if (!selectAtNode(byId, nodes[static_cast<std::size_t>(n)], carry, idsWithoutRecord, n,
+                          result.withoutRecord))
+            result.failingNode = n;
+    return result;
+}
+
+void warnAboutMaterials(const std::vector<NodeWithoutRecord>& withoutRecord,
+                        const std::vector<NodeEntry>& nodes,
                         const std::vector<MaterialRecord>& records,
                         const std::string& materialPath, InputWarnings& warnings) {
-    for (std::int64_t n : schedule.firstNodeWithoutRecord) {
+    for (const NodeWithoutRecord& first : withoutRecord) {
         warn(warnings, WarningKind::materialWithoutRecord, [&] {
+            const std::int64_t n = first.node;
             const NodeEntry& node = nodes[static_cast<std::size_t>(n)];
-            const std::int64_t r = schedule.generalRecord[static_cast<std::size_t>(n)];
+            const std::int64_t r = first.generalRecord;
             const std::string used =
                 r < 0 ? std::string("those of the parameter file")
                       : "those of material ID " + std::to_string(records[r].materialId) +

@@ -44,6 +44,9 @@ struct LoopContext {
     LoopState& shared;
     std::int64_t chunk;
     bool checkOnly;
+    bool detailFiles;             // nodes with detail files are left for the ordered pass
+    std::int64_t firstNode;       // these nodes' place in the whole model
+    std::int64_t modelNodeCount;
 };
 
 // Every node with the complete-output ID writes the detail files, not only
@@ -53,21 +56,25 @@ bool writesDetailFiles(const RunInputs& run, std::int64_t node) {
     return run.nodeStress.nodes[node].nodeId == run.parameters.completeOutputNode;
 }
 
-// "node ID 20 (node index 2 of 3, material ID 1)", or the stress history of format 1.
-std::string nodeText(const RunInputs& run, std::int64_t node) {
+// "node ID 20 (node index 2 of 3, material ID 1)", or the stress history of
+// format 1. `node` indexes the nodes of `run`, the first of which is node
+// `firstNode` of a model of `modelNodeCount` nodes.
+std::string nodeText(const RunInputs& run, std::int64_t node, std::int64_t firstNode,
+                     std::int64_t modelNodeCount) {
     if (run.parameters.stressInputFormat == StressInputFormat::singleHistory)
         return "the stress history (node ID 1)";
     const NodeEntry& entry = run.nodeStress.nodes[node];
     std::string text = "node ID " + std::to_string(entry.nodeId) + " (node index " +
-                       std::to_string(node + 1) + " of " + std::to_string(run.nodeCount);
+                       std::to_string(firstNode + node + 1) + " of " +
+                       std::to_string(modelNodeCount);
     if (run.parameters.materialsMode == MaterialsMode::multiple)
         text += ", material ID " + std::to_string(entry.nodeMaterialId);
     return text + ")";
 }
 
 // Puts the node in front of the stop's cause (or makes it the only detail).
-void addNodeToStop(FatalStop& stop, const RunInputs& run, std::int64_t node) {
-    const std::string where = "at " + nodeText(run, node);
+void addNodeToStop(FatalStop& stop, const LoopContext& c, std::int64_t node) {
+    const std::string where = "at " + nodeText(c.run, node, c.firstNode, c.modelNodeCount);
     if (stop.details.empty())
         stop.details.push_back(where);
     else
@@ -91,24 +98,9 @@ NodeResult analyseScheduledNode(const LoopContext& c, std::int64_t node, bool de
         if (c.checkOnly) return checkNode(run, node, material, detailFiles, scratch);
         return analyseNode(run, node, material, detailFiles, scratch);
     } catch (FatalStop& stop) {
-        addNodeToStop(stop, run, node);
+        addNodeToStop(stop, c, node);
         throw;
     }
-}
-
-// The unloaded nodes before `end`, in node order.
-std::int64_t reportUnloadedNodes(const LoopContext& c, std::int64_t end, InputWarnings& warnings) {
-    std::int64_t count = 0;
-    for (std::int64_t node = 0; node < end; ++node) {
-        if (!c.unloaded[node]) continue;
-        ++count;
-        warn(warnings, WarningKind::unloadedNode, [&] {
-            return nodeText(c.run, node) +
-                   ": the stress path is constant within 0.0001 (an unloaded node): damage 1e-18, "
-                   "life 1e18 repeats, static failure code 0";
-        });
-    }
-    return count;
 }
 
 void store(const LoopContext& c, NodeLoopOutcome& outcome, std::int64_t node, const NodeResult& r) {
@@ -142,7 +134,7 @@ void analyseChunks(const LoopContext& c, NodeLoopOutcome& outcome, NodeScratch& 
         for (std::int64_t node = begin; node < end; ++node) {
             if (node >= c.shared.stopAt.load(std::memory_order_relaxed)) break;
             if (stopSignal() != 0) break;  // the main thread stops the run after the loop
-            if (writesDetailFiles(c.run, node)) {
+            if (c.detailFiles && writesDetailFiles(c.run, node)) {
                 c.states[node] = NodeState::deferred;
                 continue;
             }
@@ -169,10 +161,23 @@ std::int64_t chunkSize(std::int64_t nodes, int threads) {
 
 NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options,
                             InputWarnings& warnings) {
+    NodeLoopRun loop = runNodeLoopFrom(run, options, NodeRange{}, &warnings);
+    if (loop.stop) {
+        reportUnloadedNodes(run, loop.unloaded, loop.stopNode, warnings);
+        throw std::move(*loop.stop);
+    }
+    loop.outcome.unloadedNodeCount =
+        reportUnloadedNodes(run, loop.unloaded, run.nodeCount, warnings);
+    return std::move(loop.outcome);
+}
+
+NodeLoopRun runNodeLoopFrom(const RunInputs& run, const NodeLoopOptions& options,
+                            const NodeRange& range, InputWarnings* warnings) {
     int threads = options.threads;
     const AnalysisParameters& p = run.parameters;
     const std::int64_t nodeCount = run.nodeCount;
-    NodeLoopOutcome outcome;
+    NodeLoopRun loop;
+    NodeLoopOutcome& outcome = loop.outcome;
     const bool modelNodes = p.stressInputFormat != StressInputFormat::singleHistory;
     if (modelNodes) {
         outcome.tables.nodeDamage.assign(nodeCount, 0.0);
@@ -181,18 +186,30 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options
     }
     MaterialSchedule schedule;
     if (p.materialsMode == MaterialsMode::multiple && modelNodes) {
-        schedule = scheduleMaterials(run.nodeStress.nodes, run.materials);
-        warnAboutMaterials(schedule, run.nodeStress.nodes, run.materials,
-                           jobFilePath(run.job, ".mtr"), warnings);
+        schedule = scheduleMaterials(run.nodeStress.nodes, run.materials, range.carriedIn);
+        if (warnings != nullptr)
+            warnAboutMaterials(schedule.withoutRecord, run.nodeStress.nodes, run.materials,
+                               jobFilePath(run.job, ".mtr"), *warnings);
     }
 
     std::vector<NodeState> states(nodeCount, NodeState::pending);
-    std::vector<unsigned char> unloaded(nodeCount, 0);
+    std::vector<unsigned char>& unloaded = loop.unloaded;
+    unloaded.assign(nodeCount, 0);
     LoopState shared;
     if (schedule.failingNode >= 0) shared.stopAt = schedule.failingNode + 1;  // no node after it matters
     threads = static_cast<int>(std::clamp<std::int64_t>(threads, 1, std::max<std::int64_t>(nodeCount, 1)));
-    LoopContext context{run,    schedule, outcome.tables, states, unloaded,
-                        shared, chunkSize(nodeCount, threads), options.checkOnly};
+    const std::int64_t modelNodeCount = range.modelNodeCount < 0 ? nodeCount : range.modelNodeCount;
+    LoopContext context{run,
+                        schedule,
+                        outcome.tables,
+                        states,
+                        unloaded,
+                        shared,
+                        chunkSize(nodeCount, threads),
+                        options.checkOnly,
+                        range.detailFiles,
+                        range.firstNode,
+                        modelNodeCount};
     ProgressDisplay progress = startProgress(nodeCount);
 
     NodeScratch mainScratch;
@@ -217,22 +234,38 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options
     stopIfInterrupted();
 
     // In node order: the nodes with detail files, and the first stop.
+    // An interruption is thrown.
     for (std::int64_t node = 0; node < nodeCount; ++node) {
         stopIfInterrupted();
         try {
             if (node == shared.failureNode) throw *shared.failure;
             if (states[node] == NodeState::deferred)
                 store(context, outcome, node, analyseScheduledNode(context, node, true, mainScratch));
-        } catch (const FatalStop&) {
-            reportUnloadedNodes(context, node, warnings);
-            throw;
+        } catch (const FatalStop& stop) {
+            loop.stopNode = node;
+            loop.stop = stop;
+            return loop;
         }
     }
-    outcome.unloadedNodeCount = reportUnloadedNodes(context, nodeCount, warnings);
     if (modelNodes)
         for (StaticFailureCode code : outcome.tables.staticFailureCode)
             if (code != StaticFailureCode::none) outcome.staticFailureAtSomeNode = true;
-    return outcome;
+    return loop;
+}
+
+std::int64_t reportUnloadedNodes(const RunInputs& run, const std::vector<unsigned char>& unloaded,
+                                 std::int64_t end, InputWarnings& warnings) {
+    std::int64_t count = 0;
+    for (std::int64_t node = 0; node < end; ++node) {
+        if (!unloaded[node]) continue;
+        ++count;
+        warn(warnings, WarningKind::unloadedNode, [&] {
+            return nodeText(run, node, 0, run.nodeCount) +
+                   ": the stress path is constant within 0.0001 (an unloaded node): damage 1e-18, "
+                   "life 1e18 repeats, static failure code 0";
+        });
+    }
+    return count;
 }
 
 }  // namespace korvanel

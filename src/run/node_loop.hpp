@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "base/fatal_stop.hpp"
 #include "base/input_warnings.hpp"
 #include "fatigue/damage.hpp"
+#include "run/material_schedule.hpp"
 #include "run/run_inputs.hpp"
 
 namespace korvanel {
@@ -41,5 +44,31 @@ struct NodeLoopOptions {
 // after it, in node order, the nodes given no damage as unloaded.
 NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options,
                             InputWarnings& warnings);
+
+// The same loop over a run of consecutive nodes of a larger model (one
+// process's share): `run` holds these nodes only. Stops name the nodes by
+// their place in the whole model. The first stop in node order is returned
+// with its index among these nodes instead of being thrown (an interruption
+// is thrown), and the unloaded nodes are flagged, not reported. Material
+// warnings go to `warnings` when given.
+struct NodeRange {
+    std::int64_t firstNode = 0;        // index of the first of them in the whole model
+    std::int64_t modelNodeCount = -1;  // nodes of the whole model; -1: these are all
+    MaterialCarry carriedIn;           // the material in effect before the first of them
+    bool detailFiles = true;           // false: no node writes detail files
+};
+struct NodeLoopRun {
+    NodeLoopOutcome outcome;
+    std::vector<unsigned char> unloaded;  // per node: given no damage as unloaded
+    std::int64_t stopNode = -1;           // -1: no node stopped the run
+    std::optional<FatalStop> stop;
+};
+NodeLoopRun runNodeLoopFrom(const RunInputs& run, const NodeLoopOptions& options,
+                            const NodeRange& range, InputWarnings* warnings);
+
+// Lists the nodes flagged unloaded before `end` in node order as warnings
+// and returns their count; `run` holds every node of the model.
+std::int64_t reportUnloadedNodes(const RunInputs& run, const std::vector<unsigned char>& unloaded,
+                                 std::int64_t end, InputWarnings& warnings);
 
 }  // namespace korvanel

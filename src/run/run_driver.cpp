@@ -26,6 +26,9 @@
 #include "run/output_probe.hpp"
 #include "run/run_environment.hpp"
 #include "model/fixed_settings.hpp"
+#ifdef KORVANEL_MPI
+#include "run/distributed_run.hpp"
+#endif
 
 namespace korvanel {
 namespace {
@@ -69,8 +72,30 @@ void printEndLines(OutputChannel& console) {
     putLineEnd(console);
 }
 
+// The node stress file; on several processes each reads its own nodes.
+NodeStressTable readNodeStress(const RunInputs& run, const RunOptions& options,
+                               InputWarnings& warnings) {
+#ifdef KORVANEL_MPI
+    if (options.processes != nullptr)
+        return readNodeStressOnProcesses(*options.processes, run, warnings);
+#endif
+    (void)options;
+    return readNodeStressFile(jobFilePath(run.job, ".nds"), run.parameters.nodeCount,
+                              run.parameters.loadCaseCount, machineMemoryBytes(), &warnings);
+}
+
+NodeLoopOutcome analyseNodes(const RunInputs& run, const RunOptions& options,
+                             InputWarnings& warnings) {
+#ifdef KORVANEL_MPI
+    if (options.processes != nullptr &&
+        run.parameters.stressInputFormat != StressInputFormat::singleHistory)
+        return runNodeLoopOnProcesses(*options.processes, run, options.threads, warnings);
+#endif
+    return runNodeLoop(run, {options.threads, options.check}, warnings);
+}
+
 // The input files of the chosen stress-input format, in their order.
-void readInputData(RunInputs& run, InputWarnings& warnings) {
+void readInputData(RunInputs& run, const RunOptions& options, InputWarnings& warnings) {
     const AnalysisParameters& p = run.parameters;
     InputWarnings* const w = &warnings;
     if (p.blocksDamageType == BlocksDamageType::worstGroup) {
@@ -88,8 +113,7 @@ void readInputData(RunInputs& run, InputWarnings& warnings) {
         run.materials = readMaterialFile(jobFilePath(run.job, ".mtr"), w);
         showWarnings(warnings);
     }
-    run.nodeStress = readNodeStressFile(jobFilePath(run.job, ".nds"), p.nodeCount, p.loadCaseCount,
-                                        machineMemoryBytes(), w);
+    run.nodeStress = readNodeStress(run, options, warnings);
     run.nodeCount = run.nodeStress.nodeCount;
     showWarnings(warnings);
     if (p.stressInputFormat == StressInputFormat::nodeCombination) {
@@ -161,7 +185,7 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     showWarnings(warnings);
     const AnalysisParameters& p = run.parameters;
 
-    readInputData(run, warnings);
+    readInputData(run, options, warnings);
     stopIfInterrupted();
     findCompleteOutputNode(run);
     const std::string cyclePath = jobFilePath(run.job, ".cyc");
@@ -173,7 +197,7 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
             writeMissingNodeLine(cyclePath, p.completeOutputNode, run.decimalSeparator);
     }
 
-    NodeLoopOutcome outcome = runNodeLoop(run, {options.threads, options.check}, warnings);
+    NodeLoopOutcome outcome = analyseNodes(run, options, warnings);
     showWarnings(warnings);
     if (outcome.unloadedNodeCount > 0) {
         const std::int64_t listed = std::min(outcome.unloadedNodeCount, kWarningsShownPerKind);

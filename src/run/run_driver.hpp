@@ -4,6 +4,8 @@
 
 namespace korvanel {
 
+struct ProcessGroup;  // the processes of a run under MPI
+
 // Runs the job named by korvanel.inp in the working directory. Everything
 // the run shows goes to `console`; a fatal stop shows its lines there and
 // writes korvanel.adv. Warnings and the details of a stop go to standard
@@ -17,6 +19,7 @@ struct RunOptions {
     bool check = false;
     bool strict = false;               // the first warning is a fatal stop
     bool allowUnloadedNodes = false;   // format 2: constant paths get no damage
+    ProcessGroup* processes = nullptr;  // several processes share the nodes (MPI build)
 };
 
 int runKorvanel(OutputChannel& console, const RunOptions& options);
