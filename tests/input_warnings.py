@@ -167,11 +167,14 @@ def check_banner_on_terminal(binary):
         write_files(work, {"job/j.sig": HISTORY})
         fifo = os.path.join(work, "job", "j.inp")
         os.mkfifo(fifo)
+        # Held open for reading and writing before the run starts (which does not block on a
+        # pipe), so the run always finds a writer and waits for the text instead of reading
+        # an empty file.
+        writer = os.open(fifo, os.O_RDWR)
         master, slave = pty.openpty()
         proc = subprocess.Popen([binary], cwd=work, stdin=subprocess.DEVNULL, stdout=slave,
                                 stderr=subprocess.DEVNULL)
         os.close(slave)
-        writer = os.open(fifo, os.O_WRONLY)  # the run has opened the pipe: it waits on it
         shown = b""
         timer = threading.Timer(20, proc.kill)
         timer.start()
