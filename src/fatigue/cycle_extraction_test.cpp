@@ -25,7 +25,7 @@ struct Extraction {
     const std::vector<HalfCycle>& run(const std::vector<Stress6>& path, bool correction = false,
                                       std::int64_t timePoints = -1) {
         if (timePoints < 0) timePoints = static_cast<std::int64_t>(path.size());
-        extractHalfCycles(path, timePoints, correction, scratch, cycles);
+        extractHalfCycles(bestSimdLevel(), path, timePoints, correction, scratch, cycles);
         return cycles;
     }
 };
@@ -201,7 +201,7 @@ TEST(CycleExtractionUniaxial, SameRangesAsFourPointRainflow) {
         std::vector<Stress6> path;
         for (double x : values) path.push_back(st(x));
         std::vector<unsigned char> marks;
-        compactPath(path, marks);
+        compactPath(bestSimdLevel(), path, marks);
         Extraction e;
         std::vector<double> ranges;
         for (const HalfCycle& c : e.run(path, false, static_cast<std::int64_t>(values.size())))
@@ -373,7 +373,7 @@ TEST(CycleExtractionBits, SameAsPlainStepByStepWalk) {
                 const std::size_t points = 2 + (seed * 37) % 300;
                 std::vector<Stress6> path = testPath(kind, seed, points);
                 std::vector<unsigned char> marks;
-                compactPath(path, marks);
+                compactPath(bestSimdLevel(), path, marks);
                 if (path.size() < 2) continue;
                 SCOPED_TRACE(testing::Message() << "kind " << kind << " seed " << seed);
                 expectSameAsPlainWalk(e, path, correction, static_cast<std::int64_t>(points));
@@ -407,7 +407,7 @@ TEST(CycleExtractionBits, RepeatedHistoriesGroupedByKeySameAsPlainWalk) {
         for (bool correction : {false, true}) {
             std::vector<Stress6> path = paths[h];
             std::vector<unsigned char> marks;
-            compactPath(path, marks);
+            compactPath(bestSimdLevel(), path, marks);
             SCOPED_TRACE(testing::Message() << "history " << h);
             expectSameAsPlainWalk(e, path, correction, static_cast<std::int64_t>(paths[h].size()));
             EXPECT_FALSE(e.scratch.openKeyGroups.empty());

@@ -33,11 +33,11 @@ NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const Materia
         history.assign(run.stressHistory.states.begin(), run.stressHistory.states.end());
     } else {
         const NodeStressTable& nodes = run.nodeStress;
-        combineLoadCases(nodes.baseStress[node], nodes.loadCasesOf(node), nodes.loadCaseCount,
+        combineLoadCases(run.simd, nodes.baseStress[node], nodes.loadCasesOf(node), nodes.loadCaseCount,
                          run.combination.factor.data(), run.combination.timePointCount,
                          p.stressScaleFactor, p.loadCaseScaleFactor, history);
     }
-    compactPath(history, scratch.keepMarks);
+    compactPath(run.simd, history, scratch.keepMarks);
 
     if (isOn(p.elastoPlastic)) {
         correctPath(history, run.timePointCount, p.elastoPlasticMethod, plastic, scratch.correction);
@@ -45,7 +45,7 @@ NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const Materia
             writePathFile(jobFilePath(run.job, ".sep"), history, run.decimalSeparator);
     }
 
-    extractHalfCycles(history, run.timePointCount, isOn(p.stressPathCorrection), scratch.extraction,
+    extractHalfCycles(run.simd, history, run.timePointCount, isOn(p.stressPathCorrection), scratch.extraction,
                       scratch.halfCycles);
     if (isOn(p.cyclesExtraction) && !singleHistory) throw runtimeError(InternalCheck::cycleEndsOutsideSingleHistory);
 

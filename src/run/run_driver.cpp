@@ -92,6 +92,7 @@ void runJob(OutputChannel& console, const RunOptions& options) {
     printStartBanner(console);
 
     RunInputs run;
+    run.simd = options.simd;
     run.decimalSeparator = console.decimalSeparator();
     run.job = readJobControlFile(kJobControlFile);
     const std::string parameterPath = jobFilePath(run.job, ".inp");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/simd_level.hpp"
 #include "base/text_output.hpp"
 
 namespace korvanel {
@@ -11,6 +12,7 @@ namespace korvanel {
 // when signal N stopped the run.
 struct RunOptions {
     int threads = 1;   // threads of the node loop; results do not depend on it
+    SimdLevel simd = SimdLevel::plain;  // vector form of the kernels; results do not depend on it
 };
 
 int runKorvanel(OutputChannel& console, const RunOptions& options);

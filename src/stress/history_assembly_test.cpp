@@ -14,11 +14,11 @@ TEST(HistoryAssemblyCombination, ScaledBasePlusWeightedLoadCases) {
     const Stress6 cases[2] = {state(1, 2, 0, 0, 0, 0), state(0, 1, 0, 0, 0, 4)};
     const double factors[] = {1.0, 0.0, 2.0, -1.0};  // 2 time points x 2 load cases
     std::vector<Stress6> history;
-    combineLoadCases(base, cases, 2, factors, 2, 2.0, 0.5, history);
+    combineLoadCases(bestSimdLevel(), base, cases, 2, factors, 2, 2.0, 0.5, history);
     ASSERT_EQ(history.size(), 2u);
     EXPECT_EQ(history[0], state(21, 2, 0, 2, 0, 0));
     EXPECT_EQ(history[1], state(22, 3, 0, 2, 0, -4));  // sum (2, 3, 0, 0, 0, -4)
-    combineLoadCases(base, cases, 2, factors, 2, 3.0, 0.0, history);
+    combineLoadCases(bestSimdLevel(), base, cases, 2, factors, 2, 3.0, 0.0, history);
     EXPECT_EQ(history[1], 3.0 * base);
 }
 
@@ -30,7 +30,7 @@ TEST(HistoryAssemblyCombination, LoadCasesSummedFromZeroInOrder) {
     std::vector<Stress6> history;
     history.reserve(8);
     const Stress6* storage = history.data();
-    combineLoadCases(Stress6{}, cases, 3, factors, 1, 1.0, 1.0, history);
+    combineLoadCases(bestSimdLevel(), Stress6{}, cases, 3, factors, 1, 1.0, 1.0, history);
     EXPECT_EQ(history[0][0], 0.0);
     EXPECT_EQ(history[0][1], 0.0);  // ((0 + 1) - 1e16) + 1e16
     EXPECT_EQ(history.data(), storage);
@@ -59,12 +59,12 @@ TEST(HistoryAssemblyCombination, EveryTimePointOfAnOddCountKeepsItsOwnFactors) {
                               state(-1e16, 1e16, 0, 0, 0, 4)};
     const double unitRows[] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     std::vector<Stress6> history;
-    combineLoadCases(state(1, 1, 1, 1, 1, 1), cases, 3, unitRows, 3, 2.0, 1.0, history);
+    combineLoadCases(bestSimdLevel(), state(1, 1, 1, 1, 1, 1), cases, 3, unitRows, 3, 2.0, 1.0, history);
     ASSERT_EQ(history.size(), 3u);
     for (int t = 0; t < 3; ++t) EXPECT_EQ(history[t], 2.0 * (state(1, 1, 1, 1, 1, 1) + cases[t]));
     // ((0 + 1e16) + 1) - 1e16 = 0 and ((0 + 1) - 1e16) + 1e16 = 0 at every time point.
     const double ones[] = {1, 1, 1, 1, 1, 1, 1, 1, 1};
-    combineLoadCases(Stress6{}, cases, 3, ones, 3, 1.0, 1.0, history);
+    combineLoadCases(bestSimdLevel(), Stress6{}, cases, 3, ones, 3, 1.0, 1.0, history);
     for (int t = 0; t < 3; ++t) EXPECT_EQ(history[t], state(0, 0, 0, 2, 3, 4));
 }
 

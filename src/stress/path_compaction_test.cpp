@@ -13,7 +13,7 @@ Stress6 state(double s1, double s2, double s3, double s4, double s5, double s6) 
 
 std::vector<Stress6> compacted(std::vector<Stress6> history) {
     std::vector<unsigned char> marks;
-    compactPath(history, marks);
+    compactPath(bestSimdLevel(), history, marks);
     return history;
 }
 
