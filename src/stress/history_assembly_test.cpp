@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/simd_test_values.hpp"
+
 namespace korvanel {
 namespace {
 
@@ -66,6 +68,36 @@ TEST(HistoryAssemblyCombination, EveryTimePointOfAnOddCountKeepsItsOwnFactors) {
     const double ones[] = {1, 1, 1, 1, 1, 1, 1, 1, 1};
     combineLoadCases(bestSimdLevel(), Stress6{}, cases, 3, ones, 3, 1.0, 1.0, history);
     for (int t = 0; t < 3; ++t) EXPECT_EQ(history[t], state(0, 0, 0, 2, 3, 4));
+}
+
+// Every level against the plain form, on awkward values (NaN, infinities,
+// signed zeros, denormals), odd and even time-point counts.
+TEST(HistoryAssemblyCombination, EveryLevelGivesThePlainBits) {
+    AwkwardDoubles awkward(3);
+    for (std::int64_t loadCases : {1, 2, 6}) {
+        for (std::int64_t timePoints : {1, 2, 7, 8}) {
+            Stress6 base;
+            for (double& x : base.s) x = awkward();
+            std::vector<Stress6> cases(static_cast<std::size_t>(loadCases));
+            for (Stress6& c : cases)
+                for (double& x : c.s) x = awkward();
+            std::vector<double> factors(static_cast<std::size_t>(loadCases * timePoints));
+            for (double& x : factors) x = awkward();
+            const double scale = awkward(), loadCaseScale = awkward();
+            std::vector<Stress6> expected, got;
+            combineLoadCases(SimdLevel::plain, base, cases.data(), loadCases, factors.data(),
+                             timePoints, scale, loadCaseScale, expected);
+            for (SimdLevel level : availableSimdLevels()) {
+                combineLoadCases(level, base, cases.data(), loadCases, factors.data(), timePoints,
+                                 scale, loadCaseScale, got);
+                ASSERT_EQ(got.size(), expected.size());
+                for (std::size_t t = 0; t < got.size(); ++t)
+                    for (int k = 0; k < 6; ++k)
+                        EXPECT_TRUE(sameBitsOrBothNan(got[t][k], expected[t][k]))
+                            << simdLevelName(level) << " time point " << t << " component " << k;
+            }
+        }
+    }
 }
 
 }  // namespace
