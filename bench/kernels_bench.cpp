@@ -84,7 +84,7 @@ CombinationNode makeCombinationNode(std::int64_t timePoints, std::uint64_t seed)
 
 std::vector<Stress6> combinedHistory(const CombinationNode& node) {
     std::vector<Stress6> history;
-    combineLoadCases(node.base, node.loadCases.data(), kLoadCases, node.factors.data(),
+    combineLoadCases(bestSimdLevel(), node.base, node.loadCases.data(), kLoadCases, node.factors.data(),
                      node.timePoints, 1.0, 1.0, history);
     return history;
 }
@@ -111,7 +111,7 @@ void BM_CombineLoadCases(benchmark::State& state) {
     const CombinationNode node = makeCombinationNode(state.range(0), 11);
     std::vector<Stress6> history;
     for (auto _ : state) {
-        combineLoadCases(node.base, node.loadCases.data(), kLoadCases, node.factors.data(),
+        combineLoadCases(bestSimdLevel(), node.base, node.loadCases.data(), kLoadCases, node.factors.data(),
                          node.timePoints, 1.0, 1.0, history);
         benchmark::DoNotOptimize(history.data());
         benchmark::ClobberMemory();
@@ -126,7 +126,7 @@ void BM_CompactPath(benchmark::State& state) {
     std::vector<unsigned char> marks;
     for (auto _ : state) {
         work.assign(history.begin(), history.end());
-        compactPath(work, marks);
+        compactPath(bestSimdLevel(), work, marks);
         benchmark::DoNotOptimize(work.data());
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -158,11 +158,11 @@ void BM_ExtractHalfCycles(benchmark::State& state) {
     const std::int64_t points = state.range(0);
     std::vector<Stress6> path = combinedHistory(makeCombinationNode(points, 14));
     std::vector<unsigned char> marks;
-    compactPath(path, marks);
+    compactPath(bestSimdLevel(), path, marks);
     ExtractionScratch scratch;
     std::vector<HalfCycle> halfCycles;
     for (auto _ : state) {
-        extractHalfCycles(path, points, state.range(1) != 0, scratch, halfCycles);
+        extractHalfCycles(bestSimdLevel(), path, points, state.range(1) != 0, scratch, halfCycles);
         benchmark::DoNotOptimize(halfCycles.data());
     }
     state.SetItemsProcessed(state.iterations() * points);
@@ -173,10 +173,10 @@ void BM_AccumulateHalfCycles(benchmark::State& state) {
     const std::int64_t points = 1000;
     std::vector<Stress6> path = combinedHistory(makeCombinationNode(points, 15));
     std::vector<unsigned char> marks;
-    compactPath(path, marks);
+    compactPath(bestSimdLevel(), path, marks);
     ExtractionScratch extraction;
     std::vector<HalfCycle> extracted;
-    extractHalfCycles(path, points, false, extraction, extracted);
+    extractHalfCycles(bestSimdLevel(), path, points, false, extraction, extracted);
     const MaterialValues m = steel();
     const SnCurve curve = prepareSnCurve(m, false);
     HalfCycleDamageScratch scratch;

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "run/command_line.hpp"
 #include "run/run_driver.hpp"
 #include "run/run_environment.hpp"
+#include "run/simd_choice.hpp"
 #include "run/user_guide.hpp"
 #include "model/fixed_settings.hpp"
 #ifdef KORVANEL_MPI
@@ -15,6 +17,12 @@
 
 int main(int argc, char** argv) {
     using korvanel::CommandLine;
+    // The one reading of KORVANEL_SIMD; the level is passed down from here.
+    const korvanel::SimdChoice simd = korvanel::chooseSimdLevel(std::getenv("KORVANEL_SIMD"));
+    if (!simd.problem.empty()) {
+        std::fputs((simd.problem + "\r\n").c_str(), stderr);
+        return 2;
+    }
     const CommandLine line = korvanel::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     // KORVANEL_GUIDE_FROM_BINDIR: where the installation puts the user guide,
     // relative to the program's directory (set by the build).
@@ -35,6 +43,7 @@ int main(int argc, char** argv) {
     }
     korvanel::installSignalHandlers();
     korvanel::RunOptions options;
+    options.simd = simd.level;
     options.threads = line.threads > 0 ? line.threads : korvanel::availableCpuCount();
     options.check = line.check;
     options.strict = line.strict;

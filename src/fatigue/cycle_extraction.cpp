@@ -6,14 +6,11 @@
 #include <stdexcept>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "base/fatal_stop.hpp"
 #include "base/large_tables.hpp"
 #include "fatigue/key_group_walk.hpp"
 #include "fatigue/open_key_groups.hpp"
+#include "fatigue/open_distances.hpp"
 #include "fatigue/segment_walk.hpp"
 #include "stress/stress_measures.hpp"
 
@@ -42,7 +39,7 @@ struct OpenHalfCycles {
     std::int64_t* index = nullptr;
     double* column[kOpenColumnCount] = {};
     std::size_t count = 0;
-    std::size_t room = 0;  // entries each column has room for; always even
+    std::size_t room = 0;  // entries each column has room for; a multiple of kOpenColumnLanes
 
     // Lays the columns out anew with room for `newRoom` entries, keeping
     // the entries in use.
@@ -77,10 +74,12 @@ struct OpenHalfCycles {
 };
 
 // An empty open list on the scratch's columns. Their room only grows, from
-// node to node, by doubling as the open list needs; it is even, so that a
-// pair of entries read at an odd count stays inside the columns.
+// node to node, by doubling as the open list needs; it is a multiple of
+// kOpenColumnLanes, so that the lanes read past the count stay inside the
+// columns.
 OpenHalfCycles prepareOpenHalfCycles(ExtractionScratch& scratch) {
     constexpr std::size_t kInitialRoom = 64;
+    static_assert(kInitialRoom % kOpenColumnLanes == 0);
     OpenHalfCycles open{scratch};
     const std::size_t room = scratch.openColumns.size() / kOpenColumnCount;
     if (room < kInitialRoom) {
@@ -119,62 +118,6 @@ void closePath(std::span<const Stress6> path, ExtractionScratch& scratch) {
         scratch.firstInvariants[k] = firstInvariant(closed[k]);
 }
 
-// vonMisesSquared(end - origin) of every open half-cycle, into the
-// end-distance column.
-//
-// Each entry is computed on its own, in the order of vonMisesSquared. The
-// SSE2 form runs two entries at once, each lane doing exactly the scalar
-// operations. The columns have room for an even count, so an odd last entry
-// is paired with an unused slot, whose result is never read.
-[[maybe_unused]] void distancesToEndScalar(const OpenHalfCycles& open, const Stress6& end) {
-    const double* const* o = open.column + kOrigin0;
-    double* const out = open.column[kEndDistance];
-    for (std::size_t i = 0; i < open.count; ++i)
-        out[i] = vonMisesSquaredOf(end.s[0] - o[0][i], end.s[1] - o[1][i], end.s[2] - o[2][i],
-                                   end.s[3] - o[3][i], end.s[4] - o[4][i], end.s[5] - o[5][i]);
-}
-
-#if defined(__SSE2__)
-void distancesToEndSse2(const OpenHalfCycles& open, const Stress6& end) {
-    const double* const* o = open.column + kOrigin0;
-    double* const out = open.column[kEndDistance];
-    const std::size_t n = open.count;
-    const __m128d e0 = _mm_set1_pd(end.s[0]), e1 = _mm_set1_pd(end.s[1]);
-    const __m128d e2 = _mm_set1_pd(end.s[2]), e3 = _mm_set1_pd(end.s[3]);
-    const __m128d e4 = _mm_set1_pd(end.s[4]), e5 = _mm_set1_pd(end.s[5]);
-    const __m128d three = _mm_set1_pd(3.0);
-    const __m128d zero = _mm_setzero_pd();
-    for (std::size_t i = 0; i < n; i += 2) {
-        const __m128d s1 = _mm_sub_pd(e0, _mm_loadu_pd(o[0] + i));
-        const __m128d s2 = _mm_sub_pd(e1, _mm_loadu_pd(o[1] + i));
-        const __m128d s3 = _mm_sub_pd(e2, _mm_loadu_pd(o[2] + i));
-        const __m128d s4 = _mm_sub_pd(e3, _mm_loadu_pd(o[3] + i));
-        const __m128d s5 = _mm_sub_pd(e4, _mm_loadu_pd(o[4] + i));
-        const __m128d s6 = _mm_sub_pd(e5, _mm_loadu_pd(o[5] + i));
-        // ((s1*s1 + s2*s2) + s3*s3) - s1*s2 - s2*s3 - s1*s3
-        __m128d normal = _mm_add_pd(_mm_mul_pd(s1, s1), _mm_mul_pd(s2, s2));
-        normal = _mm_add_pd(normal, _mm_mul_pd(s3, s3));
-        normal = _mm_sub_pd(normal, _mm_mul_pd(s1, s2));
-        normal = _mm_sub_pd(normal, _mm_mul_pd(s2, s3));
-        normal = _mm_sub_pd(normal, _mm_mul_pd(s1, s3));
-        // (s4*s4 + s5*s5) + s6*s6
-        __m128d shear = _mm_add_pd(_mm_mul_pd(s4, s4), _mm_mul_pd(s5, s5));
-        shear = _mm_add_pd(shear, _mm_mul_pd(s6, s6));
-        const __m128d result = _mm_add_pd(_mm_mul_pd(three, shear), normal);
-        // result < 0 becomes 0; a NaN stays what it is, as in the scalar form.
-        _mm_storeu_pd(out + i, _mm_andnot_pd(_mm_cmplt_pd(result, zero), result));
-    }
-}
-#endif
-
-void distancesToEnd(const OpenHalfCycles& open, const Stress6& end) {
-#if defined(__SSE2__)
-    distancesToEndSse2(open, end);
-#else
-    distancesToEndScalar(open, end);
-#endif
-}
-
 // Walks the segment closedPath[pos - 1] -> closedPath[pos] on from
 // `progress` (what the older half-cycles held in key groups left of it):
 // extends or closes the open half-cycles of the list it leaves, oldest
@@ -188,7 +131,8 @@ void distancesToEnd(const OpenHalfCycles& open, const Stress6& end) {
 // square root of a half-cycle's rangeSquared is the one formed when the
 // rangeSquared was set. The end distances become the start distances of the
 // next segment by exchanging the two columns.
-void walkSegment(std::size_t pos, const ExtractionScratch& scratch, OpenHalfCycles& open,
+void walkSegment(SimdLevel simd, std::size_t pos, const ExtractionScratch& scratch,
+                 OpenHalfCycles& open,
                  SegmentProgress progress, BreakPoints& breakPoints,
                  std::vector<HalfCycle>& halfCycles) {
     const Stress6& prev = scratch.closedPath[pos - 1];
@@ -204,7 +148,6 @@ void walkSegment(std::size_t pos, const ExtractionScratch& scratch, OpenHalfCycl
     double lmin = progress.lmin;
     std::int64_t jmin = progress.jmin;
 
-    distancesToEnd(open, cur);
     const double* const* origin = open.column + kOrigin0;
     double* const rangeSquared = open.column[kRangeSquared];
     double* const range = open.column[kRange];
@@ -214,8 +157,8 @@ void walkSegment(std::size_t pos, const ExtractionScratch& scratch, OpenHalfCycl
 
     // The segment ends inside every half-cycle before the first one whose
     // range it leaves: nothing happens to those.
-    std::size_t first = 0;
-    while (first < n && !(endDistance[first] > rangeSquared[first])) ++first;
+    const std::size_t first =
+        distancesToEnd(simd, origin, cur.s, rangeSquared, n, open.column[kEndDistance]);
 
     std::size_t kept = first;
     for (std::size_t i = first; i < n; ++i) {
@@ -318,7 +261,7 @@ void correctAlongPath(const ExtractionScratch& scratch, std::vector<HalfCycle>& 
     }
 }
 
-void extract(std::span<const Stress6> path, std::int64_t timePointCount,
+void extract(SimdLevel simd, std::span<const Stress6> path, std::int64_t timePointCount,
              bool stressPathCorrection, ExtractionScratch& scratch,
              std::vector<HalfCycle>& halfCycles) {
     if (path.size() <= 1) throw runtimeError(InternalCheck::constantPath);
@@ -354,7 +297,7 @@ void extract(std::span<const Stress6> path, std::int64_t timePointCount,
         SegmentProgress progress;
         if (!scratch.openKeyGroups.empty()) [[unlikely]]
             progress = walkKeyGroups(scratch, pos, breakPoints, halfCycles);
-        walkSegment(pos, scratch, open, progress, breakPoints, halfCycles);
+        walkSegment(simd, pos, scratch, open, progress, breakPoints, halfCycles);
         if (open.count > groupingLength) [[unlikely]]
             groupingLength = groupOldestOpen(open, scratch.openKeyGroups);
     }
@@ -364,10 +307,10 @@ void extract(std::span<const Stress6> path, std::int64_t timePointCount,
 
 }  // namespace
 
-void extractHalfCycles(std::span<const Stress6> path, std::int64_t timePointCount,
-                       bool stressPathCorrection, ExtractionScratch& scratch,
-                       std::vector<HalfCycle>& halfCycles) {
-    stopIfOutOfMemory([&] { extract(path, timePointCount, stressPathCorrection, scratch, halfCycles); });
+void extractHalfCycles(SimdLevel simd, std::span<const Stress6> path,
+                       std::int64_t timePointCount, bool stressPathCorrection,
+                       ExtractionScratch& scratch, std::vector<HalfCycle>& halfCycles) {
+    stopIfOutOfMemory([&] { extract(simd, path, timePointCount, stressPathCorrection, scratch, halfCycles); });
 }
 
 }  // namespace korvanel

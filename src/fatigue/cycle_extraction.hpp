@@ -11,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "base/simd_level.hpp"
 #include "fatigue/open_key_groups.hpp"
 #include "model/stress6.hpp"
 
@@ -58,9 +59,10 @@ struct ExtractionScratch {
 // points would exceed 4 * timePointCount - 2.
 // With stressPathCorrection, every half-cycle's range is then lengthened to
 // the longest two-leg distance through one of its break points.
-// halfCycles is refilled in creation order (N = P entries).
-void extractHalfCycles(std::span<const Stress6> path, std::int64_t timePointCount,
-                       bool stressPathCorrection, ExtractionScratch& scratch,
-                       std::vector<HalfCycle>& halfCycles);
+// halfCycles is refilled in creation order (N = P entries). `simd` chooses
+// the vector form of the distance tests; every level gives the same bits.
+void extractHalfCycles(SimdLevel simd, std::span<const Stress6> path,
+                       std::int64_t timePointCount, bool stressPathCorrection,
+                       ExtractionScratch& scratch, std::vector<HalfCycle>& halfCycles);
 
 }  // namespace korvanel

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "base/fatal_stop.hpp"
+#include "base/simd_test_values.hpp"
 #include "base/test_support.hpp"
 #include "stress/path_compaction.hpp"
 #include "stress/stress_measures.hpp"
@@ -19,13 +20,14 @@ namespace {
 Stress6 st(double x, double t = 0.0) { return Stress6{{x, 0, 0, t, 0, 0}}; }
 
 struct Extraction {
+    SimdLevel level = bestSimdLevel();
     ExtractionScratch scratch;
     std::vector<HalfCycle> cycles;
 
     const std::vector<HalfCycle>& run(const std::vector<Stress6>& path, bool correction = false,
                                       std::int64_t timePoints = -1) {
         if (timePoints < 0) timePoints = static_cast<std::int64_t>(path.size());
-        extractHalfCycles(path, timePoints, correction, scratch, cycles);
+        extractHalfCycles(level, path, timePoints, correction, scratch, cycles);
         return cycles;
     }
 };
@@ -201,7 +203,7 @@ TEST(CycleExtractionUniaxial, SameRangesAsFourPointRainflow) {
         std::vector<Stress6> path;
         for (double x : values) path.push_back(st(x));
         std::vector<unsigned char> marks;
-        compactPath(path, marks);
+        compactPath(bestSimdLevel(), path, marks);
         Extraction e;
         std::vector<double> ranges;
         for (const HalfCycle& c : e.run(path, false, static_cast<std::int64_t>(values.size())))
@@ -367,17 +369,21 @@ void expectSameAsPlainWalk(Extraction& e, const std::vector<Stress6>& path, bool
 
 TEST(CycleExtractionBits, SameAsPlainStepByStepWalk) {
     Extraction e;  // one scratch for every path, as in the node loop
-    for (unsigned kind = 0; kind < 4; ++kind)
-        for (unsigned seed = 1; seed <= 12; ++seed)
-            for (bool correction : {false, true}) {
-                const std::size_t points = 2 + (seed * 37) % 300;
-                std::vector<Stress6> path = testPath(kind, seed, points);
-                std::vector<unsigned char> marks;
-                compactPath(path, marks);
-                if (path.size() < 2) continue;
-                SCOPED_TRACE(testing::Message() << "kind " << kind << " seed " << seed);
-                expectSameAsPlainWalk(e, path, correction, static_cast<std::int64_t>(points));
-            }
+    for (SimdLevel level : availableSimdLevels()) {
+        for (unsigned kind = 0; kind < 4; ++kind)
+            for (unsigned seed = 1; seed <= 12; ++seed)
+                for (bool correction : {false, true}) {
+                    const std::size_t points = 2 + (seed * 37) % 300;
+                    std::vector<Stress6> path = testPath(kind, seed, points);
+                    std::vector<unsigned char> marks;
+                    compactPath(bestSimdLevel(), path, marks);
+                    if (path.size() < 2) continue;
+                    SCOPED_TRACE(testing::Message() << simdLevelName(level) << " kind " << kind
+                                                    << " seed " << seed);
+                    e.level = level;
+                    expectSameAsPlainWalk(e, path, correction, static_cast<std::int64_t>(points));
+                }
+    }
 }
 
 TEST(CycleExtractionBits, RepeatedHistoriesGroupedByKeySameAsPlainWalk) {
@@ -407,7 +413,7 @@ TEST(CycleExtractionBits, RepeatedHistoriesGroupedByKeySameAsPlainWalk) {
         for (bool correction : {false, true}) {
             std::vector<Stress6> path = paths[h];
             std::vector<unsigned char> marks;
-            compactPath(path, marks);
+            compactPath(bestSimdLevel(), path, marks);
             SCOPED_TRACE(testing::Message() << "history " << h);
             expectSameAsPlainWalk(e, path, correction, static_cast<std::int64_t>(paths[h].size()));
             EXPECT_FALSE(e.scratch.openKeyGroups.empty());

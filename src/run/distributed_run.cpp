@@ -31,6 +31,9 @@ struct ProcessGroup {
     // their node indexes.
     NodeStressTable keptNodes;
     std::vector<std::int64_t> keptNodeIndexes;
+    // The vector form of the kernels on this process's own processor (the
+    // machines of a cluster may differ); the results do not depend on it.
+    SimdLevel simd = SimdLevel::plain;
 };
 
 namespace {
@@ -209,6 +212,7 @@ NodeLoopRun analyseOwnSlice(ProcessGroup& group, std::string_view plan, int thre
     NodeLoopRun loop;
     std::optional<FatalStop> stop = stopOf([&] {
         auto [inputs, work] = unpackLoopPlan(plan);
+        inputs.simd = group.simd;
         const SliceWork& mine = work.at(static_cast<std::size_t>(group.rank));
         const std::int64_t modelNodeCount = inputs.nodeCount;
         inputs.nodeStress = std::move(group.slice);
@@ -286,6 +290,7 @@ NodeLoopRun writeDetailNodes(const ProcessGroup& group, std::string_view plan,
     NodeLoopRun result;
     if (group.keptNodeIndexes.empty()) return result;
     RunInputs inputs = unpackLoopPlan(plan).first;
+    inputs.simd = group.simd;
     const std::int64_t modelNodeCount = inputs.nodeCount;
     inputs.nodeCount = 1;
     const NodeStressTable& kept = group.keptNodes;
@@ -440,6 +445,7 @@ int runKorvanelOnProcesses(OutputChannel& console, RunOptions options, bool thre
     ProcessGroup group;
     MPI_Comm_rank(MPI_COMM_WORLD, &group.rank);
     MPI_Comm_size(MPI_COMM_WORLD, &group.size);
+    group.simd = options.simd;
     if (!threadsGiven) options.threads = threadsPerProcess();
     int status = 0;
     try {

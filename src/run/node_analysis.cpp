@@ -35,11 +35,11 @@ void compactedHistory(const RunInputs& run, std::int64_t node, NodeScratch& scra
         history.assign(run.stressHistory.states.begin(), run.stressHistory.states.end());
     } else {
         const NodeStressTable& nodes = run.nodeStress;
-        combineLoadCases(nodes.baseStress[node], nodes.loadCasesOf(node), nodes.loadCaseCount,
+        combineLoadCases(run.simd, nodes.baseStress[node], nodes.loadCasesOf(node), nodes.loadCaseCount,
                          run.combination.factor.data(), run.combination.timePointCount,
                          p.stressScaleFactor, p.loadCaseScaleFactor, history);
     }
-    compactPath(history, scratch.keepMarks);
+    compactPath(run.simd, history, scratch.keepMarks);
 }
 
 // A path of at most one point has nothing to count: the stop, or a node
@@ -71,7 +71,7 @@ NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const Materia
     if (unloaded)
         scratch.halfCycles.clear();  // none to count: no damage, as below the amplitude gate
     else
-        extractHalfCycles(history, run.timePointCount, isOn(p.stressPathCorrection),
+        extractHalfCycles(run.simd, history, run.timePointCount, isOn(p.stressPathCorrection),
                           scratch.extraction, scratch.halfCycles);
     if (isOn(p.cyclesExtraction) && !singleHistory) throw runtimeError(InternalCheck::cycleEndsOutsideSingleHistory);
 

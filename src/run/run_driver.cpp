@@ -159,6 +159,7 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     showNow(console);
 
     RunInputs run;
+    run.simd = options.simd;
     run.decimalSeparator = console.decimalSeparator();
     run.allowUnloadedNodes = options.allowUnloadedNodes;
     run.job = readJobControlFile(kJobControlFile);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/simd_level.hpp"
 #include "base/text_output.hpp"
 
 namespace korvanel {
@@ -20,6 +21,7 @@ struct RunOptions {
     bool strict = false;               // the first warning is a fatal stop
     bool allowUnloadedNodes = false;   // format 2: constant paths get no damage
     ProcessGroup* processes = nullptr;  // several processes share the nodes (MPI build)
+    SimdLevel simd = SimdLevel::plain;  // vector form of the kernels; results do not depend on it
 };
 
 int runKorvanel(OutputChannel& console, const RunOptions& options);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/simd_level.hpp"
 #include "model/job_tables.hpp"
 #include "model/analysis_parameters.hpp"
 #include "run/job_location.hpp"
@@ -25,6 +26,7 @@ struct RunInputs {
 
     std::int64_t nodeCount = 0;        // 1 in format 1
     std::int64_t timePointCount = 0;   // raw count of time points (formats 1 and 2)
+    SimdLevel simd = SimdLevel::plain;  // vector form of the numeric kernels; same results
 
     // Format 2: nodes of a constant path get no damage instead of stopping the run.
     bool allowUnloadedNodes = false;

@@ -10,6 +10,7 @@
 #include "base/fatal_stop.hpp"
 #include "base/large_tables.hpp"
 #include "stress/path_compaction.hpp"
+#include "stress/load_case_lanes.hpp"
 
 namespace korvanel {
 
@@ -70,22 +71,33 @@ void combinedStatePair(const Stress6& base, const Stress6* loadCaseStress,
 }
 #endif
 
+#if !defined(KORVANEL_X86_SIMD)
+std::int64_t combinePairsAvx2(const Stress6&, const Stress6*, std::int64_t, const double*,
+                              std::int64_t, double, double, Stress6*) {
+    return 0;
+}
+#endif
+
 void resizeTable(std::vector<Stress6>& table, std::int64_t rows) {
     stopIfOutOfMemory([&] { resizeLargeTable(table, static_cast<std::size_t>(rows < 0 ? 0 : rows)); });
 }
 
 }  // namespace
 
-void combineLoadCases(const Stress6& base, const Stress6* loadCaseStress,
+void combineLoadCases(SimdLevel simd, const Stress6& base, const Stress6* loadCaseStress,
                       std::int64_t loadCaseCount, const double* factors,
                       std::int64_t timePointCount, double stressScaleFactor,
                       double loadCaseScaleFactor, std::vector<Stress6>& history) {
     resizeTable(history, timePointCount);
     std::int64_t t = 0;
+    if (simd == SimdLevel::avx2 || simd == SimdLevel::avx512)
+        t = combinePairsAvx2(base, loadCaseStress, loadCaseCount, factors, timePointCount,
+                             stressScaleFactor, loadCaseScaleFactor, history.data());
 #if defined(__SSE2__)
-    for (; t + 1 < timePointCount; t += 2)
-        combinedStatePair(base, loadCaseStress, loadCaseCount, factors + t * loadCaseCount,
-                          stressScaleFactor, loadCaseScaleFactor, history[t], history[t + 1]);
+    if (simd != SimdLevel::plain)
+        for (; t + 1 < timePointCount; t += 2)
+            combinedStatePair(base, loadCaseStress, loadCaseCount, factors + t * loadCaseCount,
+                              stressScaleFactor, loadCaseScaleFactor, history[t], history[t + 1]);
 #endif
     for (; t < timePointCount; ++t)
         history[t] = combinedState(base, loadCaseStress, loadCaseCount,

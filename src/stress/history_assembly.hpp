@@ -9,14 +9,17 @@
 
 #include "model/stress6.hpp"
 
+#include "base/simd_level.hpp"
+
 namespace korvanel {
 
 // history[t] = F * (base + G * sum), t = 0 .. timePointCount - 1, where for
 // each component sum is accumulated from zero in load-case order over
 // factors[t * loadCaseCount + lc] * loadCaseStress[lc]. F is
 // stressScaleFactor, G loadCaseScaleFactor. `history` is resized to
-// timePointCount and keeps its capacity between nodes.
-void combineLoadCases(const Stress6& base, const Stress6* loadCaseStress,
+// timePointCount and keeps its capacity between nodes. `simd` chooses the
+// vector form; every level gives the same bits.
+void combineLoadCases(SimdLevel simd, const Stress6& base, const Stress6* loadCaseStress,
                       std::int64_t loadCaseCount, const double* factors,
                       std::int64_t timePointCount, double stressScaleFactor,
                       double loadCaseScaleFactor, std::vector<Stress6>& history);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "stress/path_compaction.hpp"
+#include "base/simd_test_values.hpp"
 
 namespace korvanel {
 namespace {
@@ -16,11 +17,11 @@ TEST(HistoryAssemblyCombination, ScaledBasePlusWeightedLoadCases) {
     const Stress6 cases[2] = {state(1, 2, 0, 0, 0, 0), state(0, 1, 0, 0, 0, 4)};
     const double factors[] = {1.0, 0.0, 2.0, -1.0};  // 2 time points x 2 load cases
     std::vector<Stress6> history;
-    combineLoadCases(base, cases, 2, factors, 2, 2.0, 0.5, history);
+    combineLoadCases(bestSimdLevel(), base, cases, 2, factors, 2, 2.0, 0.5, history);
     ASSERT_EQ(history.size(), 2u);
     EXPECT_EQ(history[0], state(21, 2, 0, 2, 0, 0));
     EXPECT_EQ(history[1], state(22, 3, 0, 2, 0, -4));  // sum (2, 3, 0, 0, 0, -4)
-    combineLoadCases(base, cases, 2, factors, 2, 3.0, 0.0, history);
+    combineLoadCases(bestSimdLevel(), base, cases, 2, factors, 2, 3.0, 0.0, history);
     EXPECT_EQ(history[1], 3.0 * base);
 }
 
@@ -32,7 +33,7 @@ TEST(HistoryAssemblyCombination, LoadCasesSummedFromZeroInOrder) {
     std::vector<Stress6> history;
     history.reserve(8);
     const Stress6* storage = history.data();
-    combineLoadCases(Stress6{}, cases, 3, factors, 1, 1.0, 1.0, history);
+    combineLoadCases(bestSimdLevel(), Stress6{}, cases, 3, factors, 1, 1.0, 1.0, history);
     EXPECT_EQ(history[0][0], 0.0);
     EXPECT_EQ(history[0][1], 0.0);  // ((0 + 1) - 1e16) + 1e16
     EXPECT_EQ(history.data(), storage);
@@ -61,12 +62,12 @@ TEST(HistoryAssemblyCombination, EveryTimePointOfAnOddCountKeepsItsOwnFactors) {
                               state(-1e16, 1e16, 0, 0, 0, 4)};
     const double unitRows[] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     std::vector<Stress6> history;
-    combineLoadCases(state(1, 1, 1, 1, 1, 1), cases, 3, unitRows, 3, 2.0, 1.0, history);
+    combineLoadCases(bestSimdLevel(), state(1, 1, 1, 1, 1, 1), cases, 3, unitRows, 3, 2.0, 1.0, history);
     ASSERT_EQ(history.size(), 3u);
     for (int t = 0; t < 3; ++t) EXPECT_EQ(history[t], 2.0 * (state(1, 1, 1, 1, 1, 1) + cases[t]));
     // ((0 + 1e16) + 1) - 1e16 = 0 and ((0 + 1) - 1e16) + 1e16 = 0 at every time point.
     const double ones[] = {1, 1, 1, 1, 1, 1, 1, 1, 1};
-    combineLoadCases(Stress6{}, cases, 3, ones, 3, 1.0, 1.0, history);
+    combineLoadCases(bestSimdLevel(), Stress6{}, cases, 3, ones, 3, 1.0, 1.0, history);
     for (int t = 0; t < 3; ++t) EXPECT_EQ(history[t], state(0, 0, 0, 2, 3, 4));
 }
 
@@ -87,11 +88,41 @@ TEST(HistoryAssemblyCombination, ConstantPathAgreesWithCompaction) {
         const auto count = static_cast<std::int64_t>(factors.size());
         std::vector<Stress6> history;
         std::vector<unsigned char> marks;
-        combineLoadCases(base, &unit, 1, factors.data(), count, 2.0, 1.0, history);
-        compactPath(history, marks);
+        combineLoadCases(SimdLevel::plain, base, &unit, 1, factors.data(), count, 2.0, 1.0, history);
+        compactPath(SimdLevel::plain, history, marks);
         EXPECT_EQ(combinedPathIsConstant(base, &unit, 1, factors.data(), count, 2.0, 1.0),
                   history.size() <= 1)
             << count << " time points";
+    }
+}
+
+// Every level against the plain form, on awkward values (NaN, infinities,
+// signed zeros, denormals), odd and even time-point counts.
+TEST(HistoryAssemblyCombination, EveryLevelGivesThePlainBits) {
+    AwkwardDoubles awkward(3);
+    for (std::int64_t loadCases : {1, 2, 6}) {
+        for (std::int64_t timePoints : {1, 2, 7, 8}) {
+            Stress6 base;
+            for (double& x : base.s) x = awkward();
+            std::vector<Stress6> cases(static_cast<std::size_t>(loadCases));
+            for (Stress6& c : cases)
+                for (double& x : c.s) x = awkward();
+            std::vector<double> factors(static_cast<std::size_t>(loadCases * timePoints));
+            for (double& x : factors) x = awkward();
+            const double scale = awkward(), loadCaseScale = awkward();
+            std::vector<Stress6> expected, got;
+            combineLoadCases(SimdLevel::plain, base, cases.data(), loadCases, factors.data(),
+                             timePoints, scale, loadCaseScale, expected);
+            for (SimdLevel level : availableSimdLevels()) {
+                combineLoadCases(level, base, cases.data(), loadCases, factors.data(), timePoints,
+                                 scale, loadCaseScale, got);
+                ASSERT_EQ(got.size(), expected.size());
+                for (std::size_t t = 0; t < got.size(); ++t)
+                    for (int k = 0; k < 6; ++k)
+                        EXPECT_TRUE(sameBitsOrBothNan(got[t][k], expected[t][k]))
+                            << simdLevelName(level) << " time point " << t << " component " << k;
+            }
+        }
     }
 }
 

@@ -46,7 +46,7 @@ void markPair(const Stress6* p, unsigned char* marks) {
 
 }  // namespace
 
-void compactPath(std::vector<Stress6>& history, std::vector<unsigned char>& keepScratch) {
+void compactPath(SimdLevel simd, std::vector<Stress6>& history, std::vector<unsigned char>& keepScratch) {
     const std::size_t count = history.size();
     stopIfOutOfMemory([&] { keepScratch.resize(count); });
     // Every point against its successor; the last point's successor is the
@@ -54,7 +54,8 @@ void compactPath(std::vector<Stress6>& history, std::vector<unsigned char>& keep
     const Stress6* points = history.data();
     std::size_t j = 0;
 #if defined(__SSE2__)
-    for (; j + 2 < count; j += 2) markPair(points + j, keepScratch.data() + j);
+    if (simd != SimdLevel::plain)
+        for (; j + 2 < count; j += 2) markPair(points + j, keepScratch.data() + j);
 #endif
     for (; j < count; ++j) {
         const Stress6& next = points[j + 1 < count ? j + 1 : 0];

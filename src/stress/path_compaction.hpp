@@ -6,6 +6,8 @@
 
 #include "model/stress6.hpp"
 
+#include "base/simd_level.hpp"
+
 namespace korvanel {
 
 // Drops every point whose Euclidean distance to its successor is below
@@ -15,7 +17,9 @@ namespace korvanel {
 // first is dropped. `history` shrinks to the kept points in their order;
 // `keepScratch` holds the marks and keeps its capacity between nodes.
 // Throws the compaction check if more points were kept than the history had.
-void compactPath(std::vector<Stress6>& history, std::vector<unsigned char>& keepScratch);
+// `simd` plain marks one point at a time, any other level two (SSE2); the
+// marks are the same.
+void compactPath(SimdLevel simd, std::vector<Stress6>& history, std::vector<unsigned char>& keepScratch);
 
 // True when compactPath keeps a point `from` whose successor is `to`.
 bool keptBeforeSuccessor(const Stress6& from, const Stress6& to);

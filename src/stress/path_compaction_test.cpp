@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/simd_test_values.hpp"
+
 namespace korvanel {
 namespace {
 
@@ -11,9 +13,10 @@ Stress6 state(double s1, double s2, double s3, double s4, double s5, double s6) 
     return Stress6{{s1, s2, s3, s4, s5, s6}};
 }
 
-std::vector<Stress6> compacted(std::vector<Stress6> history) {
+std::vector<Stress6> compacted(std::vector<Stress6> history,
+                               SimdLevel level = bestSimdLevel()) {
     std::vector<unsigned char> marks;
-    compactPath(history, marks);
+    compactPath(level, history, marks);
     return history;
 }
 
@@ -69,7 +72,9 @@ TEST(CompactionPath, SameAsPlainRuleNearTheDistance) {
             }
             if (std::sqrt(sum) >= 0.0001) expected.push_back(history[j]);
         }
-        EXPECT_EQ(compacted(history), expected) << "length " << length;
+        for (SimdLevel level : availableSimdLevels())
+            EXPECT_EQ(compacted(history, level), expected)
+                << simdLevelName(level) << " length " << length;
     }
 }
 

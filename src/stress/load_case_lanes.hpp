@@ -1,0 +1,20 @@
+#pragma once
+
+// The wide form of the load-case combination (history_assembly.cpp), in a
+// file of its own compiled for AVX2.
+
+#include <cstdint>
+
+#include "model/stress6.hpp"
+
+namespace korvanel {
+
+// Combines the time points [0, 2 * floor(timePointCount / 2)) two at a
+// time, exactly as combineLoadCases does one at a time, into history[t];
+// returns the count done. Call only where the processor has AVX2.
+std::int64_t combinePairsAvx2(const Stress6& base, const Stress6* loadCaseStress,
+                              std::int64_t loadCaseCount, const double* factors,
+                              std::int64_t timePointCount, double stressScale,
+                              double loadCaseScale, Stress6* history);
+
+}  // namespace korvanel
