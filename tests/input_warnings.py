@@ -167,10 +167,12 @@ def check_banner_on_terminal(binary):
         write_files(work, {"job/j.sig": HISTORY})
         fifo = os.path.join(work, "job", "j.inp")
         os.mkfifo(fifo)
-        # Held open for reading and writing before the run starts (which does not block on a
-        # pipe), so the run always finds a writer and waits for the text instead of reading
-        # an empty file.
-        writer = os.open(fifo, os.O_RDWR)
+        # Both ends are held open before the run starts: the run then finds a writer and
+        # waits for the text instead of reading an empty file, and the text written stays in
+        # the pipe (held by the test's unused reading end) even if the run opens it only
+        # after the writing end is closed.
+        keeper = os.open(fifo, os.O_RDONLY | os.O_NONBLOCK)
+        writer = os.open(fifo, os.O_WRONLY | os.O_NONBLOCK)
         master, slave = pty.openpty()
         proc = subprocess.Popen([binary], cwd=work, stdin=subprocess.DEVNULL, stdout=slave,
                                 stderr=subprocess.DEVNULL)
@@ -191,15 +193,21 @@ def check_banner_on_terminal(binary):
         except BrokenPipeError:  # the run was stopped while it waited
             pass
         os.close(writer)
+        rest = b""
         try:
-            while os.read(master, 4096):
-                pass
+            while True:
+                chunk = os.read(master, 4096)
+                if not chunk:
+                    break
+                rest += chunk
         except OSError:
             pass
         os.close(master)
         status = proc.wait(timeout=60)
+        os.close(keeper)
         if status != 0 and not problems:
-            problems.append("the run with a piped parameter file ended with %d" % status)
+            problems.append("the run with a piped parameter file ended with %d: %r"
+                            % (status, (shown + rest)[-600:]))
     return problems
 
 
