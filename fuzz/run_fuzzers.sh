@@ -23,7 +23,11 @@ targets=("$@")
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
       -DKORVANEL_FUZZ=ON -DKORVANEL_TESTS=OFF >/dev/null
-ninja -C "$build" -j "${JOBS:-2}" $(printf 'fuzz_%s ' "${targets[@]}") >/dev/null
+if ! build_log=$(ninja -C "$build" -j "${JOBS:-2}" $(printf 'fuzz_%s ' "${targets[@]}") 2>&1); then
+  printf '%s\n' "$build_log" | tail -40
+  echo "fuzz targets did not build" >&2
+  exit 1
+fi
 
 failed=0
 for target in "${targets[@]}"; do
