@@ -37,8 +37,11 @@ bool simdLevelAvailable(SimdLevel level) {
     return false;
 }
 
+// AVX2 before AVX-512: the open list of an ordinary history holds about
+// five half-cycles, one register of either width, and the AVX2 forms ran
+// the whole run a few per cent faster on the processors measured.
 SimdLevel bestSimdLevel() {
-    for (SimdLevel level : {SimdLevel::avx512, SimdLevel::avx2, SimdLevel::sse2})
+    for (SimdLevel level : {SimdLevel::avx2, SimdLevel::avx512, SimdLevel::sse2})
         if (simdLevelAvailable(level)) return level;
     return SimdLevel::plain;
 }

@@ -23,7 +23,8 @@ std::optional<SimdLevel> parseSimdLevel(std::string_view name);
 // Whether this processor (and this build) can run the level.
 bool simdLevelAvailable(SimdLevel level);
 
-// The widest available level.
+// The level a run uses unless one is forced: AVX2 where available, else the
+// widest available.
 SimdLevel bestSimdLevel();
 
 }  // namespace korvanel

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstddef>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -77,10 +78,11 @@ struct OpenHalfCycles {
 // node to node, by doubling as the open list needs; it is a multiple of
 // kOpenColumnLanes, so that the lanes read past the count stay inside the
 // columns.
-OpenHalfCycles prepareOpenHalfCycles(ExtractionScratch& scratch) {
+void prepareOpenHalfCycles(OpenHalfCycles& open) {
     constexpr std::size_t kInitialRoom = 64;
     static_assert(kInitialRoom % kOpenColumnLanes == 0);
-    OpenHalfCycles open{scratch};
+    ExtractionScratch& scratch = open.scratch;
+    open.count = 0;
     const std::size_t room = scratch.openColumns.size() / kOpenColumnCount;
     if (room < kInitialRoom) {
         open.layOut(kInitialRoom);
@@ -90,7 +92,6 @@ OpenHalfCycles prepareOpenHalfCycles(ExtractionScratch& scratch) {
             open.column[c] = scratch.openColumns.data() + c * room;
         open.room = room;
     }
-    return open;
 }
 
 // Rotates the path to begin at its first point of largest von Mises value
@@ -261,38 +262,57 @@ void correctAlongPath(const ExtractionScratch& scratch, std::vector<HalfCycle>& 
     }
 }
 
-void extract(SimdLevel simd, std::span<const Stress6> path, std::int64_t timePointCount,
-             bool stressPathCorrection, ExtractionScratch& scratch,
-             std::vector<HalfCycle>& halfCycles) {
-    if (path.size() <= 1) throw runtimeError(InternalCheck::constantPath);
-    closePath(path, scratch);
-    const std::size_t pointCount = path.size();
-
-    // One half-cycle starts the path and every further segment starts one;
-    // each sets every field of its entry.
-    resizeLargeTable(halfCycles, pointCount);
-    OpenHalfCycles open = prepareOpenHalfCycles(scratch);
-    scratch.pathPoints.clear();
-    scratch.pathPointCount = 0;
-    BreakPoints breakPoints{scratch, breakPointLimit(timePointCount), stressPathCorrection};
-
-    const std::vector<Stress6>& r = scratch.closedPath;
-    const std::vector<double>& i1 = scratch.firstInvariants;
-    HalfCycle& first = halfCycles[0];
-    first.sigA = r[0];
-    first.sigB = r[1];
-    first.rangeSquared = vonMisesSquared(r[1] - r[0]);
-    breakPoints.add(r[0], r[1], 0);
-    const double firstRoot = std::sqrt(first.rangeSquared);
-    first.meanIntegral = firstRoot * (i1[1] + i1[0]) / 2.0;
-    first.closed = false;
-    // The next segment starts at r[1]: its distance from the origin r[0] is
-    // this rangeSquared.
-    open.append(0, r[0], first.rangeSquared, firstRoot, first.rangeSquared);
-
-    scratch.openKeyGroups.reset(pointCount);
+// One extraction, walked a segment at a time.
+struct ExtractionWalk {
+    SimdLevel simd;
+    ExtractionScratch& scratch;
+    std::vector<HalfCycle>& halfCycles;
+    bool stressPathCorrection;
+    OpenHalfCycles open;
+    BreakPoints breakPoints;
+    std::size_t pointCount = 0;
+    std::size_t pos = 2;  // the segment walked next ends at closedPath[pos]
     std::size_t groupingLength = kLongOpenList;
-    for (std::size_t pos = 2; pos <= pointCount; ++pos) {
+
+    ExtractionWalk(SimdLevel level, std::span<const Stress6> path, std::int64_t timePointCount,
+                   bool correction, ExtractionScratch& s, std::vector<HalfCycle>& cycles)
+        : simd(level),
+          scratch(s),
+          halfCycles(cycles),
+          stressPathCorrection(correction),
+          open{s},
+          breakPoints{s, breakPointLimit(timePointCount), correction} {
+        if (path.size() <= 1) throw runtimeError(InternalCheck::constantPath);
+        closePath(path, scratch);
+        pointCount = path.size();
+
+        // One half-cycle starts the path and every further segment starts one;
+        // each sets every field of its entry.
+        resizeLargeTable(halfCycles, pointCount);
+        prepareOpenHalfCycles(open);
+        scratch.pathPoints.clear();
+        scratch.pathPointCount = 0;
+
+        const std::vector<Stress6>& r = scratch.closedPath;
+        const std::vector<double>& i1 = scratch.firstInvariants;
+        HalfCycle& first = halfCycles[0];
+        first.sigA = r[0];
+        first.sigB = r[1];
+        first.rangeSquared = vonMisesSquared(r[1] - r[0]);
+        breakPoints.add(r[0], r[1], 0);
+        const double firstRoot = std::sqrt(first.rangeSquared);
+        first.meanIntegral = firstRoot * (i1[1] + i1[0]) / 2.0;
+        first.closed = false;
+        // The next segment starts at r[1]: its distance from the origin r[0] is
+        // this rangeSquared.
+        open.append(0, r[0], first.rangeSquared, firstRoot, first.rangeSquared);
+        scratch.openKeyGroups.reset(pointCount);
+    }
+
+    bool done() const { return pos > pointCount; }
+
+    // Walks the next segment.
+    void step() {
         // The half-cycles held in key groups are older than those of the list.
         SegmentProgress progress;
         if (!scratch.openKeyGroups.empty()) [[unlikely]]
@@ -300,17 +320,56 @@ void extract(SimdLevel simd, std::span<const Stress6> path, std::int64_t timePoi
         walkSegment(simd, pos, scratch, open, progress, breakPoints, halfCycles);
         if (open.count > groupingLength) [[unlikely]]
             groupingLength = groupOldestOpen(open, scratch.openKeyGroups);
+        ++pos;
     }
 
-    if (stressPathCorrection) correctAlongPath(scratch, halfCycles);
-}
+    void finish() {
+        if (stressPathCorrection) correctAlongPath(scratch, halfCycles);
+    }
+};
 
 }  // namespace
 
 void extractHalfCycles(SimdLevel simd, std::span<const Stress6> path,
                        std::int64_t timePointCount, bool stressPathCorrection,
                        ExtractionScratch& scratch, std::vector<HalfCycle>& halfCycles) {
-    stopIfOutOfMemory([&] { extract(simd, path, timePointCount, stressPathCorrection, scratch, halfCycles); });
+    stopIfOutOfMemory([&] {
+        ExtractionWalk walk(simd, path, timePointCount, stressPathCorrection, scratch, halfCycles);
+        while (!walk.done()) walk.step();
+        walk.finish();
+    });
+}
+
+void extractHalfCyclesInTurns(SimdLevel simd, bool stressPathCorrection,
+                              std::span<PathToExtract, 2> paths) {
+    std::optional<ExtractionWalk> walks[2];
+    const auto attempt = [&](int k, auto&& work) {
+        try {
+            stopIfOutOfMemory(work);
+        } catch (const FatalStop& stop) {
+            paths[k].stop = stop;
+            walks[k].reset();
+        }
+    };
+    for (int k = 0; k < 2; ++k) {
+        PathToExtract& p = paths[k];
+        attempt(k, [&] {
+            walks[k].emplace(simd, p.path, p.timePointCount, stressPathCorrection, *p.scratch,
+                             *p.halfCycles);
+        });
+    }
+    // Both walks a segment each in turn while both last, then the longer alone.
+    while (walks[0] && walks[1] && !walks[0]->done() && !walks[1]->done()) {
+        attempt(0, [&] { walks[0]->step(); });
+        if (walks[1]) attempt(1, [&] { walks[1]->step(); });
+    }
+    for (int k = 0; k < 2; ++k) {
+        attempt(k, [&] {
+            if (!walks[k]) return;
+            while (!walks[k]->done()) walks[k]->step();
+            walks[k]->finish();
+        });
+    }
 }
 
 }  // namespace korvanel

@@ -8,9 +8,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
+#include "base/fatal_stop.hpp"
 #include "base/simd_level.hpp"
 #include "fatigue/open_key_groups.hpp"
 #include "model/stress6.hpp"
@@ -64,5 +66,24 @@ struct ExtractionScratch {
 void extractHalfCycles(SimdLevel simd, std::span<const Stress6> path,
                        std::int64_t timePointCount, bool stressPathCorrection,
                        ExtractionScratch& scratch, std::vector<HalfCycle>& halfCycles);
+
+// A path of extractHalfCyclesInTurns, with what extractHalfCycles takes
+// for it, and the stop its extraction came to, if any.
+struct PathToExtract {
+    std::span<const Stress6> path;
+    std::int64_t timePointCount = 0;
+    ExtractionScratch* scratch = nullptr;
+    std::vector<HalfCycle>* halfCycles = nullptr;
+    std::optional<FatalStop> stop;
+};
+
+// The extractions of two paths, with their segments walked in turns: the
+// walks do not depend on each other, so the processor works on one while
+// the other waits on its square roots, divisions and mispredicted branches.
+// Each path gets exactly what extractHalfCycles gives it, or, in its
+// `stop`, the stop extractHalfCycles would throw; a stop of one ends only
+// that one.
+void extractHalfCyclesInTurns(SimdLevel simd, bool stressPathCorrection,
+                              std::span<PathToExtract, 2> paths);
 
 }  // namespace korvanel

@@ -1,8 +1,10 @@
 #include "fatigue/cycle_extraction.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -442,6 +444,66 @@ TEST(CycleExtractionBits, DecayingOscillationKeepsHundredsOpen) {
         EXPECT_TRUE(sameBits(c[j].meanIntegral, plain.cycles[j].meanIntegral));
         EXPECT_EQ(c[j].closed, plain.cycles[j].closed);
     }
+}
+
+// Two extractions walked in turns give each path what it gets alone, for
+// paths of unequal length, with and without the path correction and key
+// groups, and a stop in one (a constant path, too many break points) ends
+// only that one.
+TEST(CycleExtractionInTurns, EachPathAsAlone) {
+    std::vector<Stress6> repeated;
+    for (int r = 0; r < 60; ++r) {
+        const std::vector<Stress6> block = testPath(0, 3, 40);
+        repeated.insert(repeated.end(), block.begin(), block.end());
+    }
+    struct Case {
+        std::vector<Stress6> path;
+        std::int64_t timePoints;
+    };
+    const std::vector<Case> cases = {
+        {testPath(0, 1, 300), 300}, {testPath(1, 2, 17), 17}, {repeated, 2400},
+        {{st(5)}, 1},               // constant: stops
+        {testPath(0, 4, 50), 2},    // too many break points for its time points: stops
+    };
+    for (bool correction : {false, true})
+        for (std::size_t a = 0; a < cases.size(); ++a)
+            for (std::size_t b = 0; b < cases.size(); ++b) {
+                SCOPED_TRACE(testing::Message() << "paths " << a << " and " << b);
+                Extraction alone[2];
+                std::optional<FatalStop> aloneStop[2];
+                for (int k = 0; k < 2; ++k) {
+                    const Case& c = cases[k == 0 ? a : b];
+                    try {
+                        alone[k].run(c.path, correction, c.timePoints);
+                    } catch (const FatalStop& stop) {
+                        aloneStop[k] = stop;
+                    }
+                }
+                Extraction inTurns[2];
+                std::array<PathToExtract, 2> paths;
+                for (int k = 0; k < 2; ++k) {
+                    const Case& c = cases[k == 0 ? a : b];
+                    paths[k] = PathToExtract{c.path, c.timePoints, &inTurns[k].scratch,
+                                             &inTurns[k].cycles, std::nullopt};
+                }
+                extractHalfCyclesInTurns(bestSimdLevel(), correction, paths);
+                for (int k = 0; k < 2; ++k) {
+                    ASSERT_EQ(paths[k].stop.has_value(), aloneStop[k].has_value());
+                    if (aloneStop[k]) {
+                        EXPECT_EQ(paths[k].stop->consoleLines, aloneStop[k]->consoleLines);
+                        continue;
+                    }
+                    const auto& got = inTurns[k].cycles;
+                    const auto& want = alone[k].cycles;
+                    ASSERT_EQ(got.size(), want.size());
+                    for (std::size_t j = 0; j < got.size(); ++j) {
+                        EXPECT_TRUE(sameBits(got[j].sigB, want[j].sigB));
+                        EXPECT_TRUE(sameBits(got[j].rangeSquared, want[j].rangeSquared));
+                        EXPECT_TRUE(sameBits(got[j].meanIntegral, want[j].meanIntegral));
+                        EXPECT_EQ(got[j].closed, want[j].closed);
+                    }
+                }
+            }
 }
 
 }  // namespace

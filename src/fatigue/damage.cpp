@@ -55,6 +55,11 @@ void stopIfNotANumber(double damage, std::int64_t nodeId) {
 }
 
 template <typename T>
+void resizeTable(std::vector<T>& table, std::size_t size) {
+    stopIfOutOfMemory([&] { table.resize(size); });
+}
+
+template <typename T>
 void resetTable(std::vector<T>& table, std::size_t size) {
     stopIfOutOfMemory([&] { table.assign(size, T{}); });
 }
@@ -73,11 +78,25 @@ HistoryDamage accumulateHalfCycles(std::vector<HalfCycle>& halfCycles, bool mode
     double sum = 0.0;
     double largest = largestDamageStart;
 
+    // The half-cycles above the amplitude gate, found first and without a
+    // branch: whether a half-cycle passes the gate is as random as the
+    // history, and waits on a square root.
+    resizeTable(scratch.counted, count);
+    resizeTable(scratch.countedRange, count);
+    std::size_t countedCount = 0;
     for (std::size_t j = 0; j < count; ++j) {
-        HalfCycle& hc = halfCycles[j];
-        const double range = std::sqrt(hc.rangeSquared);
+        const double range = std::sqrt(halfCycles[j].rangeSquared);
         const double amplitude = range / 2.0;
-        if (amplitude <= config::kAmplitudeGate) continue;
+        scratch.counted[countedCount] = j;
+        scratch.countedRange[countedCount] = range;
+        countedCount += amplitude <= config::kAmplitudeGate ? 0 : 1;
+    }
+
+    for (std::size_t k = 0; k < countedCount; ++k) {
+        const std::size_t j = scratch.counted[k];
+        HalfCycle& hc = halfCycles[j];
+        const double range = scratch.countedRange[k];
+        const double amplitude = range / 2.0;
 
         const double mean = hc.meanIntegral / range;
         hc.meanIntegral = mean;

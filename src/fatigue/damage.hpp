@@ -20,6 +20,9 @@ namespace korvanel {
 struct HalfCycleDamageScratch {
     std::vector<double> halfCycleDamage;        // 1/N, 0, or 2 for a static failure
     std::vector<std::int8_t> staticFailureFlag; // 0 none, 1 or 2: the static failure type
+    // The half-cycles above the amplitude gate, in order, and their ranges.
+    std::vector<std::size_t> counted;
+    std::vector<double> countedRange;
 };
 
 struct HistoryDamage {

@@ -11,10 +11,10 @@ namespace korvanel {
 
 namespace {
 
+// 1, -1, or 0 (for zeros and NaN); without a branch, as the sign of a
+// mean is as random as the history.
 double signOf(double x) {
-    if (x > 0.0) return 1.0;
-    if (x < 0.0) return -1.0;
-    return 0.0;
+    return static_cast<double>(static_cast<int>(x > 0.0) - static_cast<int>(x < 0.0));
 }
 
 }  // namespace
@@ -48,17 +48,17 @@ double equivalentAmplitude(double amplitude, double mean, const MaterialValues& 
     if (m.goodmanMethod == GoodmanMethod::signedMean) {
         // A compressive mean lowers the amplitude, a tensile one raises it.
         if (std::fabs(mean) <= config::kMeanGate) return amplitude;
-        return amplitude / (1.0 - signOf(mean) * std::pow(std::fabs(mean) / smMax, k));
+        return amplitude / (1.0 - signOf(mean) * powerOf(std::fabs(mean) / smMax, k));
     }
     if (m.goodmanMethod == GoodmanMethod::tensileMeanOnly) {
         // Compressive means are not corrected.
-        if (mean >= config::kMeanGate) return amplitude / (1.0 - std::pow(mean / smMax, k));
+        if (mean >= config::kMeanGate) return amplitude / (1.0 - powerOf(mean / smMax, k));
         return amplitude;
     }
     // Method 3 and any other value: tension and compression count alike. A
     // material record's method is never checked, so any value may reach here.
     if (std::fabs(mean) <= config::kMeanGate) return amplitude;
-    return amplitude / (1.0 - std::pow(std::fabs(mean) / smMax, k));
+    return amplitude / (1.0 - powerOf(std::fabs(mean) / smMax, k));
 }
 
 CycleVerdict cycleVerdict(double equivalentAmp, double mean, const MaterialValues& m,
@@ -85,7 +85,7 @@ CycleVerdict cycleVerdict(double equivalentAmp, double mean, const MaterialValue
     if (seq >= sault) return {Verdict::staticFailureType2, 0.0};
     if (seq <= sainf) return {Verdict::noDamage, 0.0};
     const double n = std::pow(
-        10.0, m.weibullAlfa * std::pow(-std::log((seq - sainf) / (sault - sainf)), 1.0 / m.weibullBeta));
+        10.0, m.weibullAlfa * powerOf(-std::log((seq - sainf) / (sault - sainf)), 1.0 / m.weibullBeta));
     return {Verdict::cyclesToFailure, n};
 }
 

@@ -4,6 +4,7 @@
 // curve preparation, the equivalent amplitude of a cycle and the verdict
 // that turns it into a static failure, no damage or a number of cycles.
 
+#include <cmath>
 #include <cstdint>
 
 #include "model/analysis_parameters.hpp"
@@ -21,6 +22,18 @@ struct SnCurve {
 // Throws FatalStop for any other type (with its own text for the
 // multilinear curve in a blocks analysis).
 SnCurve prepareSnCurve(const MaterialValues& m, bool blocksAnalysis);
+
+// std::pow(x, k), bit for bit. An exponent of exactly 1 (the Goodman line, a
+// Weibull beta of 1) returns x without the call: with the GNU C library the
+// call gives x itself for every x but a NaN then (docs/developers.md shows
+// why), and the call is most of the time of a half-cycle's mean-stress
+// correction. A NaN still goes to pow, which may change its sign.
+inline double powerOf(double x, double k) {
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 28))
+    if (k == 1.0 && !std::isnan(x)) return x;
+#endif
+    return std::pow(x, k);
+}
 
 // Mean-stress corrected amplitude of amplitude Sa about the mean stress m.
 // The result is meaningless (zero or negative denominator) when the mean

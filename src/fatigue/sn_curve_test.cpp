@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <vector>
+
 #include "base/fatal_stop.hpp"
 #include "base/test_support.hpp"
 
@@ -102,6 +109,30 @@ TEST(GoodmanStaticType1, TestedMeanPerMethod) {
     // Type 1 is tested before type 2.
     EXPECT_EQ(cycleVerdict(20000.0, 999.0, palmgren(3), curve).kind, Verdict::staticFailureType2);
     EXPECT_EQ(cycleVerdict(20000.0, 1000.0, palmgren(3), curve).kind, Verdict::staticFailureType1);
+}
+
+// powerOf skips the call for an exponent of 1. Where pow could round x^1 to
+// a neighbour of x, x is a power of two (its lower neighbour is half an ULP
+// away): all of them are checked, normal and subnormal, with their
+// neighbours, the special values and random bit patterns, against the
+// library's own pow.
+TEST(PowerOf, ExponentOneIsTheLibraryPower) {
+    std::vector<double> xs = {0.0, std::numeric_limits<double>::infinity(),
+                              std::numeric_limits<double>::quiet_NaN(),
+                              std::numeric_limits<double>::max(),
+                              std::numeric_limits<double>::denorm_min()};
+    for (int e = -1074; e <= 1023; ++e) {
+        const double p = std::ldexp(1.0, e);
+        xs.insert(xs.end(), {p, std::nextafter(p, 0.0), std::nextafter(p, HUGE_VAL)});
+    }
+    std::mt19937_64 random(19);
+    for (int i = 0; i < 1000000; ++i) xs.push_back(std::bit_cast<double>(random()));
+    volatile double one = 1.0;  // the compiler would fold pow(x, 1.0) into x
+    for (const double magnitude : xs)
+        for (const double x : {magnitude, -magnitude})
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(powerOf(x, one)),
+                      std::bit_cast<std::uint64_t>(std::pow(x, one)))
+                << x;
 }
 
 }  // namespace

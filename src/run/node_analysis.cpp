@@ -1,5 +1,6 @@
 #include "run/node_analysis.hpp"
 
+#include <array>
 #include <string>
 
 #include "fatigue/sn_curve.hpp"
@@ -52,12 +53,12 @@ bool unloadedPath(const RunInputs& run, bool constantPath) {
     return true;
 }
 
-// Formats 1 and 2: history, compaction, correction, extraction, damage.
-NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const MaterialValues& material,
-                          const PlasticMaterial& plastic, const SnCurve& curve,
-                          bool writesDetailFiles, NodeScratch& scratch) {
+// Formats 1 and 2, up to the extraction: the compacted and corrected path
+// in scratch.history, and whether the node is unloaded (then it has no
+// half-cycles to count: no damage, as below the amplitude gate).
+bool historyToExtract(const RunInputs& run, std::int64_t node, const PlasticMaterial& plastic,
+                      bool writesDetailFiles, NodeScratch& scratch) {
     const AnalysisParameters& p = run.parameters;
-    const bool singleHistory = p.stressInputFormat == StressInputFormat::singleHistory;
     auto& history = scratch.history;
     compactedHistory(run, node, scratch);
 
@@ -68,11 +69,22 @@ NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const Materia
     }
 
     const bool unloaded = unloadedPath(run, history.size() <= 1);
-    if (unloaded)
-        scratch.halfCycles.clear();  // none to count: no damage, as below the amplitude gate
-    else
-        extractHalfCycles(run.simd, history, run.timePointCount, isOn(p.stressPathCorrection),
-                          scratch.extraction, scratch.halfCycles);
+    if (unloaded) scratch.halfCycles.clear();
+    return unloaded;
+}
+
+void extractHistory(const RunInputs& run, NodeScratch& scratch) {
+    extractHalfCycles(run.simd, scratch.history, run.timePointCount,
+                      isOn(run.parameters.stressPathCorrection), scratch.extraction,
+                      scratch.halfCycles);
+}
+
+// Formats 1 and 2, after the extraction: damage, result and detail files.
+NodeResult historyResult(const RunInputs& run, std::int64_t node, const MaterialValues& material,
+                         const SnCurve& curve, bool unloaded, bool writesDetailFiles,
+                         NodeScratch& scratch) {
+    const AnalysisParameters& p = run.parameters;
+    const bool singleHistory = p.stressInputFormat == StressInputFormat::singleHistory;
     if (isOn(p.cyclesExtraction) && !singleHistory) throw runtimeError(InternalCheck::cycleEndsOutsideSingleHistory);
 
     const std::int64_t nodeId = singleHistory ? 1 : run.nodeStress.nodes[node].nodeId;
@@ -101,6 +113,24 @@ NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const Materia
                                    run.decimalSeparator);
     }
     return result;
+}
+
+// Formats 1 and 2: history, compaction, correction, extraction, damage.
+NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const MaterialValues& material,
+                          const PlasticMaterial& plastic, const SnCurve& curve,
+                          bool writesDetailFiles, NodeScratch& scratch) {
+    const bool unloaded = historyToExtract(run, node, plastic, writesDetailFiles, scratch);
+    if (!unloaded) extractHistory(run, scratch);
+    return historyResult(run, node, material, curve, unloaded, writesDetailFiles, scratch);
+}
+
+// The material checks every node begins with: the elasto-plastic correction
+// must be possible, and the S-N curve usable.
+SnCurve checkedCurve(const RunInputs& run, const MaterialValues& inEffect, PlasticMaterial& plastic) {
+    const AnalysisParameters& p = run.parameters;
+    plastic = derivePlasticMaterial(inEffect);
+    if (isOn(p.elastoPlastic) && !allowsElastoPlasticCorrection(plastic)) throw correctionImpossible(plastic);
+    return prepareSnCurve(inEffect, p.stressInputFormat == StressInputFormat::blockSpectrum);
 }
 
 // Format 3: block states, block correction, blocks analysis.
@@ -140,15 +170,59 @@ NodeResult analyseBlocks(const RunInputs& run, std::int64_t node, const Material
 
 NodeResult analyseNode(const RunInputs& run, std::int64_t node, const MaterialValues& inEffect,
                        bool writesDetailFiles, NodeScratch& scratch) {
-    const AnalysisParameters& p = run.parameters;
-    const PlasticMaterial plastic = derivePlasticMaterial(inEffect);
-    if (isOn(p.elastoPlastic) && !allowsElastoPlasticCorrection(plastic)) throw correctionImpossible(plastic);
-    const bool blocksAnalysis = p.stressInputFormat == StressInputFormat::blockSpectrum;
-    const SnCurve curve = prepareSnCurve(inEffect, blocksAnalysis);
-
-    if (blocksAnalysis)
+    PlasticMaterial plastic;
+    const SnCurve curve = checkedCurve(run, inEffect, plastic);
+    if (run.parameters.stressInputFormat == StressInputFormat::blockSpectrum)
         return analyseBlocks(run, node, inEffect, plastic, curve, writesDetailFiles, scratch);
     return analyseHistory(run, node, inEffect, plastic, curve, writesDetailFiles, scratch);
+}
+
+std::array<NodeOutcome, 2> analyseNodesInTurns(const RunInputs& run,
+                                               const std::array<NodeToAnalyse, 2>& nodes) {
+    std::array<NodeOutcome, 2> out;
+    PlasticMaterial plastic[2];
+    SnCurve curve[2];
+    bool unloaded[2] = {false, false};
+    bool extracting[2] = {false, false};
+    // Runs one step of node k, unless it has stopped; a stop is its outcome.
+    const auto attempt = [&](int k, auto&& step) {
+        if (out[k].stop) return;
+        try {
+            stopIfOutOfMemory(step);
+        } catch (const FatalStop& stop) {
+            out[k].stop = stop;
+        }
+    };
+    for (int k = 0; k < 2; ++k) {
+        const NodeToAnalyse& n = nodes[k];
+        attempt(k, [&] {
+            curve[k] = checkedCurve(run, *n.material, plastic[k]);
+            unloaded[k] = historyToExtract(run, n.node, plastic[k], false, *n.scratch);
+            extracting[k] = !unloaded[k];
+        });
+    }
+    if (extracting[0] && extracting[1]) {
+        std::array<PathToExtract, 2> paths;
+        for (int k = 0; k < 2; ++k) {
+            NodeScratch& scratch = *nodes[k].scratch;
+            paths[k] = PathToExtract{scratch.history, run.timePointCount, &scratch.extraction,
+                                     &scratch.halfCycles, std::nullopt};
+        }
+        extractHalfCyclesInTurns(run.simd, isOn(run.parameters.stressPathCorrection), paths);
+        for (int k = 0; k < 2; ++k)
+            if (paths[k].stop) out[k].stop = std::move(paths[k].stop);
+    } else {
+        for (int k = 0; k < 2; ++k)
+            if (extracting[k]) attempt(k, [&] { extractHistory(run, *nodes[k].scratch); });
+    }
+    for (int k = 0; k < 2; ++k) {
+        const NodeToAnalyse& n = nodes[k];
+        attempt(k, [&] {
+            out[k].result = historyResult(run, n.node, *n.material, curve[k], unloaded[k], false,
+                                          *n.scratch);
+        });
+    }
+    return out;
 }
 
 NodeResult checkNode(const RunInputs& run, std::int64_t node, const MaterialValues& inEffect,

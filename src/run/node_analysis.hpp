@@ -1,8 +1,11 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "base/fatal_stop.hpp"
 #include "fatigue/cycle_extraction.hpp"
 #include "fatigue/damage.hpp"
 #include "run/run_inputs.hpp"
@@ -46,6 +49,26 @@ struct NodeResult {
 // fall below the amplitude gate, and is marked `unloaded`.
 NodeResult analyseNode(const RunInputs& run, std::int64_t node, const MaterialValues& material,
                        bool writesDetailFiles, NodeScratch& scratch);
+
+// A node for analyseNodesInTurns: its index, the material values in effect
+// there, and its own work tables.
+struct NodeToAnalyse {
+    std::int64_t node = 0;
+    const MaterialValues* material = nullptr;
+    NodeScratch* scratch = nullptr;
+};
+
+// A node's result, or the stop its analysis came to.
+struct NodeOutcome {
+    NodeResult result;
+    std::optional<FatalStop> stop;
+};
+
+// Two nodes of format 2 without detail files, each analysed as analyseNode
+// analyses it, with their extractions walked in turns on this thread
+// (extractHalfCyclesInTurns): the same results and the same stops, sooner.
+std::array<NodeOutcome, 2> analyseNodesInTurns(const RunInputs& run,
+                                               const std::array<NodeToAnalyse, 2>& nodes);
 
 // What --check does at a node: the stops analyseNode makes before and
 // without the half-cycle analysis, in its order (the material check, the

@@ -1,6 +1,7 @@
 #include "run/node_loop.hpp"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <limits>
 #include <mutex>
@@ -81,20 +82,25 @@ void addNodeToStop(FatalStop& stop, const LoopContext& c, std::int64_t node) {
         stop.details.front() = where + ": " + stop.details.front();
 }
 
+// The material values in effect at a node.
+MaterialValues scheduledMaterial(const LoopContext& c, std::int64_t node) {
+    const RunInputs& run = c.run;
+    if (node == c.schedule.failingNode) {
+        // The node's material records hold an unusable curve type:
+        // selecting them raises the stop.
+        MaterialValues values = run.parameters.material;
+        selectMaterial(run.nodeStress.nodes[node].nodeMaterialId, run.materials,
+                       run.parameters.stressInputFormat == StressInputFormat::blockSpectrum,
+                       values);
+    }
+    return materialAt(c.schedule, node, run.parameters.material, run.materials);
+}
+
 NodeResult analyseScheduledNode(const LoopContext& c, std::int64_t node, bool detailFiles,
                                 NodeScratch& scratch) {
     const RunInputs& run = c.run;
     try {
-        if (node == c.schedule.failingNode) {
-            // The node's material records hold an unusable curve type:
-            // selecting them raises the stop.
-            MaterialValues values = run.parameters.material;
-            selectMaterial(run.nodeStress.nodes[node].nodeMaterialId, run.materials,
-                           run.parameters.stressInputFormat == StressInputFormat::blockSpectrum,
-                           values);
-        }
-        const MaterialValues material =
-            materialAt(c.schedule, node, run.parameters.material, run.materials);
+        const MaterialValues material = scheduledMaterial(c, node);
         if (c.checkOnly) return checkNode(run, node, material, detailFiles, scratch);
         return analyseNode(run, node, material, detailFiles, scratch);
     } catch (FatalStop& stop) {
@@ -122,30 +128,87 @@ void recordFailure(LoopState& shared, std::int64_t node, FatalStop stop) {
     shared.stopAt.store(node, std::memory_order_relaxed);
 }
 
+void noteFailure(const LoopContext& c, std::int64_t node, const FatalStop& stop) {
+    recordFailure(c.shared, node, stop);
+    c.states[node] = NodeState::failed;
+}
+
+void analyseOne(const LoopContext& c, NodeLoopOutcome& outcome, std::int64_t node,
+                NodeScratch& scratch) {
+    try {
+        stopIfOutOfMemory([&] { store(c, outcome, node, analyseScheduledNode(c, node, false, scratch)); });
+        c.states[node] = NodeState::done;
+    } catch (const FatalStop& stop) {
+        noteFailure(c, node, stop);
+    }
+}
+
+// Two nodes with their extractions walked in turns; a node whose material
+// cannot be had stops, and the other is analysed alone.
+void analyseTwo(const LoopContext& c, NodeLoopOutcome& outcome, std::array<std::int64_t, 2> nodes,
+                std::array<NodeScratch*, 2> scratch) {
+    std::array<std::optional<MaterialValues>, 2> materials;
+    for (int k = 0; k < 2; ++k) {
+        try {
+            stopIfOutOfMemory([&] { materials[k] = scheduledMaterial(c, nodes[k]); });
+        } catch (FatalStop& stop) {
+            addNodeToStop(stop, c, nodes[k]);
+            noteFailure(c, nodes[k], stop);
+        }
+    }
+    if (!materials[0] || !materials[1]) {
+        for (int k = 0; k < 2; ++k)
+            if (materials[k]) analyseOne(c, outcome, nodes[k], *scratch[k]);
+        return;
+    }
+    std::array<NodeOutcome, 2> outcomes = analyseNodesInTurns(
+        c.run, {NodeToAnalyse{nodes[0], &*materials[0], scratch[0]},
+                NodeToAnalyse{nodes[1], &*materials[1], scratch[1]}});
+    for (int k = 0; k < 2; ++k) {
+        if (outcomes[k].stop) {
+            addNodeToStop(*outcomes[k].stop, c, nodes[k]);
+            noteFailure(c, nodes[k], *outcomes[k].stop);
+        } else {
+            store(c, outcome, nodes[k], outcomes[k].result);
+            c.states[nodes[k]] = NodeState::done;
+        }
+    }
+}
+
+// The first node from `node` on, before `end`, that is analysed here: nodes
+// that write detail files are marked for the ordered pass and passed over.
+std::int64_t nextNodeHere(const LoopContext& c, std::int64_t node, std::int64_t end) {
+    while (node < end && c.detailFiles && writesDetailFiles(c.run, node)) {
+        c.states[node] = NodeState::deferred;
+        ++node;
+    }
+    return node;
+}
+
 // Analyses nodes chunk by chunk until none is left. Nodes that write
-// detail files are left for the ordered pass.
+// detail files are left for the ordered pass. In format 2 the nodes go two
+// at a time, their extractions walked in turns (analyseNodesInTurns).
 void analyseChunks(const LoopContext& c, NodeLoopOutcome& outcome, NodeScratch& scratch,
                    ProgressDisplay* progress) {
     const std::int64_t total = c.run.nodeCount;
+    const bool inTurns = !c.checkOnly && c.run.parameters.stressInputFormat ==
+                                             StressInputFormat::nodeCombination;
+    NodeScratch partnerScratch;
     for (;;) {
         std::int64_t begin = c.shared.nextNode.fetch_add(c.chunk, std::memory_order_relaxed);
         if (begin >= total) break;
         std::int64_t end = std::min(total, begin + c.chunk);
         for (std::int64_t node = begin; node < end; ++node) {
-            if (node >= c.shared.stopAt.load(std::memory_order_relaxed)) break;
+            node = nextNodeHere(c, node, end);
+            const std::int64_t stopAt = c.shared.stopAt.load(std::memory_order_relaxed);
+            if (node >= end || node >= stopAt) break;
             if (stopSignal() != 0) break;  // the main thread stops the run after the loop
-            if (c.detailFiles && writesDetailFiles(c.run, node)) {
-                c.states[node] = NodeState::deferred;
-                continue;
-            }
-            try {
-                stopIfOutOfMemory([&] {
-                    store(c, outcome, node, analyseScheduledNode(c, node, false, scratch));
-                });
-                c.states[node] = NodeState::done;
-            } catch (const FatalStop& stop) {
-                recordFailure(c.shared, node, stop);
-                c.states[node] = NodeState::failed;
+            const std::int64_t partner = inTurns ? nextNodeHere(c, node + 1, end) : end;
+            if (partner < end && partner < stopAt) {
+                analyseTwo(c, outcome, {node, partner}, {&scratch, &partnerScratch});
+                node = partner;
+            } else {
+                analyseOne(c, outcome, node, scratch);
             }
         }
         std::int64_t done = c.shared.completed.fetch_add(end - begin) + (end - begin);

@@ -61,8 +61,10 @@ void compactPath(SimdLevel simd, std::vector<Stress6>& history, std::vector<unsi
         const Stress6& next = points[j + 1 < count ? j + 1 : 0];
         keepScratch[j] = euclideanDistance(points[j], next) >= config::kCompactionDistance ? 1 : 0;
     }
+    // Points before the first dropped one stay where they are.
     std::size_t kept = 0;
-    for (std::size_t j = 0; j < count; ++j)
+    while (kept < count && keepScratch[kept]) ++kept;
+    for (std::size_t j = kept; j < count; ++j)
         if (keepScratch[j]) history[kept++] = history[j];
     if (kept > count) throw runtimeError(InternalCheck::compactionKeptTooMany);
     history.resize(kept);
