@@ -236,8 +236,11 @@ void analyseChunks(const LoopContext& c, NodeLoopOutcome& outcome, NodeScratch& 
     }
 }
 
+// At least a group's worth, so that small jobs take their nodes in turns
+// as large ones do.
 std::int64_t chunkSize(std::int64_t nodes, int threads) {
-    return std::clamp<std::int64_t>(nodes / (std::int64_t{threads} * 64), 1, 1024);
+    constexpr auto kLeast = static_cast<std::int64_t>(kNodesInTurns);
+    return std::clamp<std::int64_t>(nodes / (std::int64_t{threads} * 64), kLeast, 1024);
 }
 
 }  // namespace
