@@ -1,5 +1,6 @@
 #include "fatigue/cycle_extraction.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <new>
@@ -341,9 +342,10 @@ void extractHalfCycles(SimdLevel simd, std::span<const Stress6> path,
 }
 
 void extractHalfCyclesInTurns(SimdLevel simd, bool stressPathCorrection,
-                              std::span<PathToExtract, 2> paths) {
-    std::optional<ExtractionWalk> walks[2];
-    const auto attempt = [&](int k, auto&& work) {
+                              std::span<PathToExtract> paths) {
+    const std::size_t count = std::min(paths.size(), kMaxPathsInTurns);
+    std::optional<ExtractionWalk> walks[kMaxPathsInTurns];
+    const auto attempt = [&](std::size_t k, auto&& work) {
         try {
             stopIfOutOfMemory(work);
         } catch (const FatalStop& stop) {
@@ -351,19 +353,24 @@ void extractHalfCyclesInTurns(SimdLevel simd, bool stressPathCorrection,
             walks[k].reset();
         }
     };
-    for (int k = 0; k < 2; ++k) {
+    for (std::size_t k = 0; k < count; ++k) {
         PathToExtract& p = paths[k];
         attempt(k, [&] {
             walks[k].emplace(simd, p.path, p.timePointCount, stressPathCorrection, *p.scratch,
                              *p.halfCycles);
         });
     }
-    // Both walks a segment each in turn while both last, then the longer alone.
-    while (walks[0] && walks[1] && !walks[0]->done() && !walks[1]->done()) {
-        attempt(0, [&] { walks[0]->step(); });
-        if (walks[1]) attempt(1, [&] { walks[1]->step(); });
-    }
-    for (int k = 0; k < 2; ++k) {
+    // A segment of each walk in turn while every walk lasts, then each on
+    // to its end alone.
+    const auto everyWalkGoesOn = [&] {
+        for (std::size_t k = 0; k < count; ++k)
+            if (!walks[k] || walks[k]->done()) return false;
+        return true;
+    };
+    while (everyWalkGoesOn())
+        for (std::size_t k = 0; k < count; ++k)
+            if (walks[k]) attempt(k, [&] { walks[k]->step(); });
+    for (std::size_t k = 0; k < count; ++k) {
         attempt(k, [&] {
             if (!walks[k]) return;
             while (!walks[k]->done()) walks[k]->step();

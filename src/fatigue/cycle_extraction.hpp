@@ -77,13 +77,15 @@ struct PathToExtract {
     std::optional<FatalStop> stop;
 };
 
-// The extractions of two paths, with their segments walked in turns: the
+// The extractions of several paths, with their segments walked in turns: the
 // walks do not depend on each other, so the processor works on one while
-// the other waits on its square roots, divisions and mispredicted branches.
+// another waits on its square roots, divisions and mispredicted branches.
 // Each path gets exactly what extractHalfCycles gives it, or, in its
 // `stop`, the stop extractHalfCycles would throw; a stop of one ends only
-// that one.
+// that one. Up to kMaxPathsInTurns paths are taken; more are left as they
+// are.
+constexpr std::size_t kMaxPathsInTurns = 4;
 void extractHalfCyclesInTurns(SimdLevel simd, bool stressPathCorrection,
-                              std::span<PathToExtract, 2> paths);
+                              std::span<PathToExtract> paths);
 
 }  // namespace korvanel

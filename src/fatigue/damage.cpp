@@ -92,17 +92,22 @@ HistoryDamage accumulateHalfCycles(std::vector<HalfCycle>& halfCycles, bool mode
         countedCount += amplitude <= config::kAmplitudeGate ? 0 : 1;
     }
 
+    // Their means and mean-stress corrected amplitudes, then their verdicts:
+    // the divisions of the first pass do not wait on the verdicts' branches.
+    double* const equivalent = scratch.countedRange.data();  // the range, then Seq
     for (std::size_t k = 0; k < countedCount; ++k) {
-        const std::size_t j = scratch.counted[k];
-        HalfCycle& hc = halfCycles[j];
-        const double range = scratch.countedRange[k];
+        HalfCycle& hc = halfCycles[scratch.counted[k]];
+        const double range = equivalent[k];
         const double amplitude = range / 2.0;
-
         const double mean = hc.meanIntegral / range;
         hc.meanIntegral = mean;
+        equivalent[k] = equivalentAmplitude(amplitude, mean, m);
+    }
 
-        const double seq = equivalentAmplitude(amplitude, mean, m);
-        const CycleVerdict verdict = cycleVerdict(seq, mean, m, curve);
+    for (std::size_t k = 0; k < countedCount; ++k) {
+        const std::size_t j = scratch.counted[k];
+        const double mean = halfCycles[j].meanIntegral;
+        const CycleVerdict verdict = cycleVerdict(equivalent[k], mean, m, curve);
         // A half-cycle counts as a full cycle here; the sum is halved below,
         // so a statically failed half-cycle contributes exactly 1.
         double damage = 0.0;

@@ -1,6 +1,8 @@
 #include "run/node_analysis.hpp"
 
+#include <algorithm>
 #include <array>
+#include <span>
 #include <string>
 
 #include "fatigue/sn_curve.hpp"
@@ -177,52 +179,49 @@ NodeResult analyseNode(const RunInputs& run, std::int64_t node, const MaterialVa
     return analyseHistory(run, node, inEffect, plastic, curve, writesDetailFiles, scratch);
 }
 
-std::array<NodeOutcome, 2> analyseNodesInTurns(const RunInputs& run,
-                                               const std::array<NodeToAnalyse, 2>& nodes) {
-    std::array<NodeOutcome, 2> out;
-    PlasticMaterial plastic[2];
-    SnCurve curve[2];
-    bool unloaded[2] = {false, false};
-    bool extracting[2] = {false, false};
+void analyseNodesInTurns(const RunInputs& run, std::span<const NodeToAnalyse> nodes,
+                         std::span<NodeOutcome> outcomes) {
+    constexpr std::size_t kMax = kMaxPathsInTurns;
+    const std::size_t count = std::min({nodes.size(), outcomes.size(), kMax});
+    PlasticMaterial plastic[kMax];
+    SnCurve curve[kMax];
+    bool unloaded[kMax] = {};
     // Runs one step of node k, unless it has stopped; a stop is its outcome.
-    const auto attempt = [&](int k, auto&& step) {
-        if (out[k].stop) return;
+    const auto attempt = [&](std::size_t k, auto&& step) {
+        if (outcomes[k].stop) return;
         try {
             stopIfOutOfMemory(step);
         } catch (const FatalStop& stop) {
-            out[k].stop = stop;
+            outcomes[k].stop = stop;
         }
     };
-    for (int k = 0; k < 2; ++k) {
+    std::array<PathToExtract, kMax> paths;
+    std::size_t nodeOfPath[kMax] = {};
+    std::size_t pathCount = 0;
+    for (std::size_t k = 0; k < count; ++k) {
         const NodeToAnalyse& n = nodes[k];
+        outcomes[k] = NodeOutcome{};
         attempt(k, [&] {
             curve[k] = checkedCurve(run, *n.material, plastic[k]);
             unloaded[k] = historyToExtract(run, n.node, plastic[k], false, *n.scratch);
-            extracting[k] = !unloaded[k];
         });
+        if (outcomes[k].stop || unloaded[k]) continue;
+        NodeScratch& scratch = *n.scratch;
+        nodeOfPath[pathCount] = k;
+        paths[pathCount++] = PathToExtract{scratch.history, run.timePointCount,
+                                           &scratch.extraction, &scratch.halfCycles, std::nullopt};
     }
-    if (extracting[0] && extracting[1]) {
-        std::array<PathToExtract, 2> paths;
-        for (int k = 0; k < 2; ++k) {
-            NodeScratch& scratch = *nodes[k].scratch;
-            paths[k] = PathToExtract{scratch.history, run.timePointCount, &scratch.extraction,
-                                     &scratch.halfCycles, std::nullopt};
-        }
-        extractHalfCyclesInTurns(run.simd, isOn(run.parameters.stressPathCorrection), paths);
-        for (int k = 0; k < 2; ++k)
-            if (paths[k].stop) out[k].stop = std::move(paths[k].stop);
-    } else {
-        for (int k = 0; k < 2; ++k)
-            if (extracting[k]) attempt(k, [&] { extractHistory(run, *nodes[k].scratch); });
-    }
-    for (int k = 0; k < 2; ++k) {
+    extractHalfCyclesInTurns(run.simd, isOn(run.parameters.stressPathCorrection),
+                             std::span<PathToExtract>(paths.data(), pathCount));
+    for (std::size_t p = 0; p < pathCount; ++p)
+        if (paths[p].stop) outcomes[nodeOfPath[p]].stop = std::move(paths[p].stop);
+    for (std::size_t k = 0; k < count; ++k) {
         const NodeToAnalyse& n = nodes[k];
         attempt(k, [&] {
-            out[k].result = historyResult(run, n.node, *n.material, curve[k], unloaded[k], false,
-                                          *n.scratch);
+            outcomes[k].result =
+                historyResult(run, n.node, *n.material, curve[k], unloaded[k], false, *n.scratch);
         });
     }
-    return out;
 }
 
 NodeResult checkNode(const RunInputs& run, std::int64_t node, const MaterialValues& inEffect,

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "base/fatal_stop.hpp"
@@ -64,11 +65,12 @@ struct NodeOutcome {
     std::optional<FatalStop> stop;
 };
 
-// Two nodes of format 2 without detail files, each analysed as analyseNode
-// analyses it, with their extractions walked in turns on this thread
-// (extractHalfCyclesInTurns): the same results and the same stops, sooner.
-std::array<NodeOutcome, 2> analyseNodesInTurns(const RunInputs& run,
-                                               const std::array<NodeToAnalyse, 2>& nodes);
+// Up to kMaxPathsInTurns nodes of format 2 without detail files, each
+// analysed as analyseNode analyses it, with their extractions walked in
+// turns on this thread (extractHalfCyclesInTurns): the same results and the
+// same stops, sooner. outcomes[k] is the outcome of nodes[k].
+void analyseNodesInTurns(const RunInputs& run, std::span<const NodeToAnalyse> nodes,
+                         std::span<NodeOutcome> outcomes);
 
 // What --check does at a node: the stops analyseNode makes before and
 // without the half-cycle analysis, in its order (the material check, the

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <span>
 #include <string>
 #include <stdexcept>
 #include <system_error>
@@ -143,34 +144,44 @@ void analyseOne(const LoopContext& c, NodeLoopOutcome& outcome, std::int64_t nod
     }
 }
 
-// Two nodes with their extractions walked in turns; a node whose material
-// cannot be had stops, and the other is analysed alone.
-void analyseTwo(const LoopContext& c, NodeLoopOutcome& outcome, std::array<std::int64_t, 2> nodes,
-                std::array<NodeScratch*, 2> scratch) {
-    std::array<std::optional<MaterialValues>, 2> materials;
-    for (int k = 0; k < 2; ++k) {
+// Nodes analysed together, their extractions walked in turns, and the
+// work tables of each place in the group.
+constexpr std::size_t kNodesInTurns = 2;  // three or four ran slower than two
+static_assert(kNodesInTurns <= kMaxPathsInTurns);
+struct NodeGroup {
+    std::int64_t node[kNodesInTurns] = {};
+    std::size_t count = 0;
+    NodeScratch* scratch[kNodesInTurns] = {};
+};
+
+// A group of nodes with their extractions walked in turns; a node whose
+// material cannot be had stops, and the others go on without it.
+void analyseGroup(const LoopContext& c, NodeLoopOutcome& outcome, const NodeGroup& group) {
+    MaterialValues materials[kNodesInTurns];
+    std::array<NodeToAnalyse, kNodesInTurns> members;
+    std::size_t count = 0;
+    for (std::size_t k = 0; k < group.count; ++k) {
+        const std::int64_t node = group.node[k];
         try {
-            stopIfOutOfMemory([&] { materials[k] = scheduledMaterial(c, nodes[k]); });
+            stopIfOutOfMemory([&] { materials[count] = scheduledMaterial(c, node); });
+            members[count] = NodeToAnalyse{node, &materials[count], group.scratch[k]};
+            ++count;
         } catch (FatalStop& stop) {
-            addNodeToStop(stop, c, nodes[k]);
-            noteFailure(c, nodes[k], stop);
+            addNodeToStop(stop, c, node);
+            noteFailure(c, node, stop);
         }
     }
-    if (!materials[0] || !materials[1]) {
-        for (int k = 0; k < 2; ++k)
-            if (materials[k]) analyseOne(c, outcome, nodes[k], *scratch[k]);
-        return;
-    }
-    std::array<NodeOutcome, 2> outcomes = analyseNodesInTurns(
-        c.run, {NodeToAnalyse{nodes[0], &*materials[0], scratch[0]},
-                NodeToAnalyse{nodes[1], &*materials[1], scratch[1]}});
-    for (int k = 0; k < 2; ++k) {
+    std::array<NodeOutcome, kNodesInTurns> outcomes;
+    analyseNodesInTurns(c.run, std::span<const NodeToAnalyse>(members.data(), count),
+                        std::span<NodeOutcome>(outcomes.data(), count));
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::int64_t node = members[k].node;
         if (outcomes[k].stop) {
-            addNodeToStop(*outcomes[k].stop, c, nodes[k]);
-            noteFailure(c, nodes[k], *outcomes[k].stop);
+            addNodeToStop(*outcomes[k].stop, c, node);
+            noteFailure(c, node, *outcomes[k].stop);
         } else {
-            store(c, outcome, nodes[k], outcomes[k].result);
-            c.states[nodes[k]] = NodeState::done;
+            store(c, outcome, node, outcomes[k].result);
+            c.states[node] = NodeState::done;
         }
     }
 }
@@ -193,7 +204,10 @@ void analyseChunks(const LoopContext& c, NodeLoopOutcome& outcome, NodeScratch& 
     const std::int64_t total = c.run.nodeCount;
     const bool inTurns = !c.checkOnly && c.run.parameters.stressInputFormat ==
                                              StressInputFormat::nodeCombination;
-    NodeScratch partnerScratch;
+    NodeScratch otherScratch[kNodesInTurns - 1];
+    NodeGroup group;
+    group.scratch[0] = &scratch;
+    for (std::size_t k = 1; k < kNodesInTurns; ++k) group.scratch[k] = &otherScratch[k - 1];
     for (;;) {
         std::int64_t begin = c.shared.nextNode.fetch_add(c.chunk, std::memory_order_relaxed);
         if (begin >= total) break;
@@ -203,21 +217,30 @@ void analyseChunks(const LoopContext& c, NodeLoopOutcome& outcome, NodeScratch& 
             const std::int64_t stopAt = c.shared.stopAt.load(std::memory_order_relaxed);
             if (node >= end || node >= stopAt) break;
             if (stopSignal() != 0) break;  // the main thread stops the run after the loop
-            const std::int64_t partner = inTurns ? nextNodeHere(c, node + 1, end) : end;
-            if (partner < end && partner < stopAt) {
-                analyseTwo(c, outcome, {node, partner}, {&scratch, &partnerScratch});
-                node = partner;
-            } else {
+            if (!inTurns) {
                 analyseOne(c, outcome, node, scratch);
+                continue;
             }
+            group.node[0] = node;
+            group.count = 1;
+            while (group.count < kNodesInTurns) {
+                const std::int64_t next = nextNodeHere(c, node + 1, end);
+                if (next >= end || next >= stopAt) break;
+                node = next;
+                group.node[group.count++] = node;
+            }
+            analyseGroup(c, outcome, group);
         }
         std::int64_t done = c.shared.completed.fetch_add(end - begin) + (end - begin);
         if (progress != nullptr) updateProgress(*progress, done, total);
     }
 }
 
+// At least a group's worth, so that small jobs take their nodes in turns
+// as large ones do.
 std::int64_t chunkSize(std::int64_t nodes, int threads) {
-    return std::clamp<std::int64_t>(nodes / (std::int64_t{threads} * 64), 1, 1024);
+    constexpr auto kLeast = static_cast<std::int64_t>(kNodesInTurns);
+    return std::clamp<std::int64_t>(nodes / (std::int64_t{threads} * 64), kLeast, 1024);
 }
 
 }  // namespace

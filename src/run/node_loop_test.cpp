@@ -189,6 +189,7 @@ TEST_F(NodeLoop, SameResultsFilesAndStopForAnyNumberOfThreads) {
         {"no stop", {}, 1027, nullptr},
         {"the first of two failing nodes stops the run",
          {{13, kNotANumber}, {29, kNotANumber}}, 1005, "1013"},
+        {"two failing nodes taken together", {{12, kNotANumber}, {13, kNotANumber}}, 1005, "1012"},
         {"the material selection's stop before a later failing node",
          {{20, kUnusable}, {25, kNotANumber}}, 1030, "Type of SN curve definition needs values 1, 2 or 3"},
         {"a failing node before the material selection's stop",
