@@ -365,7 +365,7 @@ void extractHalfCyclesInTurns(SimdLevel simd, bool stressPathCorrection,
     const auto everyWalkGoesOn = [&] {
         for (std::size_t k = 0; k < count; ++k)
             if (!walks[k] || walks[k]->done()) return false;
-        return true;
+        return count > 0;
     };
     while (everyWalkGoesOn())
         for (std::size_t k = 0; k < count; ++k)

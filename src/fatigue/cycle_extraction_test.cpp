@@ -487,6 +487,7 @@ TEST(CycleExtractionInTurns, EachPathAsAlone) {
                                              &inTurns[k].cycles, std::nullopt};
                 }
                 extractHalfCyclesInTurns(bestSimdLevel(), correction, paths);
+                extractHalfCyclesInTurns(bestSimdLevel(), correction, {});  // no path: returns
                 for (int k = 0; k < 2; ++k) {
                     ASSERT_EQ(paths[k].stop.has_value(), aloneStop[k].has_value());
                     if (aloneStop[k]) {

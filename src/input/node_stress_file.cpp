@@ -161,11 +161,15 @@ FatalStop numberingStop(const NumberingMismatch& mismatch) {
 FatalStop sizeStop(std::int64_t groupCount, const std::string& path, std::int64_t nodeCount,
                    std::int64_t loadCaseCount) {
     const std::int64_t expected = expectedGroupCount(nodeCount, loadCaseCount);
-    std::string asked = expected < 0 ? "no file can match (a count below 0, or more groups "
-                                       "than 64 bits can count)"
-                                     : "(" + std::to_string(loadCaseCount) + " + 1) x " +
-                                           std::to_string(nodeCount) + " = " +
-                                           std::to_string(expected) + " are needed";
+    // Appended piece by piece: g++ 12 at -O3 warns (wrongly) about "(" + a
+    // temporary string.
+    std::string asked = "no file can match (a count below 0, or more groups than 64 bits can count)";
+    if (expected >= 0) {
+        asked = std::to_string(loadCaseCount);
+        asked.insert(0, 1, '(');
+        asked += " + 1) x " + std::to_string(nodeCount) + " = " + std::to_string(expected) +
+                 " are needed";
+    }
     return fatalStop(sizeMessage, path + " holds " + std::to_string(groupCount) +
                                       " groups of 8 values; record 14 gives " +
                                       std::to_string(nodeCount) + " nodes and " +
