@@ -93,7 +93,7 @@ HistoryDamage accumulateHalfCycles(std::vector<HalfCycle>& halfCycles, bool mode
     }
 
     // Their means and mean-stress corrected amplitudes, then their verdicts:
-    // the divisions of the first pass do not wait on the verdicts' branches.
+    // the divisions here do not wait on the verdicts' branches.
     double* const equivalent = scratch.countedRange.data();  // the range, then Seq
     for (std::size_t k = 0; k < countedCount; ++k) {
         HalfCycle& hc = halfCycles[scratch.counted[k]];
