@@ -1,6 +1,7 @@
 #include "base/value_warnings.hpp"
 
 #include <algorithm>
+#include <vector>
 
 #include "base/fatal_stop.hpp"
 #include "base/text_output.hpp"
@@ -145,6 +146,64 @@ void warnIfLastGroupShort(InputText& in, std::size_t lastGroupStart, std::int64_
                std::to_string(total) + " values of the file are not a whole number of " + name +
                "s); the other " + std::to_string(groupSize - present) + " read as 0";
     });
+}
+
+namespace {
+
+// The values of one line of a file read as a stream of values.
+struct LineOfValues {
+    std::size_t start = 0;  // where its first value starts
+    std::size_t end = 0;    // where its last value ends
+    std::int64_t count = 0;
+    bool allEmpty = true;
+};
+
+bool endsLineBetween(std::string_view data, std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to && i < data.size(); ++i)
+        if (isLineEnd(data[i])) return true;
+    return false;
+}
+
+std::vector<LineOfValues> linesOfValues(const InputText& in, std::size_t from) {
+    const std::string_view data = in.text();
+    std::vector<LineOfValues> lines;
+    InputText rest = inputTextOver(data.substr(std::min(from, data.size())));
+    std::size_t lastEnd = 0;
+    while (!atEnd(rest)) {
+        const std::size_t start = from + skipToValue(rest);
+        const std::string_view text = readValueText(rest);
+        if (lines.empty() || endsLineBetween(data, lastEnd, start)) lines.push_back({start, start});
+        LineOfValues& line = lines.back();
+        ++line.count;
+        line.allEmpty = line.allEmpty && text.empty();
+        lastEnd = start + text.size();
+        line.end = lastEnd;
+    }
+    return lines;
+}
+
+}  // namespace
+
+void warnAboutLineShapes(InputText& in, std::size_t from, std::int64_t groupSize,
+                         std::string_view groupName, std::string_view sizeText) {
+    if (in.warnings() == nullptr) return;
+    std::vector<LineOfValues> lines = linesOfValues(in, from);
+    std::erase_if(lines, [](const LineOfValues& line) { return line.allEmpty; });
+    if (lines.size() < 2) return;  // one line, or none: not written a group per line
+    std::int64_t values = 0;
+    for (const LineOfValues& line : lines) values += line.count;
+    if (values < groupSize) return;  // not one group: the reader's stop or warning says it
+    for (const LineOfValues& line : lines) {
+        if (line.count == groupSize) continue;
+        warn(*in.warnings(), WarningKind::lineShape, [&] {
+            const std::string_view text = in.text().substr(line.start, line.end - line.start);
+            return lineText(in, line.start) + " holds " + std::to_string(line.count) +
+                   (line.count == 1 ? " value (" : " values (") + quotedForMessage(text) + "), but a " +
+                   std::string(groupName) + " is " + std::string(sizeText) +
+                   ": the file is read as a stream of values, so this line is not one " +
+                   std::string(groupName) + " (a decimal comma, or a value too many or too few?)";
+        });
+    }
 }
 
 }  // namespace korvanel

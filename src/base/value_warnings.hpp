@@ -61,4 +61,16 @@ std::string_view restOfLine(const InputText& in);
 void warnIfLastGroupShort(InputText& in, std::size_t lastGroupStart, std::int64_t groups,
                           std::int64_t groupSize, std::string_view groupName);
 
+// The readers' warning for a file written one group per line, the usual
+// layout (at least two lines hold values), on each line whose number of
+// values is not `groupSize`: the file is read as a stream of values, so such
+// a line regroups the values into other groups (a decimal comma "1,5" is two
+// values, a column too many shifts every later group). `groupName` is what a
+// group is called ("time point"), `sizeText` what it holds ("2 load-case
+// factors"). Lines whose values are
+// all empty are not counted: each empty value has its warning already.
+// Values are counted from `from`, where the reader's first value starts.
+void warnAboutLineShapes(InputText& in, std::size_t from, std::int64_t groupSize,
+                         std::string_view groupName, std::string_view sizeText);
+
 }  // namespace korvanel

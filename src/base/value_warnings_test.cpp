@@ -102,5 +102,38 @@ TEST(ValueWarnings, OutOfRangeStopNamesTheLineAndTheText) {
     }
 }
 
+TEST(ValueWarnings, LineShapesOfAFileWrittenOneGroupPerLine) {
+    const char* const tail =
+        ", but a time point is 2 load-case factors: the file is read as a stream of values, so "
+        "this line is not one time point (a decimal comma, or a value too many or too few?)";
+    struct ShapeRow {
+        const char* file;
+        std::vector<std::string> shown;  // without "korvanel: warning: " and `tail`
+    };
+    const ShapeRow rows[] = {
+        {"0, 0\r\n1,5, 0,2\r\n1, 0\r\n", {"j.cmb line 2 holds 4 values ('1,5, 0,2')"}},
+        {"1, 0, 1\n2, 0, 2\n", {"j.cmb line 1 holds 3 values ('1, 0, 1')",
+                                "j.cmb line 2 holds 3 values ('2, 0, 2')"}},
+        {"1, 0,\r\n0, 1\r\n", {"j.cmb line 1 holds 3 values ('1, 0,')"}},
+        {"1\r\n0, 1\r\n", {"j.cmb line 1 holds 1 value ('1')"}},
+        // One line holding every value is not a line per time point; empty
+        // lines have warnings of their own; a last line end adds nothing.
+        {"1, 0, 1, 0, 2, 1\r\n", {}},
+        {"1, 0\r\n\r\n0, 1\r\n\r\n", {}},
+        {"\xEF\xBB\xBF" "1, 0\r\n0, 1", {}},
+        {"\"1\", 0\r\n0, 1\r\n", {}},
+    };
+    for (const ShapeRow& row : rows) {
+        InputWarnings warnings;
+        InputText in = inputTextFromString("j.cmb", row.file);
+        attachWarnings(in, warnings);
+        skipByteOrderMark(in);
+        warnAboutLineShapes(in, in.position(), 2, "time point", "2 load-case factors");
+        std::vector<std::string> expected;
+        for (const std::string& line : row.shown) expected.push_back("korvanel: warning: " + line + tail);
+        EXPECT_EQ(takeWarningLines(warnings), expected) << row.file;
+    }
+}
+
 }  // namespace
 }  // namespace korvanel

@@ -25,6 +25,7 @@
 #include "run/node_loop.hpp"
 #include "run/output_probe.hpp"
 #include "run/run_environment.hpp"
+#include "run/unit_warnings.hpp"
 #include "model/fixed_settings.hpp"
 #ifdef KORVANEL_MPI
 #include "run/distributed_run.hpp"
@@ -187,6 +188,8 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     const AnalysisParameters& p = run.parameters;
 
     readInputData(run, options, warnings);
+    warnAboutUnits(run, warnings);
+    showWarnings(warnings);
     stopIfInterrupted();
     findCompleteOutputNode(run);
     const std::string cyclePath = jobFilePath(run.job, ".cyc");
@@ -274,6 +277,8 @@ int runKorvanel(OutputChannel& console, const RunOptions& options) {
     }
     // The results are kept, but a console that lost text is a failed run.
     if (status == 0 && consoleWriteFailed(console)) status = 1;
+    const std::string tally = warningTallyLine(warnings);
+    if (!tally.empty()) toStandardError({tally});
     return status;
 }
 
