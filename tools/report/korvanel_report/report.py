@@ -7,7 +7,7 @@ import time
 
 import numpy as np
 
-from . import figures, page, sn_curve
+from . import figures, input_pages, page, sn_curve
 from .job import file_state, job_file, read_advisory
 from .parameters import (BLOCKS_DAMAGE_TYPES, CORRECTION_NAMES, CURVE_NAMES, FORMAT_NAMES,
                          GOODMAN_METHODS, read_parameters)
@@ -17,7 +17,7 @@ from .value_reading import NumberOutOfRange
 
 TOP_NODES = 20
 FIGURE_NAMES = ("node-damage", "node-life", "cycles", "damage-share", "block-damage",
-                "path", "sn-curve")
+                "path", "sn-curve") + input_pages.FIGURE_NAMES
 VERSION = "v25.02"
 
 
@@ -95,6 +95,7 @@ def build(job):
         if states[".sum"] else None
     fmt = p.stressInputFormat if p is not None else (2 if states[".ndd"] else 1)
 
+    r.guarded("The load history", lambda: input_pages.load_history_section(r, p, fmt))
     nodes = None
     if fmt in (2, 3) and states[".ndd"]:
         nodes = r.guarded(".ndd", lambda: _nodes_section(r, p, states))
@@ -106,6 +107,8 @@ def build(job):
         cycles = None
     if states[".sep"] and (p is None or p.elastoPlastic == 1) and node_found:
         r.guarded(".sep", lambda: _path_section(r, p, fmt))
+        r.guarded("The elastic path", lambda: input_pages.elastic_path_section(
+            r, p, fmt, p.completeOutputNode if p is not None else None))
     if cycles is not None and p is not None:
         r.guarded("The S-N curve", lambda: _sn_section(r, p, fmt, cycles))
     if not stopped:
