@@ -6,6 +6,8 @@ Input files are read as the program reads them: a stream of values, grouped as t
 says (a .sig group cut short counts, its missing values 0; values after the last whole group
 of a .cmb or .blc are not used).
 """
+import re
+
 import numpy as np
 
 from . import figures, page
@@ -17,6 +19,16 @@ FIGURE_NAMES = ("load-history", "elastic-path")
 COMPONENTS = ("sx", "sy", "sz", "txy", "tyz", "txz")
 CASES_DRAWN = 12  # load cases drawn one by one; more are only counted
 COMPACTION_DISTANCE = 0.0001
+
+
+def detail_node_of(summary, p):
+    """The node of the detail files: the one the summary names when the command line chose it
+    (--detail-node), else the parameter file's complete-output node."""
+    for line in (summary or {}).get("lines", []):
+        m = re.match(r"Detail files \(.*\) of node (-?\d+)", line)
+        if m:
+            return int(m.group(1))
+    return p.completeOutputNode if p is not None else None
 
 
 def read_values(path):

@@ -5,7 +5,7 @@ from types import SimpleNamespace
 
 import numpy as np
 
-from .input_pages import compacted, history_states, node_states, whole_groups
+from .input_pages import compacted, detail_node_of, history_states, node_states, whole_groups
 
 
 class InputPagesTest(unittest.TestCase):
@@ -36,6 +36,15 @@ class InputPagesTest(unittest.TestCase):
         kept = compacted(np.array(rows, float))
         # the first of two close points and a last point equal to the first are dropped
         self.assertEqual(kept[:, 0].tolist(), [0, 1.00005, 2])
+
+    def test_the_detail_node_is_the_one_the_summary_names(self):
+        p = SimpleNamespace(completeOutputNode=11)
+        chosen = {"lines": ["Max damage is at node        12",
+                            "Detail files (.cyc, .sep) of node 12, the node of max damage "
+                            "(--detail-node worst)"]}
+        self.assertEqual(detail_node_of(chosen, p), 12)
+        self.assertEqual(detail_node_of({"lines": ["Number of nodes 4"]}, p), 11)
+        self.assertEqual(detail_node_of(None, p), 11)
 
 
 if __name__ == "__main__":

@@ -106,9 +106,9 @@ def build(job):
     if not node_found:
         cycles = None
     if states[".sep"] and (p is None or p.elastoPlastic == 1) and node_found:
-        r.guarded(".sep", lambda: _path_section(r, p, fmt))
-        r.guarded("The elastic path", lambda: input_pages.elastic_path_section(
-            r, p, fmt, p.completeOutputNode if p is not None else None))
+        detail = input_pages.detail_node_of(summary, p)
+        r.guarded(".sep", lambda: _path_section(r, p, fmt, detail))
+        r.guarded("The elastic path", lambda: input_pages.elastic_path_section(r, p, fmt, detail))
     if cycles is not None and p is not None:
         r.guarded("The S-N curve", lambda: _sn_section(r, p, fmt, cycles))
     if not stopped:
@@ -282,10 +282,10 @@ def _cycles_section(r, p, fmt):
     return cyc
 
 
-def _path_section(r, p, fmt):
+def _path_section(r, p, fmt, detail):
     states = read_path(job_file(r.job, ".sep"))
     vm = von_mises(states)
-    where = "the history" if fmt == 1 else "node %d" % p.completeOutputNode if p else "the node"
+    where = "the history" if fmt == 1 else "node %d" % detail if detail is not None else "the node"
     title = "Corrected stress path of %s" % where
     parts = []
     if len(vm) == 0:
