@@ -164,15 +164,17 @@ bool endsLineBetween(std::string_view data, std::size_t from, std::size_t to) {
     return false;
 }
 
-std::vector<LineOfValues> linesOfValues(const InputText& in, std::size_t from) {
-    const std::string_view data = in.text();
+// The lines of the values read from `from` on; with `firstOnly`, the first line only.
+std::vector<LineOfValues> linesOfValues(std::string_view data, std::size_t from, bool firstOnly) {
     std::vector<LineOfValues> lines;
     InputText rest = inputTextOver(data.substr(std::min(from, data.size())));
-    std::size_t lastEnd = 0;
+    std::size_t lastEnd = from;
     while (!atEnd(rest)) {
         const std::size_t start = from + skipToValue(rest);
+        const bool newLine = lines.empty() || endsLineBetween(data, lastEnd, start);
+        if (newLine && firstOnly && !lines.empty()) break;
         const std::string_view text = readValueText(rest);
-        if (lines.empty() || endsLineBetween(data, lastEnd, start)) lines.push_back({start, start});
+        if (newLine) lines.push_back({start, start});
         LineOfValues& line = lines.back();
         ++line.count;
         line.allEmpty = line.allEmpty && text.empty();
@@ -182,12 +184,29 @@ std::vector<LineOfValues> linesOfValues(const InputText& in, std::size_t from) {
     return lines;
 }
 
+std::string lineShapeText(const InputText& in, const LineOfValues& line,
+                          std::string_view groupName, std::string_view sizeText) {
+    const std::string_view text = in.text().substr(line.start, line.end - line.start);
+    return lineText(in, line.start) + " holds " + std::to_string(line.count) +
+           (line.count == 1 ? " value (" : " values (") + quotedForMessage(text) + "), but a " +
+           std::string(groupName) + " is " + std::string(sizeText) +
+           ": the file is read as a stream of values, so this line is not one " +
+           std::string(groupName) + " (a decimal comma, or a value too many or too few?)";
+}
+
+// True when a value follows a line end: the text has more than one line of values.
+bool severalLinesOfValues(std::string_view data) {
+    const std::size_t firstEnd = data.find_first_of("\r\n");
+    return firstEnd != std::string_view::npos &&
+           data.find_first_not_of(" \t\r\n", firstEnd) != std::string_view::npos;
+}
+
 }  // namespace
 
 void warnAboutLineShapes(InputText& in, std::size_t from, std::int64_t groupSize,
                          std::string_view groupName, std::string_view sizeText) {
     if (in.warnings() == nullptr) return;
-    std::vector<LineOfValues> lines = linesOfValues(in, from);
+    std::vector<LineOfValues> lines = linesOfValues(in.text(), from, false);
     std::erase_if(lines, [](const LineOfValues& line) { return line.allEmpty; });
     if (lines.size() < 2) return;  // one line, or none: not written a group per line
     std::int64_t values = 0;
@@ -195,15 +214,25 @@ void warnAboutLineShapes(InputText& in, std::size_t from, std::int64_t groupSize
     if (values < groupSize) return;  // not one group: the reader's stop or warning says it
     for (const LineOfValues& line : lines) {
         if (line.count == groupSize) continue;
-        warn(*in.warnings(), WarningKind::lineShape, [&] {
-            const std::string_view text = in.text().substr(line.start, line.end - line.start);
-            return lineText(in, line.start) + " holds " + std::to_string(line.count) +
-                   (line.count == 1 ? " value (" : " values (") + quotedForMessage(text) + "), but a " +
-                   std::string(groupName) + " is " + std::string(sizeText) +
-                   ": the file is read as a stream of values, so this line is not one " +
-                   std::string(groupName) + " (a decimal comma, or a value too many or too few?)";
-        });
+        warn(*in.warnings(), WarningKind::lineShape,
+             [&] { return lineShapeText(in, line, groupName, sizeText); });
     }
+}
+
+void warnIfGroupLeftItsLine(InputText& in, std::size_t groupStart, std::string_view groupName,
+                            std::string_view sizeText) {
+    if (in.warnings() == nullptr || atLineStart(in) || atEnd(in)) return;
+    InputWarnings& w = *in.warnings();
+    if (!warningShown(w, WarningKind::lineShape)) {
+        ++w.counts[static_cast<std::size_t>(WarningKind::lineShape)];
+        return;
+    }
+    // All values on one line is not a file written a group per line.
+    if (!severalLinesOfValues(in.text())) return;
+    const std::vector<LineOfValues> line = linesOfValues(in.text(), groupStart, true);
+    if (line.empty() || line.front().allEmpty) return;
+    warn(w, WarningKind::lineShape,
+         [&] { return lineShapeText(in, line.front(), groupName, sizeText); });
 }
 
 }  // namespace korvanel

@@ -73,4 +73,13 @@ void warnIfLastGroupShort(InputText& in, std::size_t lastGroupStart, std::int64_
 void warnAboutLineShapes(InputText& in, std::size_t from, std::int64_t groupSize,
                          std::string_view groupName, std::string_view sizeText);
 
+// The same, cheaply, for a reader of large files that reads group after
+// group: called after a group that started at a line start (`groupStart`)
+// has been read, it warns when the group did not end at a line end (its line
+// holds another number of values than a group), unless the file holds all
+// its values on one line. A line of more values shifts every later group
+// off its line: only the line where a shift begins is named.
+void warnIfGroupLeftItsLine(InputText& in, std::size_t groupStart, std::string_view groupName,
+                            std::string_view sizeText);
+
 }  // namespace korvanel
