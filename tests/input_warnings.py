@@ -58,6 +58,11 @@ ROWS = [
       "read as 3"]),
     ("1S0 for a stress in the .nds", f2(nds=NODES.replace("10, 1, 120,", "10, 1, 1S0,")),
      ["job/j.nds line 4, value 3: '1S0' is not wholly a number; read as 1"]),
+    ("a column too many on one line of the .nds",
+     f2(nds=NODES.replace("10, 1, 120, 30, 0, 25, 0, 0", "10, 1, 120, 30, 0, 25, 0, 0, 7")),
+     ["job/j.nds line 4 holds 9 values ('10, 1, 120, 30, 0, 25, 0, 0, 7'), but a node line is 8 "
+      "values (node ID, material ID, six stresses): the file is read as a stream of values, so "
+      "this line is not one node line (a decimal comma, or a value too many or too few?)"]),
     ("O.5 in the .cmb", f2(cmb=COMBINATION.replace("0.5, 1", "O.5, 1")),
      ["job/j.cmb line 3, value 1: 'O.5' is not wholly a number; read as 0"]),
     ("decimal commas 0,5; 0,5 in a two-load-case .cmb",
@@ -133,6 +138,12 @@ USAGE = [
     (["--threads", "0"], "korvanel: --threads needs a whole number from 1 to 4096, got '0'"),
     (["--threads"], "korvanel: --threads needs a whole number from 1 to 4096, got nothing"),
     (["-v"], "korvanel: unknown option '-v'"),
+    (["--detail-node"], "korvanel: --detail-node needs a node ID (a whole number) or 'worst', got "
+     "nothing"),
+    (["--detail-node", "best"], "korvanel: --detail-node needs a node ID (a whole number) or "
+     "'worst', got 'best'"),
+    (["--detail-node=1.5"], "korvanel: --detail-node needs a node ID (a whole number) or 'worst', "
+     "got '1.5'"),
 ]
 
 

@@ -20,6 +20,13 @@ const char* const sizeMessage =
 const char* const numberingMessage =
     "Please check the nodes numbering in the .nds file, it looks not coherent";
 
+// A node line is one group: written one per line, a line of another count
+// of values is a warning.
+void warnIfNodeLineLeft(InputText& in, std::size_t groupStart) {
+    warnIfGroupLeftItsLine(in, groupStart, "node line",
+                           "8 values (node ID, material ID, six stresses)");
+}
+
 // The first line of block 2 or later whose IDs differ from block 1.
 struct NumberingMismatch {
     bool found = false;
@@ -105,11 +112,13 @@ NodeStressScan scanNodeStress(InputText& in, std::int64_t nodeCount, std::int64_
     std::size_t groupStart = in.position();
     while (!atEnd(in)) {
         groupStart = in.position();
+        const bool startsLine = in.warnings() != nullptr && atLineStart(in);
         NodeEntry entry;
         entry.nodeId = readInteger(in);
         entry.nodeMaterialId = readInteger(in);
         Stress6 stress;
         for (int k = 0; k < 6; ++k) stress[k] = readReal(in);
+        if (startsLine) warnIfNodeLineLeft(in, groupStart);
         // Groups past the expected count only matter to the count check.
         if (scan.tablesFilled && group < expected) {
             const auto n = static_cast<std::size_t>(nodeInBlock);
@@ -315,9 +324,11 @@ IndexScan scanIndex(InputText& in, std::int64_t nodeCount, std::int64_t loadCase
     std::size_t start = in.position();
     while (!atEnd(in)) {
         start = in.position();
+        const bool startsLine = in.warnings() != nullptr && atLineStart(in);
         NodeEntry entry;
         Stress6 stress;
         readGroup(in, entry, stress);
+        if (startsLine) warnIfNodeLineLeft(in, start);
         if (scan.tablesFilled && group < expected) {
             const auto n = static_cast<std::size_t>(nodeInBlock);
             while (nextSlice < sliceFirstNodes.size() && sliceFirstNodes[nextSlice] == nodeInBlock)

@@ -115,6 +115,7 @@ void writeNodeResult(OutputChannel& ch, const SummaryData& d) {
         labelledInteger(ch, "Number of time points ", d.timePointCount);
     else
         labelledInteger(ch, "Number of blocks ", d.blockCount);
+    if (!d.detailNodeLine.empty()) line(ch, d.detailNodeLine);
     line(ch, "For the damage summary on all the nodes see file .ndd");
     if (d.staticFailureAtSomeNode)
         line(ch, "Static Failure occurred at least at one node, see file .ndd for the details at the nodes");

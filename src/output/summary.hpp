@@ -28,6 +28,9 @@ struct SummaryData {
     bool staticFailureAtSomeNode = false;
     MaxDamageNode maxDamageNode;
     bool completeOutputNodeFound = true;
+    // When the command line chose the node of the detail files: the line
+    // that says which node it is, after the count of time points or blocks.
+    std::string detailNodeLine;
 };
 
 // Creates the .sum, writes it in full and closes it. Call it before

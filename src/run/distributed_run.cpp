@@ -389,8 +389,12 @@ NodeStressTable readNodeStressOnProcesses(ProcessGroup& group, const RunInputs& 
 }
 
 NodeLoopOutcome runNodeLoopOnProcesses(ProcessGroup& group, const RunInputs& run, int threads,
-                                       InputWarnings& warnings) {
+                                       InputWarnings& warnings, bool detailFiles) {
     const AnalysisParameters& p = run.parameters;
+    if (!detailFiles) {
+        group.keptNodes = NodeStressTable{};
+        group.keptNodeIndexes.clear();
+    }
     const std::vector<NodeEntry>& nodes = run.nodeStress.nodes;
     std::vector<SliceWork> work(static_cast<std::size_t>(group.size));
     std::vector<MaterialCarry> keptCarries(group.keptNodeIndexes.size());
@@ -437,6 +441,25 @@ NodeLoopOutcome runNodeLoopOnProcesses(ProcessGroup& group, const RunInputs& run
     for (StaticFailureCode code : outcome.tables.staticFailureCode)
         if (code != StaticFailureCode::none) outcome.staticFailureAtSomeNode = true;
     return outcome;
+}
+
+void writeDetailNodesOnProcesses(ProcessGroup& group, const RunInputs& run) {
+    const AnalysisParameters& p = run.parameters;
+    const std::string path = jobFilePath(run.job, ".nds");
+    const FileStamp stamp = stampOf(path);
+    NodeStressIndex index = indexNodeStressFile(path, p.nodeCount, p.loadCaseCount,
+                                                evenSlices(p.nodeCount, group.size),
+                                                p.completeOutputNode, machineMemoryBytes(), nullptr);
+    if (stampOf(path) != stamp || stamp.size != index.fileSize) throw changedWhileRead(path);
+    group.keptNodes = std::move(index.keptNodes);
+    group.keptNodeIndexes = std::move(index.keptNodeIndexes);
+    std::vector<MaterialCarry> carries(group.keptNodeIndexes.size());
+    if (p.materialsMode == MaterialsMode::multiple)
+        carries = carriesBefore(run.nodeStress.nodes, run.materials, group.keptNodeIndexes).before;
+    const std::vector<SliceWork> work(static_cast<std::size_t>(group.size));
+    NodeLoopRun detail = writeDetailNodes(group, packLoopPlan(run, work), carries,
+                                          std::numeric_limits<std::int64_t>::max());
+    if (detail.stop) throw std::move(*detail.stop);
 }
 
 int runKorvanelOnProcesses(OutputChannel& console, RunOptions options, bool threadsGiven) {

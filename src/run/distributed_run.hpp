@@ -32,7 +32,13 @@ NodeStressTable readNodeStressOnProcesses(ProcessGroup& group, const RunInputs& 
 // slice; the results, the first stop in node order, the detail files of the
 // complete-output nodes and the warnings (materials without a record, the
 // unloaded nodes in node order) come out as those of a one-process run.
+// Without `detailFiles` no node writes detail files.
 NodeLoopOutcome runNodeLoopOnProcesses(ProcessGroup& group, const RunInputs& run, int threads,
-                                       InputWarnings& warnings);
+                                       InputWarnings& warnings, bool detailFiles = true);
+
+// On the first process after the loop: every node with the complete-output
+// ID of `run`, its stresses read again from the node stress file, analysed
+// in node order with its detail files, as the loop analyses them.
+void writeDetailNodesOnProcesses(ProcessGroup& group, const RunInputs& run);
 
 }  // namespace korvanel

@@ -247,7 +247,9 @@ std::int64_t chunkSize(std::int64_t nodes, int threads) {
 
 NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options,
                             InputWarnings& warnings) {
-    NodeLoopRun loop = runNodeLoopFrom(run, options, NodeRange{}, &warnings);
+    NodeRange everyNode;
+    everyNode.detailFiles = options.detailFiles;
+    NodeLoopRun loop = runNodeLoopFrom(run, options, everyNode, &warnings);
     if (loop.stop) {
         reportUnloadedNodes(run, loop.unloaded, loop.stopNode, warnings);
         throw std::move(*loop.stop);

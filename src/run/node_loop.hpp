@@ -32,6 +32,7 @@ struct NodeLoopOutcome {
 struct NodeLoopOptions {
     int threads = 1;         // results do not depend on it
     bool checkOnly = false;  // --check: the per-node checks only, no analysis, no file
+    bool detailFiles = true;  // false: no node writes detail files
 };
 
 // Analyses every node on `options.threads` threads. The outcome, every file

@@ -22,6 +22,7 @@
 #include "base/text_input.hpp"
 #include "base/value_warnings.hpp"
 #include "run/check_report.hpp"
+#include "run/detail_node.hpp"
 #include "run/node_loop.hpp"
 #include "run/output_probe.hpp"
 #include "run/run_environment.hpp"
@@ -90,9 +91,11 @@ NodeLoopOutcome analyseNodes(const RunInputs& run, const RunOptions& options,
 #ifdef KORVANEL_MPI
     if (options.processes != nullptr &&
         run.parameters.stressInputFormat != StressInputFormat::singleHistory)
-        return runNodeLoopOnProcesses(*options.processes, run, options.threads, warnings);
+        return runNodeLoopOnProcesses(*options.processes, run, options.threads, warnings,
+                                      !detailNodeAfterLoop(run, options.detailNode));
 #endif
-    return runNodeLoop(run, {options.threads, options.check}, warnings);
+    return runNodeLoop(run, {options.threads, options.check, !detailNodeAfterLoop(run, options.detailNode)},
+                       warnings);
 }
 
 // The input files of the chosen stress-input format, in their order.
@@ -183,6 +186,7 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     });
     showWarnings(warnings);
     checkAnalysisParameters(run.parameters, &origins);
+    applyDetailNodeId(run, options.detailNode);
     warnAboutParameters(run.parameters, origins, warnings);
     showWarnings(warnings);
     const AnalysisParameters& p = run.parameters;
@@ -193,8 +197,9 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     stopIfInterrupted();
     findCompleteOutputNode(run);
     const std::string cyclePath = jobFilePath(run.job, ".cyc");
+    const bool detailNodeAfter = detailNodeAfterLoop(run, options.detailNode);
     // Before the loop, so that a run stopped in it still leaves the line.
-    if (!run.completeOutputNodeFound) {
+    if (!run.completeOutputNodeFound && !detailNodeAfter) {
         if (options.check)
             probeOutputFile(cyclePath);
         else
@@ -210,9 +215,19 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
                          std::to_string(listed) + " listed"});
     }
     if (options.check) {
+        if (detailNodeAfter) probeDetailFiles(run);
         finishCheck(console, run, outcome, warnings);
         return;
     }
+    if (detailNodeAfter) writeWorstNodeDetails(run, outcome.tables, [&] {
+#ifdef KORVANEL_MPI
+        if (options.processes != nullptr) {
+            writeDetailNodesOnProcesses(*options.processes, run);
+            return true;
+        }
+#endif
+        return false;
+    });
     const bool nodeStresses = p.stressInputFormat != StressInputFormat::singleHistory;
     const NodeTables& tables = outcome.tables;
 
@@ -223,10 +238,11 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     summary.completeOutputNodeFound = run.completeOutputNodeFound;
     summary.singleHistory = outcome.singleHistory;
     summary.staticFailureAtSomeNode = outcome.staticFailureAtSomeNode;
+    summary.detailNodeLine = detailNodeLine(run, options.detailNode);
 
     // The same line once more: the .cyc has always been rewritten here, and
     // no node wrote it in between, so its content does not change.
-    if (!run.completeOutputNodeFound)
+    if (!run.completeOutputNodeFound && !detailNodeAfter)
         writeMissingNodeLine(cyclePath, p.completeOutputNode, run.decimalSeparator);
     if (nodeStresses) {
         summary.maxDamageNode = writeNodeDamageFile(

@@ -2,6 +2,7 @@
 
 #include "base/simd_level.hpp"
 #include "base/text_output.hpp"
+#include "run/command_line.hpp"
 
 namespace korvanel {
 
@@ -20,6 +21,7 @@ struct RunOptions {
     bool check = false;
     bool strict = false;               // the first warning is a fatal stop
     bool allowUnloadedNodes = false;   // format 2: constant paths get no damage
+    DetailNodeChoice detailNode;       // formats 2 and 3: the node of the detail files
     ProcessGroup* processes = nullptr;  // several processes share the nodes (MPI build)
     SimdLevel simd = SimdLevel::plain;  // vector form of the kernels; results do not depend on it
 };
