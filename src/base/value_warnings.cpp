@@ -118,13 +118,6 @@ std::int64_t countValuesFrom(const InputText& in, std::size_t from) {
     return count;
 }
 
-bool atLineStart(const InputText& in) {
-    const std::string_view data = in.text();
-    const std::size_t pos = in.position();
-    return pos == 0 || pos > data.size() || isLineEnd(data[pos - 1]) ||
-           (pos == 3 && data.substr(0, 3) == "\xEF\xBB\xBF");
-}
-
 std::string_view restOfLine(const InputText& in) {
     const std::string_view data = in.text();
     const std::size_t from = std::min(in.position(), data.size());

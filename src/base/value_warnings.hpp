@@ -48,8 +48,14 @@ std::string lineText(const InputText& in, std::size_t pos);
 // The number of values that value reads from `from` to the end of the file give.
 std::int64_t countValuesFrom(const InputText& in, std::size_t from);
 
-// True at the start of a line (or of the file): the last read ended with a line end.
-bool atLineStart(const InputText& in);
+// True at the start of a line (or of the file): the last read ended with a
+// line end. Inline: the node stress reader asks it at every group.
+inline bool atLineStart(const InputText& in) {
+    const std::string_view data = in.text();
+    const std::size_t pos = in.position();
+    return pos == 0 || pos > data.size() || data[pos - 1] == '\r' || data[pos - 1] == '\n' ||
+           (pos == 3 && data.substr(0, 3) == "\xEF\xBB\xBF");
+}
 
 // The text from the position to the next line end (not consumed).
 std::string_view restOfLine(const InputText& in);

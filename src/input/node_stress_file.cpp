@@ -118,7 +118,7 @@ NodeStressScan scanNodeStress(InputText& in, std::int64_t nodeCount, std::int64_
         entry.nodeMaterialId = readInteger(in);
         Stress6 stress;
         for (int k = 0; k < 6; ++k) stress[k] = readReal(in);
-        if (startsLine) warnIfNodeLineLeft(in, groupStart);
+        if (startsLine && !atLineStart(in)) warnIfNodeLineLeft(in, groupStart);
         // Groups past the expected count only matter to the count check.
         if (scan.tablesFilled && group < expected) {
             const auto n = static_cast<std::size_t>(nodeInBlock);
@@ -328,7 +328,7 @@ IndexScan scanIndex(InputText& in, std::int64_t nodeCount, std::int64_t loadCase
         NodeEntry entry;
         Stress6 stress;
         readGroup(in, entry, stress);
-        if (startsLine) warnIfNodeLineLeft(in, start);
+        if (startsLine && !atLineStart(in)) warnIfNodeLineLeft(in, start);
         if (scan.tablesFilled && group < expected) {
             const auto n = static_cast<std::size_t>(nodeInBlock);
             while (nextSlice < sliceFirstNodes.size() && sliceFirstNodes[nextSlice] == nodeInBlock)

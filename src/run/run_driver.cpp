@@ -94,8 +94,8 @@ NodeLoopOutcome analyseNodes(const RunInputs& run, const RunOptions& options,
         return runNodeLoopOnProcesses(*options.processes, run, options.threads, warnings,
                                       !detailNodeAfterLoop(run, options.detailNode));
 #endif
-    return runNodeLoop(run, {options.threads, options.check, !detailNodeAfterLoop(run, options.detailNode)},
-                       warnings);
+    const bool detailFiles = !detailNodeAfterLoop(run, options.detailNode);
+    return runNodeLoop(run, {options.threads, options.check, detailFiles}, warnings);
 }
 
 // The input files of the chosen stress-input format, in their order.
