@@ -197,24 +197,22 @@ FactorReach blockReach(const BlockSpectrum& s) {
     return r;
 }
 
-// True when this process holds the node stresses of every node (and so a
-// count of load cases that fits in memory).
-bool nodeStressesHeld(const RunInputs& run) {
-    const NodeStressTable& t = run.nodeStress;
-    return run.nodeCount > 0 && static_cast<std::int64_t>(t.baseStress.size()) == run.nodeCount &&
-           t.loadCaseCount >= 0 &&
-           static_cast<std::int64_t>(t.loadCaseStress.size()) == run.nodeCount * t.loadCaseCount;
+// True when this process holds the stresses of every node of the table, for
+// `loadCaseCount` load cases (a count that fits in memory, then).
+bool stressesHeld(const NodeStressTable& t, std::int64_t loadCaseCount) {
+    return t.nodeCount > 0 && t.loadCaseCount == loadCaseCount && loadCaseCount >= 0 &&
+           static_cast<std::int64_t>(t.baseStress.size()) == t.nodeCount &&
+           static_cast<std::int64_t>(t.loadCaseStress.size()) == t.nodeCount * t.loadCaseCount;
 }
 
-StressReach nodeStressReach(const RunInputs& run, const FactorReach& factors) {
-    const NodeStressTable& t = run.nodeStress;
+StressReach nodeStressReach(const AnalysisParameters& p, const NodeStressTable& t,
+                            const FactorReach& factors) {
     StressReach reach;
-    const double f = std::fabs(run.parameters.stressScaleFactor);
-    const double g = std::fabs(run.parameters.loadCaseScaleFactor);
+    const double f = std::fabs(p.stressScaleFactor);
+    const double g = std::fabs(p.loadCaseScaleFactor);
     const auto cases = static_cast<std::size_t>(t.loadCaseCount);
-    if (factors.largest.size() != cases) return reach;
     reach.known = true;
-    for (std::int64_t n = 0; n < run.nodeCount; ++n) {
+    for (std::int64_t n = 0; n < t.nodeCount; ++n) {
         const Stress6* loadCases = t.loadCasesOf(n);
         for (int k = 0; k < 6; ++k) {
             double stress = 0.0, amplitude = 0.0;
@@ -254,13 +252,11 @@ StressReach stressReachOf(const RunInputs& run) {
         case StressInputFormat::singleHistory:
             return historyReach(run.stressHistory);
         case StressInputFormat::nodeCombination:
-            if (!nodeStressesHeld(run) || run.combination.loadCaseCount != run.nodeStress.loadCaseCount)
-                return {};
-            return nodeStressReach(run, combinationReach(run.combination));
+            if (!stressesHeld(run.nodeStress, run.combination.loadCaseCount)) return {};
+            return nodeStressReach(run.parameters, run.nodeStress, combinationReach(run.combination));
         case StressInputFormat::blockSpectrum:
-            if (!nodeStressesHeld(run) || run.blockSpectrum.loadCaseCount != run.nodeStress.loadCaseCount)
-                return {};
-            return nodeStressReach(run, blockReach(run.blockSpectrum));
+            if (!stressesHeld(run.nodeStress, run.blockSpectrum.loadCaseCount)) return {};
+            return nodeStressReach(run.parameters, run.nodeStress, blockReach(run.blockSpectrum));
     }
     return {};
 }
