@@ -1,0 +1,70 @@
+"""Any file meshio reads (.vtu, .vtk, .xdmf, ...): one stress field per load case as point
+data, six components in VTK's order (xx yy zz xy yz xz) or nine (a 3 x 3 tensor)."""
+import os
+
+import numpy as np
+
+from .results import ImportStop, SolverResults, StressField
+
+SIX_ORDERS = {
+    "vtk": (0, 1, 2, 3, 4, 5),        # xx yy zz xy yz xz
+    "abaqus": (0, 1, 2, 3, 5, 4),     # xx yy zz xy xz yz
+    "voigt": (0, 1, 2, 5, 4, 3),      # xx yy zz yz xz xy
+}
+NODE_ID_FIELDS = ("node_id", "node_ids", "NodeID", "NodeIds", "GlobalNodeID", "ids",
+                  "vtkOriginalPointIds")
+
+
+def read_meshio(path, fields, order="vtk", node_id_field=None):
+    """The mesh and the named point-data fields. Node IDs from node_id_field (or the first
+    of the usual names present), else the point numbers from 1."""
+    import meshio
+    try:
+        mesh = meshio.read(path)
+    except Exception as e:  # meshio raises many kinds of errors for files it cannot read
+        raise ImportStop("%s: meshio cannot read it (%s)" % (path, e)) from None
+    n = len(mesh.points)
+    out = SolverResults(source=path)
+    names = [node_id_field] if node_id_field else [f for f in NODE_ID_FIELDS
+                                                    if f in mesh.point_data]
+    if node_id_field and node_id_field not in mesh.point_data:
+        raise ImportStop("%s: no point data %s for the node IDs (there are: %s)"
+                         % (path, node_id_field, ", ".join(sorted(mesh.point_data)) or "none"))
+    if names:
+        raw = np.asarray(mesh.point_data[names[0]]).reshape(n)
+        if not np.all(np.isfinite(raw)) or np.any(np.asarray(raw, np.float64) != np.round(raw)):
+            raise ImportStop("%s: the node IDs of %s are not all integers" % (path, names[0]))
+        ids = raw.astype(np.int64)
+    else:
+        ids = np.arange(1, n + 1, dtype=np.int64)
+    points = np.zeros((n, 3))
+    points[:, :mesh.points.shape[1]] = mesh.points
+    out.mesh_ids, out.mesh_points = ids, points
+    for block in mesh.cells:
+        out.cells.append((block.type, ids[np.asarray(block.data, np.int64)]))
+    for name in fields:
+        if name not in mesh.point_data:
+            continue
+        out.fields[name] = StressField(ids, six_components(
+            np.asarray(mesh.point_data[name]), order, "%s field %s" % (path, name)))
+    out.node_sets = {k: ids[np.asarray(v, np.int64)] for k, v in mesh.point_sets.items()}
+    for k, blocks in mesh.cell_sets.items():
+        out.element_sets[k] = [(b, np.asarray(v, np.int64)) for b, v in enumerate(blocks)
+                               if v is not None and len(v)]
+    out.available = sorted(mesh.point_data)
+    out.cell_data = {k: v for k, v in mesh.cell_data.items()}
+    out.source = os.path.basename(path)
+    return out
+
+
+def six_components(values, order, what):
+    """(n, 6) in korvanel's order from (n, 6) in the given order or (n, 3, 3) / (n, 9)."""
+    v = values.reshape(len(values), -1)
+    if v.shape[1] == 9:
+        t = v.reshape(-1, 3, 3)
+        return np.ascontiguousarray(np.stack([t[:, 0, 0], t[:, 1, 1], t[:, 2, 2], t[:, 0, 1],
+                                              t[:, 1, 2], t[:, 0, 2]], axis=1), np.float64)
+    if v.shape[1] != 6:
+        raise ImportStop("%s has %d components: its order cannot be told (6 in the order of "
+                         "--order, or 9 for a 3 x 3 tensor, are read)" % (what, v.shape[1]))
+    return np.ascontiguousarray(v[:, SIX_ORDERS[order]], np.float64)
