@@ -132,11 +132,12 @@ class FrdReading(Base):
     def test_base_scale_and_exact_digits(self):
         path = self.write("r.frd", FRD_HEAD + frd_step(1, GOOD) + frd_step(2, GOOD) +
                           " 9999\n")
-        run = self.run_import([path, "--load-cases", "2", "--base", "1", "--scale", "1e-6",
+        run = self.run_import([path, "--load-cases", "2,1", "--base", "1", "--scale", "1e-6",
                                "--unit", "MPa"])
         self.assertEqual(run.status, 0, run.stderr)
         lines = run.nds()
-        for line, (node, values) in zip(lines[3:], GOOD):
+        self.assertEqual(len(lines), 9)
+        for line, (node, values) in zip(lines[3:] + lines[:3], GOOD * 3):
             self.assertEqual(int(line[0]), node)
             self.assertEqual([float(v) for v in line[2:]], [float(v) * 1e-6 for v in values])
         import meshio

@@ -51,9 +51,11 @@ def check_unique(ids, what):
     return order, s
 
 
-def aligned(field, ref_sorted, ref_order, what):
-    """The field's values in the order of the reference nodes; stops when its node set
-    differs."""
+def aligned(field, ref_ids, ref_sorted, ref_order, what):
+    """The field's values in the order of the reference nodes (the same array when the nodes
+    are in that order already); stops when its node set differs."""
+    if field.node_ids is ref_ids or np.array_equal(field.node_ids, ref_ids):
+        return field.values
     order, s = check_unique(field.node_ids, what)
     if len(s) != len(ref_sorted) or not np.array_equal(s, ref_sorted):
         extra = np.setdiff1d(s, ref_sorted)
@@ -202,7 +204,7 @@ def run_import(args):
     tables = []
     for name in ([args.base] if args.base else []) + names:
         what = "%s, %s" % (results.source, name)
-        values = aligned(pick(results, kind, name), ref_sorted, ref_order, what)
+        values = aligned(pick(results, kind, name), ids, ref_sorted, ref_order, what)
         check_finite(values, ids, what)
         tables.append(values)
     base = tables.pop(0) if args.base else None
@@ -218,11 +220,17 @@ def run_import(args):
     mats = node_materials(args, results, ids)
     if not np.isfinite(args.scale):
         raise ImportStop("--scale %r is not a finite number" % args.scale)
-    blocks = [np.zeros((int(keep.sum()), 6)) if base is None else base[keep]] + \
-        [t[keep] for t in tables]
+    every = bool(keep.all())
+    blocks = [np.zeros((int(keep.sum()), 6)) if base is None else base if every else base[keep]]
+    blocks += [t if every else t[keep] for t in tables]
+    del tables, base
+    results.fields.clear()
     if args.scale != 1.0:
-        blocks = [b * args.scale for b in blocks]
+        scaled = set()
         for b, label in zip(blocks, ["base"] + names):
+            if id(b) not in scaled:     # a step named twice is one array: scaled once
+                b *= args.scale
+                scaled.add(id(b))
             check_finite(b, ids[keep], "%s scaled by %r" % (label, args.scale))
     out_dir = os.path.dirname(args.output) or "."
     if not os.path.isdir(out_dir):
