@@ -273,12 +273,22 @@ class NodeSelection(Base):
                 self.assertEqual(run.status, 0, run.stderr)
                 self.assertEqual([int(l[0]) for l in run.nds()], nodes * 2)
 
+    def mesh_file_with_grades(self):
+        import meshio
+        path = os.path.join(self.dir, "grades.vtu")
+        meshio.write(path, meshio.Mesh(np.eye(3), [("triangle", [[0, 1, 2]])], point_data={
+            "s": np.ones((3, 6)), "grade": np.array([7, 8, 9])}))
+        return path
+
     def test_materials(self):
         run = self.run_import([self.cube_of_cubes(), "--load-cases", "s", "--material-field",
                                "mat"])
         self.assertEqual(run.status, 0, run.stderr)
         mats = {int(l[0]): int(l[1]) for l in run.nds()}
         self.assertEqual((mats[1], mats[14], mats[27]), (2, 2, 3))  # 14: both, the smallest
+        run = self.run_import([self.mesh_file_with_grades(), "--load-cases", "s",
+                               "--material-field", "grade"])
+        self.assertEqual([int(l[1]) for l in run.nds()], [7, 8, 9] * 2)
         deck = self.write("deck.inp", "*ELEMENT, TYPE=CPS3, ELSET=FLANGE\n1, 1, 2, 3\n"
                           "*ELSET, ELSET=WEB\n1\n")
         frd = self.write("r.frd", FRD_HEAD + frd_step(1, GOOD) + " 9999\n")
@@ -296,7 +306,7 @@ class NodeSelection(Base):
         cases = [
             (["--nodes", "99"], "node 99 of --nodes is not in the results"),
             (["--node-set", "NONE"], "no node set NONE"),
-            (["--material-field", "grade"], "no cell data grade"),
+            (["--material-field", "grade"], "no point or cell data grade"),
         ]
         for args, text in cases:
             with self.subTest(args):

@@ -122,8 +122,11 @@ def node_materials(args, results, ids):
     mats = np.full(len(ids), args.default_material, np.int64)
     if args.material_field:
         name = args.material_field
-        if name in getattr(results, "point_data_ints", {}):
-            pass
+        if name in results.point_data:
+            values = np.asarray(results.point_data[name]).reshape(len(results.mesh_ids))
+            order = np.argsort(results.mesh_ids)
+            at = order[np.searchsorted(results.mesh_ids, ids, sorter=order)]
+            return values[at].astype(np.int64)
         if name in results.cell_data:
             best = {}
             for (ctype, conn), values in zip(results.cells, results.cell_data[name]):
@@ -138,7 +141,8 @@ def node_materials(args, results, ids):
                 if at < len(ids) and ids[order[at]] == node:
                     mats[order[at]] = int(m)
             return mats
-        raise ImportStop("%s: no cell data %s for the material IDs" % (results.source, name))
+        raise ImportStop("%s: no point or cell data %s for the material IDs"
+                         % (results.source, name))
     from .deck_sets import read_sets
     if args.sets:
         elsets = read_sets(args.sets)[1]

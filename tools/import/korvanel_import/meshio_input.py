@@ -53,6 +53,8 @@ def read_meshio(path, fields, order="vtk", node_id_field=None):
                                if v is not None and len(v)]
     out.available = sorted(mesh.point_data)
     out.cell_data = {k: v for k, v in mesh.cell_data.items()}
+    out.point_data = {k: v for k, v in mesh.point_data.items()
+                      if np.asarray(v).size == n and k not in fields}
     out.source = os.path.basename(path)
     return out
 

@@ -29,6 +29,7 @@ class SolverResults:
     cell_materials: list = field(default_factory=list)   # per cell block, or empty
     cell_numbers: list = field(default_factory=list)     # element numbers per block, or empty
     cell_data: dict = field(default_factory=dict)        # name -> one array per cell block
+    point_data: dict = field(default_factory=dict)       # name -> one value per mesh point
     available: list = field(default_factory=list)        # names of the fields in the file
     fields: dict = field(default_factory=dict)           # load-case name -> StressField
     node_sets: dict = field(default_factory=dict)        # name -> node IDs
