@@ -52,6 +52,30 @@ class _Lines:
             lines.append(self.next())
         return lines
 
+    def records(self, count, first):
+        """The next `count` records of the lengths of `first` (a list of lines already read,
+        the first record) as a (count, record length) byte array; None, with nothing more
+        read, when the file does not hold records of that layout."""
+        size = sum(len(x) for x in first)
+        ends = np.cumsum([len(x) for x in first]) - 1
+        start = self.f.tell()
+        rest = self.f.read((count - 1) * size)
+        if len(rest) == (count - 1) * size:
+            raw = np.frombuffer(b"".join(first) + rest, np.uint8).reshape(count, size)
+            if np.all(raw[:, ends] == 10) and np.count_nonzero(raw == 10) == count * len(ends):
+                self.number += (count - 1) * len(first)
+                return raw
+        self.f.seek(start)
+        return None
+
+    def data_lines(self, count):
+        """The next `count` lines: a byte array (count, length) when they have one length,
+        else a list."""
+        first = [self.next()]
+        raw = self.records(count, first) if count > 1 else \
+            np.frombuffer(first[0], np.uint8).reshape(1, -1)
+        return raw if raw is not None else first + self.many(count - 1)
+
 
 def _cut_values(lines, width, ncomp, path, first_no):
     """Node numbers and values of data lines " -1" with up to six values each (one line per
@@ -60,15 +84,22 @@ def _cut_values(lines, width, ncomp, path, first_no):
     ids = np.empty(n, np.int64)
     values = np.empty((n, ncomp), np.float64)
     start = 3 + width
-    lengths = {len(x) for x in lines}
-    if len(lengths) == 1:
-        length = lengths.pop()
+    if isinstance(lines, np.ndarray):
+        raw = lines.view("S1")
+        length = raw.shape[1]
+        lines = None
+    elif len({len(x) for x in lines}) == 1:
+        length = len(lines[0])
         raw = np.frombuffer(b"".join(lines), dtype="S1").reshape(n, length)
+    else:
+        raw = None
+    if raw is not None:
         tags = raw[:, :3].view("S3").ravel()
         if not np.all(tags == b" -1"):
             bad = int(np.nonzero(tags != b" -1")[0][0])
             raise ImportStop("%s line %d: a node's line was expected (\" -1\"), found %r"
-                             % (path, first_no + bad, lines[bad][:20].decode("latin-1")))
+                             % (path, first_no + bad,
+                                raw[bad, :20].tobytes().decode("latin-1")))
         end = start + 12 * ncomp
         if end > length - 1:
             raise ImportStop("%s line %d: %d values were expected on the line"
@@ -80,6 +111,8 @@ def _cut_values(lines, width, ncomp, path, first_no):
             return ids, values
         except ValueError:
             pass  # a field that is not a number: found and named line by line below
+        if lines is None:
+            lines = [row.tobytes() for row in raw.view(np.uint8)]
     for i, line in enumerate(lines):
         text = line.decode("latin-1").rstrip("\r\n")
         try:
@@ -102,7 +135,7 @@ def _read_nodes(lines, count, width):
     while done < count:
         k = min(LINES_AT_ONCE, count - done)
         ids[done:done + k], points[done:done + k] = _cut_values(
-            lines.many(k), width, 3, lines.path, first + done)
+            lines.data_lines(k), width, 3, lines.path, first + done)
         done += k
     _end_of_block(lines)
     return ids, points
@@ -115,39 +148,97 @@ def _end_of_block(lines):
                          % (lines.path, lines.number))
 
 
+def _element_lines(lines, width):
+    """The lines of the next element: its head (number, type, material) and its nodes."""
+    head = lines.next()
+    text = head.decode("latin-1")
+    try:
+        if not text.startswith(" -1"):
+            raise ValueError
+        number, etype = int(text[3:3 + width]), int(text[3 + width:8 + width])
+        material = int(text[13 + width:18 + width])
+    except ValueError:
+        raise ImportStop("%s line %d: an element's line was expected, found %r"
+                         % (lines.path, lines.number, text[:60])) from None
+    if etype not in FRD_ELEMENTS:
+        raise ImportStop("%s line %d: element type %d is not known"
+                         % (lines.path, lines.number, etype))
+    nodes = FRD_ELEMENTS[etype][1]
+    got, node_lines = 0, []
+    while got < nodes:
+        line = lines.next()
+        if not line.startswith(b" -2"):
+            raise ImportStop("%s line %d: the nodes of an element were expected"
+                             % (lines.path, lines.number))
+        node_lines.append(line)
+        got += (len(line.rstrip(b"\r\n")) - 3) // width
+    return [head] + node_lines, number, etype, material
+
+
+def _connectivity(node_lines, width, nodes):
+    conn = []
+    for line in node_lines:
+        text = line.decode("latin-1").rstrip("\r\n")
+        conn += [int(text[i:i + width]) for i in range(3, len(text) - width + 1, width)]
+    return conn[:nodes]
+
+
+def _elements_at_once(raw, record, width, etype):
+    """Numbers, materials and connectivity of elements in records of one layout, or None when
+    a record is not an element of that type."""
+    text = raw.view("S1")
+    heads = raw[:, :3].copy().view("S3").ravel()
+    types = raw[:, 3 + width:8 + width].copy().view("S5").ravel()
+    if not (np.all(heads == b" -1") and np.all(types == types[0])):
+        return None
+    columns, offset = [], len(record[0])
+    for line in record[1:]:
+        if not np.all(raw[:, offset:offset + 3].copy().view("S3").ravel() == b" -2"):
+            return None
+        body = len(line.rstrip(b"\r\n"))
+        for i in range(3, body - width + 1, width):
+            columns.append(text[:, offset + i:offset + i + width].copy().view("S%d" % width))
+        offset += len(line)
+    try:
+        numbers = text[:, 3:3 + width].copy().view("S%d" % width).ravel().astype(np.int64)
+        materials = text[:, 13 + width:18 + width].copy().view("S5").ravel().astype(np.int64)
+        conn = np.hstack(columns).astype(np.int64)[:, :FRD_ELEMENTS[etype][1]]
+    except ValueError:
+        return None
+    return numbers, materials, conn
+
+
 def _read_elements(lines, count, width):
-    """Cells grouped by type, connectivity as node IDs, and each element's material number."""
+    """Cells grouped by type, connectivity as node IDs, each element's material number and
+    element number. A block of one element type and layout is cut at once."""
     by_type = {}
-    for _ in range(count):
-        head = lines.next().decode("latin-1")
-        try:
-            if not head.startswith(" -1"):
-                raise ValueError
-            etype, material = int(head[3 + width:8 + width]), int(head[13 + width:18 + width])
-        except ValueError:
-            raise ImportStop("%s line %d: an element's line was expected, found %r"
-                             % (lines.path, lines.number, head[:60])) from None
-        if etype not in FRD_ELEMENTS:
-            raise ImportStop("%s line %d: element type %d is not known"
-                             % (lines.path, lines.number, etype))
+    done = 0
+    while done < count:
+        record, number, etype, material = _element_lines(lines, width)
         name, nodes = FRD_ELEMENTS[etype]
-        conn = []
-        while len(conn) < nodes:
-            text = lines.next().decode("latin-1").rstrip("\r\n")
-            if not text.startswith(" -2"):
-                raise ImportStop("%s line %d: the nodes of an element were expected"
-                                 % (lines.path, lines.number))
-            conn += [int(text[i:i + width]) for i in range(3, len(text) - width + 1, width)]
         block = by_type.setdefault(name, ([], [], []))
-        block[2].append(int(head[3:3 + width]))
-        conn = conn[:nodes]
-        block[0].append([conn[i] for i in TO_VTK_ORDER[etype]] if etype in TO_VTK_ORDER
-                        else conn)
-        block[1].append(material)
+        rest = min(count - done, LINES_AT_ONCE // len(record))
+        raw = lines.records(rest, record) if rest > 1 else None
+        cut = _elements_at_once(raw, record, width, etype) if raw is not None else None
+        if cut is None:
+            if raw is not None:       # not one layout after all: read them one by one
+                lines.f.seek(-(raw.nbytes - sum(len(x) for x in record)), 1)
+                lines.number -= (rest - 1) * len(record)
+            numbers, materials = np.array([number]), np.array([material])
+            conn = np.array([_connectivity(record[1:], width, nodes)], np.int64)
+            rest = 1
+        else:
+            numbers, materials, conn = cut
+        if etype in TO_VTK_ORDER:
+            conn = conn[:, TO_VTK_ORDER[etype]]
+        block[0].append(conn)
+        block[1].append(materials)
+        block[2].append(numbers)
+        done += rest
     _end_of_block(lines)
-    cells = [(name, np.array(c, np.int64)) for name, (c, _, _) in by_type.items()]
-    materials = [np.array(m, np.int64) for _, m, _ in by_type.values()]
-    numbers = [np.array(e, np.int64) for _, _, e in by_type.values()]
+    cells = [(name, np.concatenate(c)) for name, (c, _, _) in by_type.items()]
+    materials = [np.concatenate(m) for _, m, _ in by_type.values()]
+    numbers = [np.concatenate(e) for _, _, e in by_type.values()]
     return cells, materials, numbers
 
 
@@ -198,6 +289,13 @@ def read_frd(path):
     return out
 
 
+def _after(lines, first, count):
+    """`count` data lines starting with the line `first` already read."""
+    raw = lines.records(count, first) if count > 1 else \
+        np.frombuffer(first[0], np.uint8).reshape(1, -1)
+    return raw if raw is not None else first + lines.many(count - 1)
+
+
 def _read_result_block(lines, head, step, out):
     fields = head[12:].split()
     count, width = int(fields[1]), _id_width(int(fields[-1]), lines.path, lines.number)
@@ -224,8 +322,8 @@ def _read_result_block(lines, head, step, out):
     if len(components) != 6 or sorted(order, key=lambda v: -1 if v is None else v) != list(range(6)):
         raise ImportStop("%s line %d: the STRESS components %s are not the six of a "
                          "symmetric tensor" % (lines.path, first_data, " ".join(components)))
-    data_lines = [line.encode("latin-1")] + lines.many(min(count, LINES_AT_ONCE) - 1) \
-        if count else []
+    k = min(count, LINES_AT_ONCE)
+    data_lines = [] if not count else _after(lines, [line.encode("latin-1")], k)
     ids = np.empty(count, np.int64)
     values = np.empty((count, 6))
     done = 0
@@ -236,6 +334,6 @@ def _read_result_block(lines, head, step, out):
         values[done:done + k, order] = block
         done += k
         if done < count:
-            data_lines = lines.many(min(count - done, LINES_AT_ONCE))
+            data_lines = lines.data_lines(min(count - done, LINES_AT_ONCE))
     _end_of_block(lines) if count else None
     out.fields[step] = StressField(ids, values)

@@ -42,16 +42,17 @@ def read_meshio(path, fields, order="vtk", node_id_field=None):
     out.mesh_ids, out.mesh_points = ids, points
     for block in mesh.cells:
         out.cells.append((block.type, ids[np.asarray(block.data, np.int64)]))
+    out.available = sorted(mesh.point_data)
     for name in fields:
-        if name not in mesh.point_data:
+        if name not in mesh.point_data or name in out.fields:
             continue
+        # Each field is dropped from the mesh once converted: one copy at a time at most.
         out.fields[name] = StressField(ids, six_components(
-            np.asarray(mesh.point_data[name]), order, "%s field %s" % (path, name)))
+            np.asarray(mesh.point_data.pop(name)), order, "%s field %s" % (path, name)))
     out.node_sets = {k: ids[np.asarray(v, np.int64)] for k, v in mesh.point_sets.items()}
     for k, blocks in mesh.cell_sets.items():
         out.element_sets[k] = [(b, np.asarray(v, np.int64)) for b, v in enumerate(blocks)
                                if v is not None and len(v)]
-    out.available = sorted(mesh.point_data)
     out.cell_data = {k: v for k, v in mesh.cell_data.items()}
     out.point_data = {k: v for k, v in mesh.point_data.items()
                       if np.asarray(v).size == n and k not in fields}
@@ -69,4 +70,6 @@ def six_components(values, order, what):
     if v.shape[1] != 6:
         raise ImportStop("%s has %d components: its order cannot be told (6 in the order of "
                          "--order, or 9 for a 3 x 3 tensor, are read)" % (what, v.shape[1]))
+    if order == "vtk":
+        return np.ascontiguousarray(v, np.float64)   # the same array when it is that already
     return np.ascontiguousarray(v[:, SIX_ORDERS[order]], np.float64)
