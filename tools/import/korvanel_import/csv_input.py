@@ -6,6 +6,7 @@ separator before the component may also be ':' or '_'. Values separated by comma
 semicolons, or tabs).
 """
 import re
+import warnings
 
 import numpy as np
 
@@ -37,8 +38,10 @@ def read_csv(path):
                                      % (path, m.group(1), COMPONENTS[k]))
                 case[k] = i
             try:
-                table = np.loadtxt(f, delimiter=sep, dtype=np.float64, ndmin=2, comments=None,
-                                   converters=None)
+                with warnings.catch_warnings():     # a file of no rows is told below
+                    warnings.simplefilter("ignore", UserWarning)
+                    table = np.loadtxt(f, delimiter=sep, dtype=np.float64, ndmin=2,
+                                       comments=None)
             except ValueError as e:
                 raise ImportStop("%s: %s" % (path, e)) from None
     except OSError as e:

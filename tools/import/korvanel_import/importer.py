@@ -177,12 +177,16 @@ def node_materials(args, results, ids):
     return mats
 
 
-def summary_lines(results, kind, case_names, base_name, ids, cases):
+def read_line(results):
     cells = sum(len(c) for _, c in results.cells)
     types = ", ".join(sorted({t for t, _ in results.cells}))
-    lines = ["read %s: %d nodes, %d elements%s" % (
-        results.source, len(results.mesh_ids) if results.mesh_ids is not None else len(ids),
-        cells, " (%s)" % types if types else "")]
+    return "read %s: %d nodes, %d elements%s, stresses of %s" % (
+        results.source, len(results.mesh_ids), cells, " (%s)" % types if types else "",
+        ", ".join(sorted(results.fields, key=lambda n: (len(n), n))) or "nothing")
+
+
+def summary_lines(results, kind, case_names, base_name, ids, cases):
+    lines = []
     what = {"frd": "step", "csv": "case"}.get(kind, "field")
     labels = ["base" + (" (%s %s)" % (what, base_name) if base_name else " (zeros)")] + [
         "load case %d (%s %s)" % (i + 1, what, n) for i, n in enumerate(case_names)]
@@ -190,18 +194,23 @@ def summary_lines(results, kind, case_names, base_name, ids, cases):
         if values is None:
             lines.append("%s" % label)
             continue
-        lo, hi = values.min(axis=0), values.max(axis=0) if len(values) else (values, values)
+        if not len(values):
+            lines.append("%s: no node" % label)
+            continue
+        lo, hi = values.min(axis=0), values.max(axis=0)
         lines.append("%s: %s" % (label, ", ".join(
             "%s %.6g .. %.6g" % (NAMES[k], lo[k], hi[k]) for k in range(6))))
     return lines
 
 
-def run_import(args):
+def run_import(args, tell):
+    """Reads, checks and writes; tells what it read and wrote, line by line, as it goes."""
     names = [n.strip() for n in args.load_cases.split(",") if n.strip()]
     if not names:
         raise ImportStop("--load-cases names no load case")
     wanted = names + ([args.base] if args.base else [])
     results, kind = read_results(args, wanted)
+    tell(read_line(results))
     first = pick(results, kind, names[0])
     ref_order, ref_sorted = check_unique(first.node_ids, "%s %s" % (results.source, names[0]))
     ids = first.node_ids
@@ -212,7 +221,8 @@ def run_import(args):
         check_finite(values, ids, what)
         tables.append(values)
     base = tables.pop(0) if args.base else None
-    lines = summary_lines(results, kind, names, args.base, ids, [base] + tables)
+    for line in summary_lines(results, kind, names, args.base, ids, [base] + tables):
+        tell(line)
     if results.mesh_ids is not None and results.cells:
         unknown = np.setdiff1d(np.unique(np.concatenate([c.ravel() for _, c in results.cells])),
                                results.mesh_ids)
@@ -220,7 +230,8 @@ def run_import(args):
             raise ImportStop("%s: an element uses node %d, which is not among the nodes"
                              % (results.source, unknown[0]))
     keep, told = selected_nodes(args, results, ids)
-    lines += told
+    for line in told:
+        tell(line)
     mats = node_materials(args, results, ids)
     if not np.isfinite(args.scale):
         raise ImportStop("--scale %r is not a finite number" % args.scale)
@@ -261,13 +272,12 @@ def run_import(args):
     except BaseException:
         remove_quietly(temporary)
         raise
-    lines.append("wrote %s: %d nodes, the base and %d load case%s (parameter record "
+    tell("wrote %s: %d nodes, the base and %d load case%s (parameter record "
                  "\"Number of nodes, number of load cases\": %d, %d)" % (
                      nds, int(keep.sum()), len(names), "s" if len(names) > 1 else "",
                      int(keep.sum()), len(names)))
     if write_mesh_file:
-        lines.append("wrote %s: %d points, %d cells" % (
+        tell("wrote %s: %d points, %d cells" % (
             mesh, len(mesh_ids), sum(len(c) for _, c in results.cells)))
     elif not args.no_mesh:
-        lines.append("no mesh in %s: no %s written" % (results.source, mesh))
-    return lines
+        tell("no mesh in %s: no %s written" % (results.source, mesh))

@@ -108,8 +108,7 @@ def main(argv=None):
     from .importer import run_import
     from .results import ImportStop
     try:
-        for line in run_import(args):
-            say(line)
+        run_import(args, say)
     except ImportStop as e:
         say(str(e))
         say("nothing written")
@@ -117,5 +116,15 @@ def main(argv=None):
     except OSError as e:
         say("%s: %s" % (e.filename or args.output, e.strerror))
         say("nothing written")
+        return 1
+    except (MemoryError, KeyboardInterrupt):
+        say("stopped: %s; nothing written" % ("out of memory" if sys.exc_info()[0] is MemoryError
+                                              else "interrupted"))
+        return 1
+    except Exception as e:  # a fault of the import itself: one line, with where it happened
+        import traceback
+        where = traceback.extract_tb(e.__traceback__)[-1]
+        say("internal error %s: %s (%s, line %d); nothing written" % (
+            type(e).__name__, e, os.path.basename(where.filename), where.lineno))
         return 1
     return 0
