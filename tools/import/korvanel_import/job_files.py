@@ -4,37 +4,22 @@ import os
 
 import numpy as np
 
-from .number_text import real_columns
-
-ROWS_AT_ONCE = 50_000
-
-
-def _heads(node_ids, materials):
-    """"ID, material, " of every node as zero-padded bytes (nodes, width)."""
-    text = np.char.add(np.char.add(node_ids.astype("S20"), b", "),
-                       np.char.add(materials.astype("S20"), b", "))
-    return text.view(np.uint8).reshape(len(node_ids), -1)
+ROWS_AT_ONCE = 100_000
+ROW = "%d, %d, %r, %r, %r, %r, %r, %r\n"
 
 
 def write_nds(path, node_ids, materials, blocks):
     """Block 1 (base) then one block per load case, one line per node: ID, material, the six
-    stresses, separated by ", ". Every real is written with digits that read back as the very
-    same double (number_text)."""
-    n = len(node_ids)
-    heads = _heads(np.asarray(node_ids), np.asarray(materials))
-    comma = np.array([[ord(","), ord(" ")]], np.uint8)
-    newline = np.array([[ord("\n")]], np.uint8)
-    with open(path, "wb") as f:
+    stresses. Reals are written by repr: the shortest text that reads back as the very same
+    double."""
+    ids, mats = node_ids.tolist(), materials.tolist()
+    with open(path, "w", newline="\n") as f:
         for values in blocks:
-            for start in range(0, n, ROWS_AT_ONCE):
-                end = min(start + ROWS_AT_ONCE, n)
-                k = end - start
-                cols = real_columns(values[start:end].ravel()).reshape(k, 6, -1)
-                parts = [heads[start:end]]
-                for c in range(6):
-                    parts += [cols[:, c], np.repeat(comma if c < 5 else newline, k, axis=0)]
-                rows = np.concatenate(parts, axis=1).ravel()
-                f.write(rows[rows != 0].tobytes())
+            for start in range(0, len(ids), ROWS_AT_ONCE):
+                end = start + ROWS_AT_ONCE
+                cols = values[start:end].T.tolist()
+                f.write("".join([ROW % row for row in zip(ids[start:end], mats[start:end],
+                                                           *cols)]))
 
 
 def write_mesh(path, points, cells, node_ids, stress_unit, materials=None):
