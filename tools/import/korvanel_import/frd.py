@@ -18,7 +18,7 @@ FRD_ELEMENTS = {1: ("hexahedron", 8), 2: ("wedge", 6), 3: ("tetra", 4),
 # before those of the top face; VTK the other way.
 TO_VTK_ORDER = {4: list(range(12)) + list(range(16, 20)) + list(range(12, 16)),
                 5: list(range(9)) + list(range(12, 15)) + list(range(9, 12))}
-LINES_AT_ONCE = 200_000
+LINES_AT_ONCE = 100_000
 
 
 def _id_width(format_code, path, line_no):

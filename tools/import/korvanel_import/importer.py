@@ -255,6 +255,9 @@ def run_import(args, tell):
     write_mesh_file = not args.no_mesh and results.mesh_points is not None and results.cells
     try:
         write_nds(temporary[0], ids[keep], mats[keep], blocks)
+        # The stresses are written: free them before the mesh is built and written.
+        blocks.clear()
+        first = values = None  # noqa: F841
         if write_mesh_file:
             in_mesh = np.isin(results.mesh_ids, np.unique(np.concatenate(
                 [c.ravel() for _, c in results.cells])))
