@@ -206,6 +206,27 @@ class MeshioReading(Base):
                 self.assertEqual(lines[4][:2], ["20", "1"])
                 self.assertEqual([float(v) for v in lines[4][2:]], list(expected))
 
+    def test_read_one_array_at_a_time(self):
+        """The incremental .vtu reading gives what meshio.read gives, compressed or not."""
+        import meshio
+        from korvanel_import.vtu_stream import read_vtu
+        points = np.random.default_rng(5).normal(size=(4, 3))
+        fields = {"lc": np.arange(24.0).reshape(4, 6), "u": np.ones((4, 3)),
+                  "node_id": np.array([4, 3, 2, 1])}
+        for binary in (True, False):
+            with self.subTest(binary=binary):
+                path = os.path.join(self.dir, "s%d.vtu" % binary)
+                meshio.write(path, meshio.Mesh(points, [("tetra", [[0, 1, 2, 3]])],
+                                               point_data=fields), binary=binary)
+                mesh, names = read_vtu(path, lambda name, comps: name == "lc" or comps == 1)
+                whole = meshio.read(path)
+                self.assertEqual(sorted(names), ["lc", "node_id", "u"])
+                self.assertEqual(sorted(mesh.point_data), ["lc", "node_id"])
+                for name in ("lc", "node_id"):
+                    self.assertTrue(np.array_equal(mesh.point_data[name], whole.point_data[name]))
+                self.assertTrue(np.array_equal(mesh.points, whole.points))
+                self.assertTrue(np.array_equal(mesh.cells[0].data, whole.cells[0].data))
+
     def test_duplicate_ids(self):
         import meshio
         path = os.path.join(self.dir, "r.vtu")

@@ -15,12 +15,27 @@ NODE_ID_FIELDS = ("node_id", "node_ids", "NodeID", "NodeIds", "GlobalNodeID", "i
                   "vtkOriginalPointIds")
 
 
+def _read(path, fields):
+    """The mesh and the names of its point data: a .vtu one array at a time, keeping the
+    fields asked for and the arrays of one component (IDs, materials); else meshio.read."""
+    import meshio
+    if path.lower().endswith(".vtu"):
+        from .vtu_stream import NotStreamable, read_vtu
+        try:
+            return read_vtu(path, lambda name, comps: name in fields or comps == 1)
+        except NotStreamable:
+            pass
+        except Exception:  # anything it does not understand: meshio tells what is wrong
+            pass
+    mesh = meshio.read(path)
+    return mesh, sorted(mesh.point_data)
+
+
 def read_meshio(path, fields, order="vtk", node_id_field=None):
     """The mesh and the named point-data fields. Node IDs from node_id_field (or the first
     of the usual names present), else the point numbers from 1."""
-    import meshio
     try:
-        mesh = meshio.read(path)
+        mesh, available = _read(path, set(fields))
     except Exception as e:  # meshio raises many kinds of errors for files it cannot read
         raise ImportStop("%s: meshio cannot read it (%s)" % (path, e)) from None
     n = len(mesh.points)
@@ -42,7 +57,7 @@ def read_meshio(path, fields, order="vtk", node_id_field=None):
     out.mesh_ids, out.mesh_points = ids, points
     for block in mesh.cells:
         out.cells.append((block.type, ids[np.asarray(block.data, np.int64)]))
-    out.available = sorted(mesh.point_data)
+    out.available = sorted(available)
     for name in fields:
         if name not in mesh.point_data or name in out.fields:
             continue
