@@ -69,7 +69,7 @@ def e12(values):
     return text.view("S1").reshape(len(values), -1)
 
 
-def lines(head, ids, fields, width=10):
+def lines(ids, fields, width=10):
     """Data lines " -1" + node + fields, as one bytes block."""
     n = len(ids)
     idtext = np.char.mod("%10d", ids).astype("S10").view("S1").reshape(n, width)
@@ -84,7 +84,7 @@ def write_frd(path, points, bricks, cases):
     with open(path, "wb") as f:
         f.write(b"    1C\n    1UPGM               CalculiX\n")
         f.write(b"    2C%30d%37d\n" % (n, 1))
-        f.write(lines(b"", ids, e12(points)))
+        f.write(lines(ids, e12(points)))
         f.write(b" -3\n")
         f.write(b"    3C%30d%37d\n" % (len(bricks), 1))
         m = len(bricks)
@@ -107,7 +107,7 @@ def write_frd(path, points, bricks, cases):
             for name, i, j in (("SXX", 1, 1), ("SYY", 2, 2), ("SZZ", 3, 3), ("SXY", 1, 2),
                                ("SYZ", 2, 3), ("SZX", 3, 1)):
                 f.write(b" -5  %-10s1    4%5d%5d\n" % (name.encode(), i, j))
-            f.write(lines(b"", ids, np.roll(fields, 7919 * k, axis=0)))
+            f.write(lines(ids, np.roll(fields, 7919 * k, axis=0)))
             f.write(b" -3\n")
         f.write(b" 9999\n")
 
@@ -176,7 +176,7 @@ def main():
     points, bricks, cases = model(side)
     n = len(points)
     stress_mb = LOAD_CASES * n * 6 * 8 / 1e6
-    files = {"vtu": os.path.join(args.work, "model.vtu"), "frd": os.path.join(args.work, "model.frd")}
+    files = {kind: os.path.join(args.work, "model." + kind) for kind in ("vtu", "frd")}
     if not os.path.exists(files["vtu"]):
         write_vtu(files["vtu"], points, bricks, cases)
     if not os.path.exists(files["frd"]):
@@ -195,7 +195,8 @@ def main():
         size = os.path.getsize(path) / 1e6
         rows.append((kind, size, wall, cpu, peak, read, written, nds_size / 1e6))
         print("import %s: %.1f MB, %.1f s wall, %.1f s cpu, peak %.0f MB (%.2f x the stress "
-              "arrays); read %.1f s cpu (%.1f MB/s), .nds %.0f MB written in %.1f s cpu (%.1f MB/s)" % (
+              "arrays); read %.1f s cpu (%.1f MB/s), .nds %.0f MB written in %.1f s cpu "
+              "(%.1f MB/s)" % (
                   kind, size, wall, cpu, peak, peak / stress_mb, read, size / read,
                   nds_size / 1e6, written, nds_size / 1e6 / written), flush=True)
     if korvanel and not args.skip_analysis:

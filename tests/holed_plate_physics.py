@@ -129,7 +129,8 @@ def main():
             node = min(where, key=lambda n: (points[where[n]][0]) ** 2 +
                        (points[where[n]][1] - y) ** 2)
             sxx = tension.values[at[node]][0]
-            print("Kt at (0, %g): %.5f; Heywood %.5f (%+.2f %%)" % (y, sxx, kt, 100 * (sxx / kt - 1)))
+            print("Kt at (0, %g): %.5f; Heywood %.5f (%+.2f %%)"
+                  % (y, sxx, kt, 100 * (sxx / kt - 1)))
             if abs(sxx / kt - 1) > 0.01:
                 problems.append("Kt %.5f at (0, %g) is not within 1 %% of Heywood's %.5f"
                                 % (sxx, y, kt))
@@ -147,10 +148,11 @@ def main():
                         "--load-cases", "1,2"], check=True)
         hand = os.path.join(work, "hand.nds")
         hand_written_nds(frd, hand)
-        imported = run_job(korvanel, os.path.join(work, "imported"), os.path.join(work, "plate.nds"))
+        imported = run_job(korvanel, os.path.join(work, "imported"),
+                           os.path.join(work, "plate.nds"))
         by_hand = run_job(korvanel, os.path.join(work, "by-hand"), hand)
         if imported != by_hand:
-            problems.append("the .ndd of the imported .nds differs from that of the hand-written one")
+            problems.append("the .ndd of the imported .nds differs from the hand-written one's")
         else:
             print("imported and hand-written .nds: the same .ndd (%d lines)"
                   % imported.count(b"\n"))
@@ -173,7 +175,8 @@ def main():
         print("hand calculation at Kt x nominal: %.6e (%.6e .. %.6e for Kt +-1 %%)"
               % (damage_per_repeat(kt * NOMINAL), low, high))
         if not low <= damage <= high:
-            problems.append("damage %r outside %r .. %r (Heywood's Kt +-1 %%)" % (damage, low, high))
+            problems.append("damage %r outside %r .. %r (Heywood's Kt +-1 %%)"
+                            % (damage, low, high))
     return report(problems)
 
 

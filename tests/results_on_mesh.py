@@ -11,7 +11,6 @@ Usage: results_on_mesh.py <korvanel>
 """
 import os
 import re
-import shutil
 import subprocess
 import sys
 import tempfile

@@ -8,7 +8,7 @@ cases as consistent edge loads of 1 MPa over the plate's thickness:
 plate-tension.inp (tension along x on both ends) and plate-shear.inp (in-plane shear on all
 four edges).
 
-Usage: mesh.py [--size-at-hole MM] [--size-far MM] [--thickness MM] [--solid] [DIRECTORY]
+Usage: mesh.py [--size-at-hole MM] [--size-far MM] [--thickness MM] [--solid] [DIR]
 With --solid: the same plate as a solid 10 mm thick in second-order tetrahedra (C3D10),
 coarser, for the 3D example (solid-mesh.inp, solid-tension.inp, solid-shear.inp).
 """
@@ -81,10 +81,6 @@ def boundary_edges(curve_tags):
             assert t == 8, "second-order lines expected"
             edges += [tuple(int(v) for v in conn[i:i + 3]) for i in range(0, len(conn), 3)]
     return edges
-
-
-def side_of(curves, coords_of_curve, test):
-    return [c for c in curves if all(test(p) for p in coords_of_curve(c))]
 
 
 def main():

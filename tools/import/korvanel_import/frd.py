@@ -242,7 +242,7 @@ def _read_elements(lines, count, width):
     return cells, materials, numbers
 
 
-def _skip_data(lines, head):
+def _skip_data(lines):
     while True:
         line = lines.next()
         if line.startswith(b" -3"):
@@ -311,15 +311,14 @@ def _read_result_block(lines, head, step, out):
             components.append(parts[1])
     first_data = lines.number
     if name != "STRESS":
-        data = [line.encode("latin-1")]
         if not line.startswith(" -3"):
-            _skip_data(lines, data)
+            _skip_data(lines)
         return
     if step is None:
         raise ImportStop("%s line %d: a STRESS block without a 1PSTEP line before it"
                          % (lines.path, first_data))
     order = [component_index(c) for c in components]
-    if len(components) != 6 or sorted(order, key=lambda v: -1 if v is None else v) != list(range(6)):
+    if len(components) != 6 or sorted(o if o is not None else -1 for o in order) != list(range(6)):
         raise ImportStop("%s line %d: the STRESS components %s are not the six of a "
                          "symmetric tensor" % (lines.path, first_data, " ".join(components)))
     k = min(count, LINES_AT_ONCE)

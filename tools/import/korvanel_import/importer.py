@@ -5,7 +5,7 @@ import os
 import numpy as np
 
 from .job_files import remove_quietly, replace_all, write_mesh, write_nds
-from .results import COMPONENTS, ImportStop
+from .results import ImportStop
 
 NAMES = ("sx", "sy", "sz", "txy", "tyz", "txz")
 

@@ -252,7 +252,8 @@ def _model_section(r, p, nodes):
     label = "damage per repeat" if units else "damage per life unit"
     parts = []
     if not np.isfinite(damage).any():
-        parts.append(page.paragraph("No node of the mesh %s is in the .ndd." % r.shown(".mesh.vtu")))
+        parts.append(page.paragraph("No node of the mesh %s is in the .ndd."
+                                    % r.shown(".mesh.vtu")))
         r.sections.append(page.section("model", "On the model", parts))
         return
     with np.errstate(all="ignore"):
