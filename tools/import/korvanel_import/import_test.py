@@ -227,6 +227,10 @@ class MeshioReading(Base):
                 self.assertTrue(np.array_equal(mesh.points, whole.points))
                 self.assertTrue(np.array_equal(mesh.cells[0].data, whole.cells[0].data))
 
+    def test_unreadable_file(self):
+        path = self.write("r.vtu", "not a mesh")
+        self.assertStops(self.run_import([path, "--load-cases", "lc"]), "meshio cannot read it")
+
     def test_duplicate_ids(self):
         import meshio
         path = os.path.join(self.dir, "r.vtu")

@@ -1,5 +1,7 @@
 """Any file meshio reads (.vtu, .vtk, .xdmf, ...): one stress field per load case as point
 data, six components in VTK's order (xx yy zz xy yz xz) or nine (a 3 x 3 tensor)."""
+import contextlib
+import io
 import os
 
 import numpy as np
@@ -27,7 +29,13 @@ def _read(path, fields):
             pass
         except Exception:  # anything it does not understand: meshio tells what is wrong
             pass
-    mesh = meshio.read(path)
+    said = io.StringIO()
+    try:
+        # meshio prints what it cannot read and may even end the program: both are caught.
+        with contextlib.redirect_stdout(said), contextlib.redirect_stderr(said):
+            mesh = meshio.read(path)
+    except (Exception, SystemExit) as e:
+        raise ValueError(" ".join(said.getvalue().split()) or str(e)) from None
     return mesh, sorted(mesh.point_data)
 
 

@@ -82,6 +82,10 @@ def _results_only(job, out_dir):
     """Writes <job name>-results.vtu alone."""
     from . import mesh_results, report
     from .result_files import UnreadableFile, read_node_damage
+    if not os.path.isfile(mesh_results.mesh_file(job)):
+        say("korvanel-report: the job has no mesh (%s, which korvanel-import writes)"
+            % mesh_results.mesh_file(job), sys.stderr)
+        return 1
     try:
         mesh = mesh_results.read_mesh(mesh_results.mesh_file(job))
         nodes = read_node_damage(job.base + ".ndd")

@@ -32,8 +32,21 @@ def mesh_file(job):
 
 def read_mesh(path):
     """The mesh, its node IDs and the stress unit the import recorded ("" when none)."""
+    import contextlib
+    import io
+
     import meshio
-    mesh = meshio.read(path)
+    from .result_files import UnreadableFile
+    said = io.StringIO()
+    try:
+        # meshio prints what it cannot read and may even end the program: both are caught.
+        with contextlib.redirect_stdout(said), contextlib.redirect_stderr(said):
+            mesh = meshio.read(path)
+    except (Exception, SystemExit) as e:
+        why = " ".join(said.getvalue().split()) or str(e)
+        raise UnreadableFile("%s: %s" % (path, why)) from None
+    if "node_id" not in mesh.point_data:
+        raise UnreadableFile("%s: no point data node_id" % path)
     ids = np.asarray(mesh.point_data["node_id"]).astype(np.int64).ravel()
     unit = mesh.field_data.get("stress_unit")
     unit = bytes(np.asarray(unit).astype(np.uint8).ravel()).decode() if unit is not None else ""
