@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     options.check = line.check;
     options.strict = line.strict;
     options.allowUnloadedNodes = line.allowUnloadedNodes;
-    korvanel::OutputChannel console = korvanel::consoleChannel(korvanel::localeDecimalSeparator());
+    korvanel::OutputChannel console = korvanel::OutputChannel::console(korvanel::localeDecimalSeparator());
     // One run of the job on every process started with this one (mpirun).
     return korvanel::runKorvanelOnProcesses(console, options, line.threads > 0);
 }

@@ -70,9 +70,9 @@ protected:
     std::pair<std::string, std::string> summaries(const SummaryData& d) {
         writeSummaryFile((dir / "job.sum").string(), d, '.');
         const std::filesystem::path consolePath = dir / "console.txt";
-        OutputChannel console = createOutputFile(consolePath.string(), '.');
+        OutputChannel console = OutputChannel::file(consolePath.string(), '.');
         writeConsoleSummary(console, d);
-        closeOutputFile(console);
+        console.close();
         return {bytesOf(dir / "job.sum"), bytesOf(consolePath)};
     }
 };

@@ -31,6 +31,19 @@ FatalStop correctionImpossible(const PlasticMaterial& m) {
             writeForm(m.plasticModulus) + ": each must be finite and greater than 0");
 }
 
+// A node's stresses under the steps of `factors`, with the run's scale factors.
+LoadHistory loadsOf(const RunInputs& run, const NodeStressTable& nodes, std::int64_t node,
+                    const double* factors, std::int64_t steps) {
+    const AnalysisParameters& p = run.parameters;
+    return LoadHistory{nodes.baseStress[node], nodes.loadCasesOf(node), nodes.loadCaseCount, factors,
+                       steps, p.stressScaleFactor, p.loadCaseScaleFactor};
+}
+
+LoadHistory loadsOf(const RunInputs& run, const CombinationInput& in, std::int64_t node) {
+    return loadsOf(run, in.nodeStress, node, in.combination.factor.data(),
+                   in.combination.timePointCount);
+}
+
 // The node's stress history before compaction: the single history as read,
 // or the node's stresses combined at every time point.
 void assembleHistory(const RunInputs&, const SingleHistoryInput& in, std::int64_t,
@@ -41,11 +54,7 @@ void assembleHistory(const RunInputs&, const SingleHistoryInput& in, std::int64_
 
 void assembleHistory(const RunInputs& run, const CombinationInput& in, std::int64_t node,
                      std::vector<Stress6>& history) {
-    const AnalysisParameters& p = run.parameters;
-    const NodeStressTable& nodes = in.nodeStress;
-    combineLoadCases(run.simd, nodes.baseStress[node], nodes.loadCasesOf(node), nodes.loadCaseCount,
-                     in.combination.factor.data(), in.combination.timePointCount,
-                     p.stressScaleFactor, p.loadCaseScaleFactor, history);
+    combineLoadCases(run.simd, loadsOf(run, in, node), history);
 }
 
 // The raw count of time points.
@@ -176,16 +185,16 @@ NodeResult analyseInput(const RunInputs& run, const SpectrumInput& in, std::int6
     const AnalysisParameters& p = run.parameters;
     const NodeStressTable& nodes = in.nodeStress;
     const BlockSpectrum& spectrum = in.spectrum;
-    blockStates(nodes.baseStress[node], nodes.loadCasesOf(node), nodes.loadCaseCount,
-                spectrum.blockFrom.data(), spectrum.blockTo.data(), spectrum.blockCount,
-                p.stressScaleFactor, p.loadCaseScaleFactor, scratch.blockFrom, scratch.blockTo);
+    blockStates(loadsOf(run, nodes, node, spectrum.blockFrom.data(), spectrum.blockCount),
+                spectrum.blockTo.data(), scratch.blockFrom, scratch.blockTo);
     if (isOn(p.elastoPlastic))
         correctBlocks(scratch.blockFrom, scratch.blockTo, p.elastoPlasticMethod, plastic);
 
     const std::int64_t nodeId = nodes.nodes[node].nodeId;
-    const HistoryDamage damage = accumulateBlocks(
-        scratch.blockFrom, scratch.blockTo, spectrum.blockCycles, p.loadVariabilityFactor,
-        p.blocksDamageType, run.blockGroups, material, curve, nodeId, scratch.blockDamage);
+    const NodeBlocks blocks{scratch.blockFrom,      scratch.blockTo,    spectrum.blockCycles,
+                            p.loadVariabilityFactor, p.blocksDamageType, run.blockGroups};
+    const HistoryDamage damage =
+        accumulateBlocks(blocks, material, curve, nodeId, scratch.blockDamage);
     NodeResult result = modelNodeResult(damage);
 
     if (writesDetailFiles) {
@@ -214,12 +223,7 @@ bool constantPath(const RunInputs& run, const SingleHistoryInput& in, std::int64
 
 bool constantPath(const RunInputs& run, const CombinationInput& in, std::int64_t node,
                   NodeScratch&) {
-    const AnalysisParameters& p = run.parameters;
-    const NodeStressTable& nodes = in.nodeStress;
-    return combinedPathIsConstant(nodes.baseStress[node], nodes.loadCasesOf(node),
-                                  nodes.loadCaseCount, in.combination.factor.data(),
-                                  in.combination.timePointCount, p.stressScaleFactor,
-                                  p.loadCaseScaleFactor);
+    return combinedPathIsConstant(loadsOf(run, in, node));
 }
 
 template <class History>

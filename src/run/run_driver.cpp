@@ -52,7 +52,7 @@ void printStartBanner(OutputChannel& console) {
 // On a terminal the lines so far are shown at once (the banner before a
 // long read); elsewhere the console is written in large pieces.
 void showNow(OutputChannel& console) {
-    if (consoleIsTerminal(console)) flushConsole(console);
+    if (console.isTerminal()) console.flush();
 }
 
 void toStandardError(const std::vector<std::string>& lines) {
@@ -240,7 +240,7 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     writeSummaryFile(jobFilePath(run.job, ".sum"), summary, run.decimalSeparator);
     writeConsoleSummary(console, summary);
     printEndLines(console);
-    flushConsole(console);
+    console.flush();
     // A signal that came before the end still ends the run as a stop.
     stopIfInterrupted();
 }
@@ -250,7 +250,7 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
 void reportFatalStop(OutputChannel& console, const FatalStop& stop, bool check) {
     if (!check) writeAdvisoryFile(kAdvisoryFile, stop.advisoryLines, console.decimalSeparator());
     for (const auto& line : stop.consoleLines) printLine(console, line);
-    flushConsole(console);
+    console.flush();
 }
 
 }  // namespace
@@ -270,13 +270,13 @@ int runKorvanel(OutputChannel& console, const RunOptions& options) {
         toStandardError(details);
         status = stop.exitStatus;
     }
-    flushConsole(console);
+    console.flush();
     if (status == 0) {
         showWarnings(warnings);
         toStandardError(moreWarningsLines(warnings));
     }
     // The results are kept, but a console that lost text is a failed run.
-    if (status == 0 && consoleWriteFailed(console)) status = 1;
+    if (status == 0 && console.writeFailed()) status = 1;
     return status;
 }
 
