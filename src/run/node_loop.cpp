@@ -174,6 +174,18 @@ SliceOutcome emptyOutcome(const RunInputs& run, std::int64_t count) {
     return o;
 }
 
+void placeOutcome(SliceOutcome& all, const SliceOutcome& part, std::int64_t first) {
+    const auto at = static_cast<std::ptrdiff_t>(first);
+    std::copy(part.unloaded.begin(), part.unloaded.end(), all.unloaded.begin() + at);
+    const NodeTables& from = part.tables;
+    NodeTables& to = all.tables;
+    std::copy(from.nodeDamage.begin(), from.nodeDamage.end(), to.nodeDamage.begin() + at);
+    std::copy(from.lifeRepeats.begin(), from.lifeRepeats.end(), to.lifeRepeats.begin() + at);
+    std::copy(from.staticFailureCode.begin(), from.staticFailureCode.end(),
+              to.staticFailureCode.begin() + at);
+    all.singleHistory = part.singleHistory;
+}
+
 void keepFirstStop(SliceOutcome& into, std::int64_t node, FatalStop stop) {
     if (into.stop && into.stopNode <= node) return;
     into.stopNode = node;

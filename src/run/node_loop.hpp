@@ -63,6 +63,9 @@ struct SliceOutcome {
 // The outcome of `count` nodes: tables of that size, nothing analysed.
 SliceOutcome emptyOutcome(const RunInputs& run, std::int64_t count);
 
+// The rows of `part` in `all` from row `first` on.
+void placeOutcome(SliceOutcome& all, const SliceOutcome& part, std::int64_t first);
+
 // Keeps `stop` at model node `node` unless `into` has one at an earlier node.
 void keepFirstStop(SliceOutcome& into, std::int64_t node, FatalStop stop);
 

@@ -11,19 +11,6 @@
 namespace korvanel {
 namespace {
 
-// Row 0.. of `part` in place from row `first` of `all`.
-void place(SliceOutcome& all, const SliceOutcome& part, std::int64_t first) {
-    const auto at = static_cast<std::ptrdiff_t>(first);
-    std::copy(part.unloaded.begin(), part.unloaded.end(), all.unloaded.begin() + at);
-    const NodeTables& from = part.tables;
-    NodeTables& to = all.tables;
-    std::copy(from.nodeDamage.begin(), from.nodeDamage.end(), to.nodeDamage.begin() + at);
-    std::copy(from.lifeRepeats.begin(), from.lifeRepeats.end(), to.lifeRepeats.begin() + at);
-    std::copy(from.staticFailureCode.begin(), from.staticFailureCode.end(),
-              to.staticFailureCode.begin() + at);
-    all.singleHistory = part.singleHistory;
-}
-
 // Lists the nodes flagged unloaded before `end` in node order as warnings
 // and returns their count.
 std::int64_t reportUnloadedNodes(const RunInputs& run, const std::vector<unsigned char>& unloaded,
@@ -64,7 +51,7 @@ SliceOutcome analyseSlicesHere(const RunInputs& run, const std::vector<std::int6
     for (std::size_t r = 0; r < sliceFirst.size() && !all.stop; ++r) {
         if (!work[r].analyse) continue;
         SliceOutcome part = analyseSlice(run, slice(r), options);
-        place(all, part, sliceFirst[r]);
+        placeOutcome(all, part, sliceFirst[r]);
         if (part.stop) keepFirstStop(all, part.stopNode, std::move(*part.stop));
     }
     return all;
@@ -109,7 +96,7 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options
             keepFirstStop(all, one.stopNode, std::move(*one.stop));
             break;
         }
-        place(all, one, node);
+        placeOutcome(all, one, node);
     }
     if (all.stop) {
         reportUnloadedNodes(run, all.unloaded, all.stopNode, warnings);

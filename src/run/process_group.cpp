@@ -226,30 +226,22 @@ std::int64_t sliceEnd(const ProcessGroup& group, int r, std::int64_t nodeCount) 
 
 // The first process: every process's unloaded-node flags in place, in node
 // order (gathered also when a node stops the run: the nodes before it are
-// listed).
-void gatherUnloaded(const ProcessGroup& group, const std::vector<unsigned char>& own,
-                    std::int64_t nodeCount, std::vector<unsigned char>& all) {
-    std::copy(own.begin(), own.end(), all.begin());
+// listed), and their results unless a node stopped the run.
+SliceOutcome gatherOutcomes(const ProcessGroup& group, const RunInputs& run,
+                            const SliceOutcome& own, bool stopped) {
+    const std::int64_t nodeCount = nodeCountOf(run);
+    SliceOutcome all = emptyOutcome(run, nodeCount);
+    placeOutcome(all, own, 0);
     for (int r = 1; r < group.size; ++r) {
         const std::int64_t first = group.sliceFirst[static_cast<std::size_t>(r)];
-        receiveTable(all, first, sliceEnd(group, r, nodeCount) - first, r, kUnloadedTag);
+        const std::int64_t count = sliceEnd(group, r, nodeCount) - first;
+        receiveTable(all.unloaded, first, count, r, kUnloadedTag);
+        if (stopped) continue;
+        receiveTable(all.tables.nodeDamage, first, count, r);
+        receiveTable(all.tables.lifeRepeats, first, count, r);
+        receiveTable(all.tables.staticFailureCode, first, count, r);
     }
-}
-
-// The first process: every process's results in place, in node order.
-void gatherTables(const ProcessGroup& group, const NodeTables& own, std::int64_t nodeCount,
-                  NodeTables& all) {
-    std::copy(own.nodeDamage.begin(), own.nodeDamage.end(), all.nodeDamage.begin());
-    std::copy(own.lifeRepeats.begin(), own.lifeRepeats.end(), all.lifeRepeats.begin());
-    std::copy(own.staticFailureCode.begin(), own.staticFailureCode.end(),
-              all.staticFailureCode.begin());
-    for (int r = 1; r < group.size; ++r) {
-        const std::int64_t first = group.sliceFirst[static_cast<std::size_t>(r)];
-        const std::int64_t end = sliceEnd(group, r, nodeCount);
-        receiveTable(all.nodeDamage, first, end - first, r);
-        receiveTable(all.lifeRepeats, first, end - first, r);
-        receiveTable(all.staticFailureCode, first, end - first, r);
-    }
+    return all;
 }
 
 // The processes other than the first: each step the first asks for.
@@ -292,7 +284,7 @@ int threadsPerProcess() {
 }  // namespace
 #endif  // KORVANEL_MPI
 
-NodeStressTable readNodeStressOn(ProcessGroup& group, const RunInputs& run,
+NodeStressTable readNodeStressOn([[maybe_unused]] ProcessGroup& group, const RunInputs& run,
                                  InputWarnings& warnings) {
     const AnalysisParameters& p = run.parameters;
 #ifdef KORVANEL_MPI
@@ -324,38 +316,31 @@ NodeStressTable readNodeStressOn(ProcessGroup& group, const RunInputs& run,
         table.nodes = std::move(index.nodes);
         return table;
     }
-#else
-    (void)group;
 #endif
     return readNodeStressFile(jobFilePath(run.job, ".nds"), p.nodeCount, p.loadCaseCount,
                               machineMemoryBytes(), &warnings);
 }
 
-SliceOutcome analyseSlicesOn(ProcessGroup& group, const RunInputs& run,
+SliceOutcome analyseSlicesOn([[maybe_unused]] ProcessGroup& group, const RunInputs& run,
                              const std::vector<std::int64_t>& sliceFirst,
                              const std::vector<SliceWork>& work, const NodeLoopOptions& options) {
 #ifdef KORVANEL_MPI
     if (group.distributed && nodeStressOf(run.input) != nullptr) {
-        const std::int64_t nodeCount = nodeCountOf(run);
         std::string plan = packLoopPlan(run, work);
         broadcastHeader(Header{Step::analyseNodes, 0});
         broadcastBytes(group, plan);
         SliceOutcome own = analyseOwnSlice(group, plan, options.threads);
         StopAcross stop = firstStop(group, own.stop, own.stopNode);
-        SliceOutcome all = emptyOutcome(run, nodeCount);
-        gatherUnloaded(group, own.unloaded, nodeCount, all.unloaded);
-        if (!stop.any) gatherTables(group, own.tables, nodeCount, all.tables);
+        SliceOutcome all = gatherOutcomes(group, run, own, stop.any);
         if (stop.any) keepFirstStop(all, stop.node, std::move(stop.stop));
         return all;
     }
-#else
-    (void)group;
 #endif
     return analyseSlicesHere(run, sliceFirst, work, options);
 }
 
-SliceOutcome analyseDetailNodeOn(const ProcessGroup& group, const RunInputs& run,
-                                 std::size_t detailIndex, std::int64_t node,
+SliceOutcome analyseDetailNodeOn([[maybe_unused]] const ProcessGroup& group, const RunInputs& run,
+                                 [[maybe_unused]] std::size_t detailIndex, std::int64_t node,
                                  const MaterialCarry& carriedIn, const NodeLoopOptions& options) {
 #ifdef KORVANEL_MPI
     if (group.distributed && nodeStressOf(run.input) != nullptr) {
@@ -373,14 +358,12 @@ SliceOutcome analyseDetailNodeOn(const ProcessGroup& group, const RunInputs& run
         return analyseSlice(alone, NodeSlice{0, 1, node, nodeCountOf(run), carriedIn, true},
                             options);
     }
-#else
-    (void)group;
-    (void)detailIndex;
 #endif
     return analyseDetailNodeHere(run, node, carriedIn, options);
 }
 
-int runKorvanelOnProcesses(OutputChannel& console, RunOptions options, bool threadsGiven) {
+int runKorvanelOnProcesses(OutputChannel& console, RunOptions options,
+                           [[maybe_unused]] bool threadsGiven) {
 #ifdef KORVANEL_MPI
     int provided = 0;
     MPI_Init_thread(nullptr, nullptr, MPI_THREAD_FUNNELED, &provided);
@@ -412,7 +395,6 @@ int runKorvanelOnProcesses(OutputChannel& console, RunOptions options, bool thre
     MPI_Finalize();
     return status;
 #else
-    (void)threadsGiven;
     return runKorvanel(console, options);
 #endif
 }

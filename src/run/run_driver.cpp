@@ -127,25 +127,6 @@ void findCompleteOutputNode(RunInputs& run) {
     }
 }
 
-// What the summary shows of the loop's outcome: a single history's result,
-// or the counts and the node of maximum damage of a model.
-struct SummaryResult {
-    const NodeLoopOutcome& outcome;
-    bool completeOutputNodeFound;
-    MaxDamageNode maxDamageNode;
-    SummaryData::Result operator()(const SingleHistoryInput&) const { return outcome.singleHistory; }
-    SummaryData::Result operator()(const CombinationInput& in) const {
-        return model(ModelResult::Steps::timePoints, in.combination.timePointCount);
-    }
-    SummaryData::Result operator()(const SpectrumInput& in) const {
-        return model(ModelResult::Steps::blocks, in.spectrum.blockCount);
-    }
-    ModelResult model(ModelResult::Steps steps, std::int64_t count) const {
-        return ModelResult{steps, count, outcome.staticFailureAtSomeNode, maxDamageNode,
-                           completeOutputNodeFound};
-    }
-};
-
 // --check after the node loop: the files the run would write then, in its
 // order, and what was read.
 void finishCheck(OutputChannel& console, const RunInputs& run, const NodeLoopOutcome& outcome,
@@ -235,8 +216,23 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
                          p.lifeUnitsPerRepeat, run.decimalSeparator);
         stopIfInterrupted();
     }
+    // A single history's result, or the counts and the node of maximum damage of a model.
+    const auto model = [&](ModelResult::Steps steps, std::int64_t count) {
+        return SummaryData::Result{ModelResult{steps, count, outcome.staticFailureAtSomeNode,
+                                               maxDamageNode, run.completeOutputNodeFound}};
+    };
     const SummaryData summary{
-        p, std::visit(SummaryResult{outcome, run.completeOutputNodeFound, maxDamageNode}, run.input)};
+        p, std::visit(Overloaded{[&](const SingleHistoryInput&) {
+                                     return SummaryData::Result{outcome.singleHistory};
+                                 },
+                                 [&](const CombinationInput& in) {
+                                     return model(ModelResult::Steps::timePoints,
+                                                  in.combination.timePointCount);
+                                 },
+                                 [&](const SpectrumInput& in) {
+                                     return model(ModelResult::Steps::blocks, in.spectrum.blockCount);
+                                 }},
+                      run.input)};
     writeSummaryFile(jobFilePath(run.job, ".sum"), summary, run.decimalSeparator);
     writeConsoleSummary(console, summary);
     printEndLines(console);

@@ -19,7 +19,7 @@ struct RunOptions {
     // (a stop shows its lines on the console only) and report what was read.
     bool check = false;
     bool strict = false;               // the first warning is a fatal stop
-    bool allowUnloadedNodes = false;   // format 2: constant paths get no damage
+    bool allowUnloadedNodes = false;   // with a combination: constant paths get no damage
     ProcessGroup* processes = nullptr;  // those that share the nodes; none: this process alone
     SimdLevel simd = SimdLevel::plain;  // vector form of the kernels; results do not depend on it
 };

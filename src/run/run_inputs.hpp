@@ -58,6 +58,12 @@ struct RunInputs {
     std::int64_t completeOutputIndex = 0;   // the last index with that ID (1-based)
 };
 
+// A visitor made of lambdas, one per kind.
+template <class... F>
+struct Overloaded : F... {
+    using F::operator()...;
+};
+
 // The node stresses of a model; none for a single history.
 inline const NodeStressTable* nodeStressOf(const StressInput& input) {
     if (const auto* c = std::get_if<CombinationInput>(&input)) return &c->nodeStress;
