@@ -19,7 +19,8 @@ namespace {
 // F * (base + G * sum of factor * load case), the sum per component from
 // zero in load-case order.
 // The state of step `step`, with the factors `factors` of every step.
-Stress6 combinedState(const LoadHistory& h, const double* factors, std::int64_t step) {
+// Inlined: called per block, its loads stay in registers.
+[[gnu::always_inline]] inline Stress6 combinedState(const LoadHistory& h, const double* factors, std::int64_t step) {
     const double* stepFactors = factors + step * h.loadCaseCount;
     Stress6 sum;
     for (std::int64_t lc = 0; lc < h.loadCaseCount; ++lc) {
@@ -85,7 +86,8 @@ void resizeTable(std::vector<Stress6>& table, std::int64_t rows) {
 
 }  // namespace
 
-void combineLoadCases(SimdLevel simd, const LoadHistory& loads, std::vector<Stress6>& history) {
+void combineLoadCases(SimdLevel simd, const LoadHistory& loadsGiven, std::vector<Stress6>& history) {
+    const LoadHistory loads = loadsGiven;  // a copy: the history written cannot alias it
     const std::int64_t timePointCount = loads.stepCount;
     resizeTable(history, timePointCount);
     std::int64_t t = 0;
@@ -113,8 +115,9 @@ bool combinedPathIsConstant(const LoadHistory& loads) {
     return true;
 }
 
-void blockStates(const LoadHistory& blocks, const double* blockTo,
+void blockStates(const LoadHistory& blocksGiven, const double* blockTo,
                  std::vector<Stress6>& fromStates, std::vector<Stress6>& toStates) {
+    const LoadHistory blocks = blocksGiven;  // a copy: the states written cannot alias it
     resizeTable(fromStates, blocks.stepCount);
     resizeTable(toStates, blocks.stepCount);
     for (std::int64_t b = 0; b < blocks.stepCount; ++b) {
