@@ -63,6 +63,8 @@ template <class... F>
 struct Overloaded : F... {
     using F::operator()...;
 };
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 // The node stresses of a model; none for a single history.
 inline const NodeStressTable* nodeStressOf(const StressInput& input) {
