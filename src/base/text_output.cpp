@@ -321,13 +321,12 @@ void OutputChannel::put(std::string_view text) {
 }
 
 void putZone(OutputChannel& ch) {
-    constexpr std::string_view kBlanks = "              ";
-    static_assert(kBlanks.size() == kZoneWidth);
     const std::int64_t target = kZoneWidth * ((ch.column() + kZoneWidth) / kZoneWidth);
-    ch.put(kBlanks.substr(0, static_cast<std::size_t>(target - ch.column())));
+    const auto blanks = static_cast<std::size_t>(target - ch.column());
+    ch.putPiece([&](std::string& out) { out.append(blanks, ' '); });
 }
 
-void putLineEnd(OutputChannel& ch) { ch.put("\r\n"); }
+void putLineEnd(OutputChannel& ch) { ch.endLine(); }
 
 void putDouble(OutputChannel& ch, double value) {
     ch.putPiece([&](std::string& out) { appendPrintForm(out, value); });

@@ -71,6 +71,11 @@ public:
 
     // Appends text; the column follows it.
     void put(std::string_view text);
+    // Ends the line: CR LF.
+    void endLine() {
+        buffer_.append("\r\n");
+        column_ = 0;
+    }
     // Appends what `append` adds to the text: a piece with no line end.
     template <class Append>
     void putPiece(Append append) {
