@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <variant>
 #include <vector>
 
 #include "base/text_output.hpp"
@@ -248,15 +249,15 @@ StressReach historyReach(const StressHistoryFile& h) {
 }  // namespace
 
 StressReach stressReachOf(const RunInputs& run) {
-    switch (run.parameters.stressInputFormat) {
-        case StressInputFormat::singleHistory:
-            return historyReach(run.stressHistory);
-        case StressInputFormat::nodeCombination:
-            if (!stressesHeld(run.nodeStress, run.combination.loadCaseCount)) return {};
-            return nodeStressReach(run.parameters, run.nodeStress, combinationReach(run.combination));
-        case StressInputFormat::blockSpectrum:
-            if (!stressesHeld(run.nodeStress, run.blockSpectrum.loadCaseCount)) return {};
-            return nodeStressReach(run.parameters, run.nodeStress, blockReach(run.blockSpectrum));
+    const AnalysisParameters& p = run.parameters;
+    if (const auto* h = std::get_if<SingleHistoryInput>(&run.input)) return historyReach(h->history);
+    if (const auto* c = std::get_if<CombinationInput>(&run.input)) {
+        if (!stressesHeld(c->nodeStress, c->combination.loadCaseCount)) return {};
+        return nodeStressReach(p, c->nodeStress, combinationReach(c->combination));
+    }
+    if (const auto* s = std::get_if<SpectrumInput>(&run.input)) {
+        if (!stressesHeld(s->nodeStress, s->spectrum.loadCaseCount)) return {};
+        return nodeStressReach(p, s->nodeStress, blockReach(s->spectrum));
     }
     return {};
 }
@@ -271,7 +272,7 @@ void warnAboutMaterialUnits(const MaterialValues& m, const std::string& where,
 void warnAboutUnits(const RunInputs& run, InputWarnings& warnings) {
     const AnalysisParameters& p = run.parameters;
     const StressReach reach = stressReachOf(run);
-    const bool perNode = p.stressInputFormat != StressInputFormat::singleHistory &&
+    const bool perNode = nodeStressOf(run.input) != nullptr &&
                          p.materialsMode == MaterialsMode::multiple;
     if (!perNode) {
         warnAboutMaterialUnits(p.material, jobFilePath(run.job, ".inp"), reach, warnings);
