@@ -48,6 +48,8 @@ int main(int argc, char** argv) {
     options.check = line.check;
     options.strict = line.strict;
     options.allowUnloadedNodes = line.allowUnloadedNodes;
+    options.damageScreen = line.damageScreen;
+    options.countScreenedNodes = line.countScreenedNodes;
     korvanel::OutputChannel console = korvanel::consoleChannel(korvanel::localeDecimalSeparator());
 #ifdef KORVANEL_MPI
     // One run of the job on every process started with this one (mpirun).

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "fatigue/damage_screen.hpp"
 #include "fatigue/sn_curve.hpp"
 #include "output/cycle_detail_files.hpp"
 #include "output/path_file.hpp"
@@ -117,11 +118,39 @@ NodeResult historyResult(const RunInputs& run, std::int64_t node, const Material
     return result;
 }
 
+// Format 2, a node without detail files whose extraction cannot stop: the
+// screen's proof that every half-cycle of its path is "no damage". The
+// node then gets what the half-cycle analysis would give it, without it.
+bool screenedOut(const RunInputs& run, const MaterialValues& material, const SnCurve& curve,
+                 bool writesDetailFiles, const NodeScratch& scratch) {
+    const AnalysisParameters& p = run.parameters;
+    if (!run.damageScreen || writesDetailFiles ||
+        p.stressInputFormat != StressInputFormat::nodeCombination || isOn(p.cyclesExtraction))
+        return false;
+    if (!provesNoDamage(scratch.history, isOn(p.stressPathCorrection), material, curve)) return false;
+    if (run.screenedNodes) run.screenedNodes->fetch_add(1, std::memory_order_relaxed);
+    return true;
+}
+
+// The result of a node whose half-cycles are all "no damage": no static
+// failure, the damage floor (a sum of 0, or with Ground-Air-Ground half of
+// 0 or of the untouched start of the largest, is below it).
+NodeResult screenedResult() {
+    NodeResult result;
+    const StoredDamage stored = storeNodeDamage(0.0);
+    result.nodeDamage = stored.nodeDamage;
+    result.lifeRepeats = stored.lifeRepeats;
+    result.staticFailureCode = StaticFailureCode::none;
+    return result;
+}
+
 // Formats 1 and 2: history, compaction, correction, extraction, damage.
 NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const MaterialValues& material,
                           const PlasticMaterial& plastic, const SnCurve& curve,
                           bool writesDetailFiles, NodeScratch& scratch) {
     const bool unloaded = historyToExtract(run, node, plastic, writesDetailFiles, scratch);
+    if (!unloaded && screenedOut(run, material, curve, writesDetailFiles, scratch))
+        return screenedResult();
     if (!unloaded) extractHistory(run, scratch);
     return historyResult(run, node, material, curve, unloaded, writesDetailFiles, scratch);
 }
@@ -186,6 +215,7 @@ void analyseNodesInTurns(const RunInputs& run, std::span<const NodeToAnalyse> no
     PlasticMaterial plastic[kMax];
     SnCurve curve[kMax];
     bool unloaded[kMax] = {};
+    bool screened[kMax] = {};
     // Runs one step of node k, unless it has stopped; a stop is its outcome.
     const auto attempt = [&](std::size_t k, auto&& step) {
         if (outcomes[k].stop) return;
@@ -206,6 +236,11 @@ void analyseNodesInTurns(const RunInputs& run, std::span<const NodeToAnalyse> no
             unloaded[k] = historyToExtract(run, n.node, plastic[k], false, *n.scratch);
         });
         if (outcomes[k].stop || unloaded[k]) continue;
+        screened[k] = screenedOut(run, *n.material, curve[k], false, *n.scratch);
+        if (screened[k]) {
+            outcomes[k].result = screenedResult();
+            continue;
+        }
         NodeScratch& scratch = *n.scratch;
         nodeOfPath[pathCount] = k;
         paths[pathCount++] = PathToExtract{scratch.history, run.timePointCount,
@@ -217,6 +252,7 @@ void analyseNodesInTurns(const RunInputs& run, std::span<const NodeToAnalyse> no
         if (paths[p].stop) outcomes[nodeOfPath[p]].stop = std::move(paths[p].stop);
     for (std::size_t k = 0; k < count; ++k) {
         const NodeToAnalyse& n = nodes[k];
+        if (screened[k]) continue;
         attempt(k, [&] {
             outcomes[k].result =
                 historyResult(run, n.node, *n.material, curve[k], unloaded[k], false, *n.scratch);

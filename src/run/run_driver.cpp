@@ -1,6 +1,7 @@
 #include "run/run_driver.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <new>
 #include <string>
@@ -162,6 +163,9 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     run.simd = options.simd;
     run.decimalSeparator = console.decimalSeparator();
     run.allowUnloadedNodes = options.allowUnloadedNodes;
+    run.damageScreen = options.damageScreen;
+    std::atomic<std::int64_t> screenedNodes{0};
+    run.screenedNodes = &screenedNodes;
     run.job = readJobControlFile(kJobControlFile);
     const std::string parameterPath = jobFilePath(run.job, ".inp");
     putText(console, "Name of input file : ");
@@ -206,6 +210,9 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
                          std::to_string(outcome.unloadedNodeCount) + " in all, " +
                          std::to_string(listed) + " listed"});
     }
+    if (options.countScreenedNodes)
+        toStandardError({"korvanel: nodes screened as taking no damage: " +
+                         std::to_string(screenedNodes.load()) + " of " + std::to_string(run.nodeCount)});
     if (options.check) {
         finishCheck(console, run, outcome, warnings);
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -30,6 +31,12 @@ struct RunInputs {
 
     // Format 2: nodes of a constant path get no damage instead of stopping the run.
     bool allowUnloadedNodes = false;
+
+    // Format 2: nodes proven to take no damage skip the half-cycle analysis
+    // (fatigue/damage_screen.hpp), with the same results; each one counts in
+    // *screenedNodes when it is set.
+    bool damageScreen = true;
+    std::atomic<std::int64_t>* screenedNodes = nullptr;
 
     // Complete-output node: the node ID whose detail files are written.
     bool completeOutputNodeFound = false;
