@@ -255,7 +255,7 @@ bool provesNoDamage(std::span<const Stress6> path, bool stressPathCorrection,
     double power = 0.0;
     const double ratio = meanBound / smMax;
     if (ratio > 0.0) power = std::pow(ratio, k) * (1.0 + kMargin) + 0x1p-1000;
-    if (!(power <= 0.5)) return false;
+    if (!(power < 1.0)) return false;
     const double equivalent = bounds.amplitude / (1.0 - power);
 
     if (curve.type == SnCurveType::palmgren)
