@@ -8,6 +8,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "fatigue/screen_distances.hpp"
 #include "model/fixed_settings.hpp"
 #include "stress/stress_measures.hpp"
 
@@ -52,135 +53,95 @@ struct PathFacts {
     Stress6 high;
     double i1Low = 0.0;
     double i1High = 0.0;
-    double shortest = 0.0;  // least vonMisesSquared of a segment of the closed path
 };
 
-void addPoint(PathFacts& f, const Stress6& x, const Stress6& next) {
-    for (int i = 0; i < 6; ++i) {
-        f.finite = f.finite && std::isfinite(x.s[i]);
-        f.low.s[i] = std::min(f.low.s[i], x.s[i]);
-        f.high.s[i] = std::max(f.high.s[i], x.s[i]);
-    }
-    const double i1 = firstInvariant(x);
-    f.i1Low = std::min(f.i1Low, i1);
-    f.i1High = std::max(f.i1High, i1);
-    f.shortest = std::min(f.shortest, vonMisesSquared(next - x));
-}
-
-#if defined(__SSE2__)
-// Component k of points a and b, in the two lanes.
-inline __m128d lanesOf(const Stress6& a, const Stress6& b, int k) {
-    return _mm_loadh_pd(_mm_load_sd(&a.s[k]), &b.s[k]);
-}
-
-// vonMisesSquaredOf in each lane: the same operations in the same order.
-inline __m128d vonMisesSquaredLanes(const __m128d* s) {
-    const __m128d normal = _mm_sub_pd(
-        _mm_sub_pd(_mm_sub_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(s[0], s[0]), _mm_mul_pd(s[1], s[1])),
-                                         _mm_mul_pd(s[2], s[2])),
-                              _mm_mul_pd(s[0], s[1])),
-                   _mm_mul_pd(s[1], s[2])),
-        _mm_mul_pd(s[0], s[2]));
-    const __m128d shear =
-        _mm_add_pd(_mm_add_pd(_mm_mul_pd(s[3], s[3]), _mm_mul_pd(s[4], s[4])), _mm_mul_pd(s[5], s[5]));
-    const __m128d result = _mm_add_pd(_mm_mul_pd(_mm_set1_pd(3.0), shear), normal);
-    return _mm_and_pd(result, _mm_cmpge_pd(result, _mm_setzero_pd()));  // below 0: 0
-}
-
-inline double lowerLane(__m128d x) { return std::min(_mm_cvtsd_f64(x), _mm_cvtsd_f64(_mm_unpackhi_pd(x, x))); }
-inline double upperLane(__m128d x) { return std::max(_mm_cvtsd_f64(x), _mm_cvtsd_f64(_mm_unpackhi_pd(x, x))); }
-#endif
-
 // Minima and maxima are exact, so the points may be taken in any order:
-// two at a time in the lanes of SSE2 registers, the rest one by one.
+// their components two at a time in the lanes of SSE2 registers.
 PathFacts pathFacts(std::span<const Stress6> path) {
-    const std::size_t count = path.size();
     PathFacts f;
     f.low = f.high = path[0];
     f.i1Low = f.i1High = firstInvariant(path[0]);
-    f.shortest = vonMisesSquared(path[0] - path[count - 1]);
-    std::size_t k = 0;
+    bool finite = true;
 #if defined(__SSE2__)
-    __m128d low[3], high[3];
-    for (int i = 0; i < 3; ++i) low[i] = high[i] = _mm_loadu_pd(path[0].s + 2 * i);
-    __m128d notFinite = _mm_setzero_pd();  // becomes NaN with any infinity or NaN
+    // Two points at a time, each with accumulators of its own so that no
+    // chain of dependent operations holds the loop up.
+    __m128d low[2][3], high[2][3], notFinite[2][3];
+    for (int j = 0; j < 2; ++j)
+        for (int i = 0; i < 3; ++i) {
+            low[j][i] = high[j][i] = _mm_loadu_pd(path[0].s + 2 * i);
+            notFinite[j][i] = _mm_setzero_pd();
+        }
     __m128d i1Low = _mm_set1_pd(f.i1Low), i1High = i1Low;
-    __m128d shortest = _mm_set1_pd(f.shortest);
     const __m128d zero = _mm_setzero_pd();
-    for (; k + 2 < count; k += 2) {
+    const std::size_t count = path.size();
+    std::size_t k = 0;
+    for (; k + 1 < count; k += 2) {
+        for (int j = 0; j < 2; ++j)
+            for (int i = 0; i < 3; ++i) {
+                const __m128d pair = _mm_loadu_pd(path[k + j].s + 2 * i);
+                low[j][i] = _mm_min_pd(low[j][i], pair);
+                high[j][i] = _mm_max_pd(high[j][i], pair);
+                // x * 0 is 0 for a finite x and NaN for an infinity or a NaN.
+                notFinite[j][i] = _mm_or_pd(notFinite[j][i], _mm_cmpneq_pd(_mm_mul_pd(pair, zero), zero));
+            }
         const Stress6& a = path[k];
         const Stress6& b = path[k + 1];
-        const Stress6& c = path[k + 2];
-        for (int i = 0; i < 3; ++i) {
-            const __m128d pa = _mm_loadu_pd(a.s + 2 * i);
-            const __m128d pb = _mm_loadu_pd(b.s + 2 * i);
-            low[i] = _mm_min_pd(low[i], _mm_min_pd(pa, pb));
-            high[i] = _mm_max_pd(high[i], _mm_max_pd(pa, pb));
-            notFinite = _mm_add_pd(notFinite, _mm_add_pd(_mm_mul_pd(pa, zero), _mm_mul_pd(pb, zero)));
-        }
-        __m128d at[6], v[6];
-        for (int i = 0; i < 6; ++i) {
-            at[i] = lanesOf(a, b, i);
-            v[i] = _mm_sub_pd(lanesOf(b, c, i), at[i]);
-        }
-        const __m128d i1 = _mm_add_pd(_mm_add_pd(at[0], at[1]), at[2]);
+        const __m128d s0 = _mm_loadh_pd(_mm_load_sd(&a.s[0]), &b.s[0]);
+        const __m128d s1 = _mm_loadh_pd(_mm_load_sd(&a.s[1]), &b.s[1]);
+        const __m128d s2 = _mm_loadh_pd(_mm_load_sd(&a.s[2]), &b.s[2]);
+        const __m128d i1 = _mm_add_pd(_mm_add_pd(s0, s1), s2);  // firstInvariant in each lane
         i1Low = _mm_min_pd(i1Low, i1);
         i1High = _mm_max_pd(i1High, i1);
-        shortest = _mm_min_pd(shortest, vonMisesSquaredLanes(v));
     }
-    double lanes[2];
-    _mm_storeu_pd(lanes, notFinite);
-    f.finite = lanes[0] == 0.0 && lanes[1] == 0.0;
+    __m128d anyNotFinite = zero;
     for (int i = 0; i < 3; ++i) {
-        double l[2], h[2];
-        _mm_storeu_pd(l, low[i]);
-        _mm_storeu_pd(h, high[i]);
-        f.low.s[2 * i] = l[0];
-        f.low.s[2 * i + 1] = l[1];
-        f.high.s[2 * i] = h[0];
-        f.high.s[2 * i + 1] = h[1];
+        const __m128d l = _mm_min_pd(low[0][i], low[1][i]);
+        const __m128d h = _mm_max_pd(high[0][i], high[1][i]);
+        _mm_storeu_pd(f.low.s + 2 * i, l);
+        _mm_storeu_pd(f.high.s + 2 * i, h);
+        anyNotFinite = _mm_or_pd(anyNotFinite, _mm_or_pd(notFinite[0][i], notFinite[1][i]));
     }
-    f.i1Low = lowerLane(i1Low);
-    f.i1High = upperLane(i1High);
-    f.shortest = lowerLane(shortest);
+    finite = _mm_movemask_pd(anyNotFinite) == 0;
+    double lanes[2];
+    _mm_storeu_pd(lanes, i1Low);
+    f.i1Low = std::min(lanes[0], lanes[1]);
+    _mm_storeu_pd(lanes, i1High);
+    f.i1High = std::max(lanes[0], lanes[1]);
+    for (; k < count; ++k) {
+        const Stress6& x = path[k];
+        for (int i = 0; i < 6; ++i) {
+            finite = finite && std::isfinite(x.s[i]);
+            f.low.s[i] = std::min(f.low.s[i], x.s[i]);
+            f.high.s[i] = std::max(f.high.s[i], x.s[i]);
+        }
+        f.i1Low = std::min(f.i1Low, firstInvariant(x));
+        f.i1High = std::max(f.i1High, firstInvariant(x));
+    }
+#else
+    for (const Stress6& x : path) {
+        for (int i = 0; i < 6; ++i) {
+            finite = finite && std::isfinite(x.s[i]);
+            f.low.s[i] = std::min(f.low.s[i], x.s[i]);
+            f.high.s[i] = std::max(f.high.s[i], x.s[i]);
+        }
+        const double i1 = firstInvariant(x);
+        f.i1Low = std::min(f.i1Low, i1);
+        f.i1High = std::max(f.i1High, i1);
+    }
 #endif
-    for (; k + 1 < count; ++k) addPoint(f, path[k], path[k + 1]);
-    addPoint(f, path[count - 1], path[0]);  // the closing segment is counted twice: no matter
+    f.finite = finite;
     return f;
-}
-
-// The largest vonMisesSquared distance of a point from `centre`.
-double largestDistanceSquared(std::span<const Stress6> path, const Stress6& centre) {
-    const std::size_t count = path.size();
-    double largest = 0.0;
-    std::size_t k = 0;
-#if defined(__SSE2__)
-    __m128d centreLanes[6];
-    for (int i = 0; i < 6; ++i) centreLanes[i] = _mm_set1_pd(centre.s[i]);
-    __m128d most = _mm_setzero_pd();
-    for (; k + 1 < count; k += 2) {
-        __m128d d[6];
-        for (int i = 0; i < 6; ++i) d[i] = _mm_sub_pd(lanesOf(path[k], path[k + 1], i), centreLanes[i]);
-        most = _mm_max_pd(most, vonMisesSquaredLanes(d));
-    }
-    largest = upperLane(most);
-#endif
-    for (; k < count; ++k) largest = std::max(largest, vonMisesSquared(path[k] - centre));
-    return largest;
 }
 
 }  // namespace
 
-ScreenBounds screenBounds(std::span<const Stress6> path, bool stressPathCorrection) {
+ScreenBounds screenBounds(SimdLevel simd, std::span<const Stress6> path, bool stressPathCorrection) {
     ScreenBounds bounds;
     const std::size_t count = path.size();
     if (count < 2 || count > kMostPoints) return bounds;
 
-    // One pass: the box of the points, their first invariants, whether they
-    // are all finite, and the shortest segment of the closed path (the same
-    // differences, in the same direction, as the extraction's segment
-    // vectors, so the same bits).
-    PathFacts facts = pathFacts(path);
+    // The box of the points, their first invariants, whether all are finite.
+    const PathFacts facts = pathFacts(path);
     if (!facts.finite) return bounds;
     const Stress6& low = facts.low;
     const Stress6& high = facts.high;
@@ -188,8 +149,15 @@ ScreenBounds screenBounds(std::span<const Stress6> path, bool stressPathCorrecti
     for (int i = 0; i < 6; ++i) largest = std::max({largest, -low.s[i], high.s[i]});
     const double i1Low = facts.i1Low;
     const double i1High = facts.i1High;
-    const double shortest = facts.shortest;
     if (!(largest >= kSmallestMagnitude && largest <= kLargestMagnitude)) return bounds;
+
+    // The centre of the box, the von Mises radius of the path about it, and
+    // the shortest segment of the closed path (the same differences, in the
+    // same direction, as the extraction's segment vectors: the same bits).
+    Stress6 centre;
+    for (int i = 0; i < 6; ++i) centre.s[i] = low.s[i] + (high.s[i] - low.s[i]) / 2.0;
+    const ScreenDistances distances = screenDistances(simd, path, centre);
+    const double shortest = distances.shortestSegment;
     if (!(shortest > 0.0)) return bounds;
 
     const double unitZ = kUnitRoundoff * (largest * largest);
@@ -205,11 +173,7 @@ ScreenBounds screenBounds(std::span<const Stress6> path, bool stressPathCorrecti
     const double noiseRatio = 2.0 * shrink / (shortest - shrink) + kSumMargin;
     if (!(noiseRatio <= kLargestNoiseRatio)) return bounds;
 
-    // Von Mises radius of the path about the centre of its box.
-    Stress6 centre;
-    for (int i = 0; i < 6; ++i) centre.s[i] = low.s[i] + (high.s[i] - low.s[i]) / 2.0;
-    const double radiusSquared = largestDistanceSquared(path, centre);
-    const double radius = std::sqrt(radiusSquared + kCentreDistanceError * unitZ) *
+    const double radius = std::sqrt(distances.largestFromCentre + kCentreDistanceError * unitZ) *
                           (1.0 + 2.0 * overshoot) * (1.0 + kMargin);
     // A range is a distance between two points within that radius; the
     // stress-path correction makes it a two-leg length, at most twice that.
@@ -226,10 +190,10 @@ ScreenBounds screenBounds(std::span<const Stress6> path, bool stressPathCorrecti
     return bounds;
 }
 
-bool provesNoDamage(std::span<const Stress6> path, bool stressPathCorrection,
+bool provesNoDamage(SimdLevel simd, std::span<const Stress6> path, bool stressPathCorrection,
                     const MaterialValues& m, const SnCurve& curve) {
     if (!kPowerWithinOneUlp) return false;
-    const ScreenBounds bounds = screenBounds(path, stressPathCorrection);
+    const ScreenBounds bounds = screenBounds(simd, path, stressPathCorrection);
     if (!bounds.usable) return false;
     // Every half-cycle falls below the amplitude gate: none is counted.
     if (bounds.amplitude <= config::kAmplitudeGate) return true;

@@ -13,6 +13,7 @@
 
 #include <span>
 
+#include "base/simd_level.hpp"
 #include "fatigue/sn_curve.hpp"
 #include "model/analysis_parameters.hpp"
 #include "model/stress6.hpp"
@@ -35,13 +36,14 @@ struct ScreenBounds {
     double noiseRatio = 0.0;
 };
 
-ScreenBounds screenBounds(std::span<const Stress6> path, bool stressPathCorrection);
+// `simd` chooses the vector form of the distances; every level gives the same bounds.
+ScreenBounds screenBounds(SimdLevel simd, std::span<const Stress6> path, bool stressPathCorrection);
 
 // Whether every half-cycle of the path (compacted and, where asked,
 // corrected; at least two points) is proven to be "no damage" under the
 // material values and the prepared S-N curve in effect: the node's result
 // is then exactly the floored damage with no static failure.
-bool provesNoDamage(std::span<const Stress6> path, bool stressPathCorrection,
+bool provesNoDamage(SimdLevel simd, std::span<const Stress6> path, bool stressPathCorrection,
                     const MaterialValues& m, const SnCurve& curve);
 
 }  // namespace korvanel

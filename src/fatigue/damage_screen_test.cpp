@@ -100,7 +100,7 @@ FullAnalysis analyse(const std::vector<Stress6>& path, bool correction, const Ma
 }
 
 bool screens(const std::vector<Stress6>& path, bool correction, const MaterialValues& m) {
-    return provesNoDamage(path, correction, m, prepareSnCurve(m, false));
+    return provesNoDamage(SimdLevel::plain, path, correction, m, prepareSnCurve(m, false));
 }
 
 // The value of `field` at which the screen starts to pass, found by halving

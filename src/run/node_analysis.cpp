@@ -127,7 +127,7 @@ bool screenedOut(const RunInputs& run, const MaterialValues& material, const SnC
     if (!run.damageScreen || writesDetailFiles ||
         p.stressInputFormat != StressInputFormat::nodeCombination || isOn(p.cyclesExtraction))
         return false;
-    if (!provesNoDamage(scratch.history, isOn(p.stressPathCorrection), material, curve)) return false;
+    if (!provesNoDamage(run.simd, scratch.history, isOn(p.stressPathCorrection), material, curve)) return false;
     if (run.screenedNodes) run.screenedNodes->fetch_add(1, std::memory_order_relaxed);
     return true;
 }
