@@ -4,10 +4,6 @@
 #include <cmath>
 #include <cstddef>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "fatigue/screen_distances.hpp"
 #include "model/fixed_settings.hpp"
 #include "stress/stress_measures.hpp"
@@ -46,93 +42,6 @@ constexpr bool kPowerWithinOneUlp =
     false;
 #endif
 
-// What one pass over the path gathers for the bounds.
-struct PathFacts {
-    bool finite = true;
-    Stress6 low;
-    Stress6 high;
-    double i1Low = 0.0;
-    double i1High = 0.0;
-};
-
-// Minima and maxima are exact, so the points may be taken in any order:
-// their components two at a time in the lanes of SSE2 registers.
-PathFacts pathFacts(std::span<const Stress6> path) {
-    PathFacts f;
-    f.low = f.high = path[0];
-    f.i1Low = f.i1High = firstInvariant(path[0]);
-    bool finite = true;
-#if defined(__SSE2__)
-    // Two points at a time, each with accumulators of its own so that no
-    // chain of dependent operations holds the loop up.
-    __m128d low[2][3], high[2][3], notFinite[2][3];
-    for (int j = 0; j < 2; ++j)
-        for (int i = 0; i < 3; ++i) {
-            low[j][i] = high[j][i] = _mm_loadu_pd(path[0].s + 2 * i);
-            notFinite[j][i] = _mm_setzero_pd();
-        }
-    __m128d i1Low = _mm_set1_pd(f.i1Low), i1High = i1Low;
-    const __m128d zero = _mm_setzero_pd();
-    const std::size_t count = path.size();
-    std::size_t k = 0;
-    for (; k + 1 < count; k += 2) {
-        for (int j = 0; j < 2; ++j)
-            for (int i = 0; i < 3; ++i) {
-                const __m128d pair = _mm_loadu_pd(path[k + j].s + 2 * i);
-                low[j][i] = _mm_min_pd(low[j][i], pair);
-                high[j][i] = _mm_max_pd(high[j][i], pair);
-                // x * 0 is 0 for a finite x and NaN for an infinity or a NaN.
-                notFinite[j][i] = _mm_or_pd(notFinite[j][i], _mm_cmpneq_pd(_mm_mul_pd(pair, zero), zero));
-            }
-        const Stress6& a = path[k];
-        const Stress6& b = path[k + 1];
-        const __m128d s0 = _mm_loadh_pd(_mm_load_sd(&a.s[0]), &b.s[0]);
-        const __m128d s1 = _mm_loadh_pd(_mm_load_sd(&a.s[1]), &b.s[1]);
-        const __m128d s2 = _mm_loadh_pd(_mm_load_sd(&a.s[2]), &b.s[2]);
-        const __m128d i1 = _mm_add_pd(_mm_add_pd(s0, s1), s2);  // firstInvariant in each lane
-        i1Low = _mm_min_pd(i1Low, i1);
-        i1High = _mm_max_pd(i1High, i1);
-    }
-    __m128d anyNotFinite = zero;
-    for (int i = 0; i < 3; ++i) {
-        const __m128d l = _mm_min_pd(low[0][i], low[1][i]);
-        const __m128d h = _mm_max_pd(high[0][i], high[1][i]);
-        _mm_storeu_pd(f.low.s + 2 * i, l);
-        _mm_storeu_pd(f.high.s + 2 * i, h);
-        anyNotFinite = _mm_or_pd(anyNotFinite, _mm_or_pd(notFinite[0][i], notFinite[1][i]));
-    }
-    finite = _mm_movemask_pd(anyNotFinite) == 0;
-    double lanes[2];
-    _mm_storeu_pd(lanes, i1Low);
-    f.i1Low = std::min(lanes[0], lanes[1]);
-    _mm_storeu_pd(lanes, i1High);
-    f.i1High = std::max(lanes[0], lanes[1]);
-    for (; k < count; ++k) {
-        const Stress6& x = path[k];
-        for (int i = 0; i < 6; ++i) {
-            finite = finite && std::isfinite(x.s[i]);
-            f.low.s[i] = std::min(f.low.s[i], x.s[i]);
-            f.high.s[i] = std::max(f.high.s[i], x.s[i]);
-        }
-        f.i1Low = std::min(f.i1Low, firstInvariant(x));
-        f.i1High = std::max(f.i1High, firstInvariant(x));
-    }
-#else
-    for (const Stress6& x : path) {
-        for (int i = 0; i < 6; ++i) {
-            finite = finite && std::isfinite(x.s[i]);
-            f.low.s[i] = std::min(f.low.s[i], x.s[i]);
-            f.high.s[i] = std::max(f.high.s[i], x.s[i]);
-        }
-        const double i1 = firstInvariant(x);
-        f.i1Low = std::min(f.i1Low, i1);
-        f.i1High = std::max(f.i1High, i1);
-    }
-#endif
-    f.finite = finite;
-    return f;
-}
-
 }  // namespace
 
 ScreenBounds screenBounds(SimdLevel simd, std::span<const Stress6> path, bool stressPathCorrection) {
@@ -140,24 +49,19 @@ ScreenBounds screenBounds(SimdLevel simd, std::span<const Stress6> path, bool st
     const std::size_t count = path.size();
     if (count < 2 || count > kMostPoints) return bounds;
 
-    // The box of the points, their first invariants, whether all are finite.
-    const PathFacts facts = pathFacts(path);
-    if (!facts.finite) return bounds;
-    const Stress6& low = facts.low;
-    const Stress6& high = facts.high;
+    // The box of the points, their first invariants, whether all are finite,
+    // and the shortest segment of the closed path (the same differences, in
+    // the same direction, as the extraction's segment vectors: the same bits).
+    const PathSurvey survey = surveyPath(simd, path);
+    if (!survey.finite) return bounds;
+    const Stress6& low = survey.low;
+    const Stress6& high = survey.high;
     double largest = 0.0;
     for (int i = 0; i < 6; ++i) largest = std::max({largest, -low.s[i], high.s[i]});
-    const double i1Low = facts.i1Low;
-    const double i1High = facts.i1High;
+    const double i1Low = survey.i1Low;
+    const double i1High = survey.i1High;
+    const double shortest = survey.shortestSegment;
     if (!(largest >= kSmallestMagnitude && largest <= kLargestMagnitude)) return bounds;
-
-    // The centre of the box, the von Mises radius of the path about it, and
-    // the shortest segment of the closed path (the same differences, in the
-    // same direction, as the extraction's segment vectors: the same bits).
-    Stress6 centre;
-    for (int i = 0; i < 6; ++i) centre.s[i] = low.s[i] + (high.s[i] - low.s[i]) / 2.0;
-    const ScreenDistances distances = screenDistances(simd, path, centre);
-    const double shortest = distances.shortestSegment;
     if (!(shortest > 0.0)) return bounds;
 
     const double unitZ = kUnitRoundoff * (largest * largest);
@@ -173,7 +77,11 @@ ScreenBounds screenBounds(SimdLevel simd, std::span<const Stress6> path, bool st
     const double noiseRatio = 2.0 * shrink / (shortest - shrink) + kSumMargin;
     if (!(noiseRatio <= kLargestNoiseRatio)) return bounds;
 
-    const double radius = std::sqrt(distances.largestFromCentre + kCentreDistanceError * unitZ) *
+    // Von Mises radius of the path about the centre of its box.
+    Stress6 centre;
+    for (int i = 0; i < 6; ++i) centre.s[i] = low.s[i] + (high.s[i] - low.s[i]) / 2.0;
+    const double radiusSquared = largestDistanceFromCentre(simd, path, centre);
+    const double radius = std::sqrt(radiusSquared + kCentreDistanceError * unitZ) *
                           (1.0 + 2.0 * overshoot) * (1.0 + kMargin);
     // A range is a distance between two points within that radius; the
     // stress-path correction makes it a two-leg length, at most twice that.

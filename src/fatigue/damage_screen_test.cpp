@@ -244,6 +244,34 @@ TEST(DamageScreen, StaticLimitJustInsideAndOutside) {
     }
 }
 
+// Every vector form gives the bounds of the plain one, bit for bit, also
+// with a value that is not finite in any lane position.
+TEST(DamageScreen, EveryLevelGivesThePlainBounds) {
+    std::vector<std::vector<Stress6>> paths;
+    for (const PathCase& pc : pathCases()) paths.push_back(pc.path);
+    for (int count : {2, 3, 4, 5, 6, 7, 8, 9, 13}) paths.push_back(multiaxial(count, 10.0, 3 + count));
+    for (double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()})
+        for (int at = 0; at < 9; ++at) {
+            std::vector<Stress6> path = multiaxial(9, 0.0, 5);
+            path[at][at % 6] = bad;
+            paths.push_back(path);
+        }
+    const auto same = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
+    for (SimdLevel level : {SimdLevel::sse2, SimdLevel::avx2, SimdLevel::avx512}) {
+        if (!simdLevelAvailable(level)) continue;
+        for (const auto& path : paths)
+            for (bool correction : {false, true}) {
+                const ScreenBounds plain = screenBounds(SimdLevel::plain, path, correction);
+                const ScreenBounds wide = screenBounds(level, path, correction);
+                EXPECT_EQ(plain.usable, wide.usable) << simdLevelName(level) << " " << path.size();
+                EXPECT_TRUE(same(plain.amplitude, wide.amplitude));
+                EXPECT_TRUE(same(plain.lowWeight, wide.lowWeight));
+                EXPECT_TRUE(same(plain.highWeight, wide.highWeight));
+                EXPECT_TRUE(same(plain.noiseRatio, wide.noiseRatio));
+            }
+    }
+}
+
 // Paths outside what the proof covers, and values it cannot use, are never
 // passed, however far the limits are.
 TEST(DamageScreen, NotProvenOutsideTheProof) {

@@ -24,48 +24,70 @@ inline __m256d vonMisesSquared4(const __m256d* s) {
     __m256d shear = _mm256_add_pd(_mm256_mul_pd(s[3], s[3]), _mm256_mul_pd(s[4], s[4]));
     shear = _mm256_add_pd(shear, _mm256_mul_pd(s[5], s[5]));
     const __m256d result = _mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(3.0), shear), normal);
-    // Below 0: 0, as vonMisesSquaredOf.
+    // Below 0: 0, as vonMisesSquaredOf (NaN, which the survey refuses anyway, also gives 0).
     return _mm256_and_pd(result, _mm256_cmp_pd(result, _mm256_setzero_pd(), _CMP_GE_OQ));
 }
 
-double lowest(__m256d x) {
-    double lanes[4];
-    _mm256_storeu_pd(lanes, x);
-    return std::min({lanes[0], lanes[1], lanes[2], lanes[3]});
-}
-
-double highest(__m256d x) {
-    double lanes[4];
-    _mm256_storeu_pd(lanes, x);
-    return std::max({lanes[0], lanes[1], lanes[2], lanes[3]});
+double lanes(__m256d x, bool lowest) {
+    double v[4];
+    _mm256_storeu_pd(v, x);
+    return lowest ? std::min({v[0], v[1], v[2], v[3]}) : std::max({v[0], v[1], v[2], v[3]});
 }
 
 }  // namespace
 
-std::size_t screenDistancesAvx2(const Stress6* path, std::size_t count, const Stress6& centre,
-                                double& shortestSegment, double& largestFromCentre) {
-    __m256d shortest = _mm256_set1_pd(shortestSegment);
-    __m256d largest = _mm256_set1_pd(largestFromCentre);
-    __m256d c[6];
-    for (int i = 0; i < 6; ++i) c[i] = _mm256_set1_pd(centre.s[i]);
+std::size_t surveyPathAvx2(const Stress6* path, std::size_t count, PathSurvey& survey) {
+    __m256d low[6], high[6];
+    for (int i = 0; i < 6; ++i) {
+        low[i] = _mm256_set1_pd(survey.low.s[i]);
+        high[i] = _mm256_set1_pd(survey.high.s[i]);
+    }
+    __m256d i1Low = _mm256_set1_pd(survey.i1Low), i1High = _mm256_set1_pd(survey.i1High);
+    __m256d shortest = _mm256_set1_pd(survey.shortestSegment);
+    __m256d notANumber = _mm256_setzero_pd();
     std::size_t k = 0;
     // Segments k .. k + 3 end at points k + 1 .. k + 4: the lanes of the
     // points moved down by one, point k + 4 in the top lane.
     for (; k + 4 < count; k += 4) {
-        __m256d v[6], d[6];
+        __m256d at[6], v[6];
         for (int i = 0; i < 6; ++i) {
-            const __m256d at = component(path + k, i);
-            const __m256d moved = _mm256_permute4x64_pd(at, 0x39);  // lanes 1, 2, 3, 0
-            const __m256d next =
-                _mm256_blend_pd(moved, _mm256_broadcast_sd(&path[k + 4].s[i]), 0x8);
-            v[i] = _mm256_sub_pd(next, at);
-            d[i] = _mm256_sub_pd(at, c[i]);
+            at[i] = component(path + k, i);
+            const __m256d moved = _mm256_permute4x64_pd(at[i], 0x39);  // lanes 1, 2, 3, 0
+            const __m256d next = _mm256_blend_pd(moved, _mm256_broadcast_sd(&path[k + 4].s[i]), 0x8);
+            v[i] = _mm256_sub_pd(next, at[i]);
+            low[i] = _mm256_min_pd(low[i], at[i]);
+            high[i] = _mm256_max_pd(high[i], at[i]);
+            notANumber = _mm256_or_pd(notANumber, _mm256_cmp_pd(at[i], at[i], _CMP_UNORD_Q));
         }
+        const __m256d i1 = _mm256_add_pd(_mm256_add_pd(at[0], at[1]), at[2]);
+        i1Low = _mm256_min_pd(i1Low, i1);
+        i1High = _mm256_max_pd(i1High, i1);
         shortest = _mm256_min_pd(shortest, vonMisesSquared4(v));
-        largest = _mm256_max_pd(largest, vonMisesSquared4(d));
     }
-    shortestSegment = lowest(shortest);
-    largestFromCentre = highest(largest);
+    for (int i = 0; i < 6; ++i) {
+        survey.low.s[i] = lanes(low[i], true);
+        survey.high.s[i] = lanes(high[i], false);
+    }
+    survey.i1Low = lanes(i1Low, true);
+    survey.i1High = lanes(i1High, false);
+    survey.shortestSegment = lanes(shortest, true);
+    // Infinities stay in the box, where the screen's magnitude test refuses them.
+    survey.finite = survey.finite && _mm256_movemask_pd(notANumber) == 0;
+    return k;
+}
+
+std::size_t largestDistanceFromCentreAvx2(const Stress6* path, std::size_t count, const Stress6& centre,
+                                          double& largest) {
+    __m256d most = _mm256_set1_pd(largest);
+    __m256d c[6];
+    for (int i = 0; i < 6; ++i) c[i] = _mm256_set1_pd(centre.s[i]);
+    std::size_t k = 0;
+    for (; k + 3 < count; k += 4) {
+        __m256d d[6];
+        for (int i = 0; i < 6; ++i) d[i] = _mm256_sub_pd(component(path + k, i), c[i]);
+        most = _mm256_max_pd(most, vonMisesSquared4(d));
+    }
+    largest = lanes(most, false);
     return k;
 }
 
