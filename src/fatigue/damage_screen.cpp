@@ -5,8 +5,8 @@
 #include <cstddef>
 
 #include "fatigue/screen_distances.hpp"
-#include "model/fixed_settings.hpp"
 #include "stress/stress_measures.hpp"
+#include "model/fixed_settings.hpp"
 
 namespace korvanel {
 
@@ -41,6 +41,25 @@ constexpr bool kPowerWithinOneUlp =
 #else
     false;
 #endif
+
+// A quick look before the bounds: the amplitude bound is at least half the
+// distance of any two points, so when two points lie farther apart than twice
+// the limit the corrected amplitude must stay below, nothing can be proven.
+// A node of many damaging half-cycles leaves the screen here, after a few
+// distances instead of two passes over its path.
+bool clearlyBeyondTheLimit(std::span<const Stress6> path, const MaterialValues& m,
+                           const SnCurve& curve) {
+    const double limit = curve.type == SnCurveType::palmgren
+                             ? std::min(m.enduranceLimit, curve.staticLimit)
+                             : std::min(m.weibullSainf, m.weibullSault);
+    const double reach = (2.0 * limit) * (2.0 * limit);
+    if (!(limit > 0.0)) return false;
+    const std::size_t count = path.size();
+    const std::size_t step = std::max<std::size_t>(1, count / 16);
+    for (std::size_t k = step; k < count; k += step)
+        if (vonMisesSquared(path[k] - path[0]) > reach) return true;
+    return false;
+}
 
 }  // namespace
 
@@ -101,6 +120,7 @@ ScreenBounds screenBounds(SimdLevel simd, std::span<const Stress6> path, bool st
 bool provesNoDamage(SimdLevel simd, std::span<const Stress6> path, bool stressPathCorrection,
                     const MaterialValues& m, const SnCurve& curve) {
     if (!kPowerWithinOneUlp) return false;
+    if (clearlyBeyondTheLimit(path, m, curve)) return false;
     const ScreenBounds bounds = screenBounds(simd, path, stressPathCorrection);
     if (!bounds.usable) return false;
     // Every half-cycle falls below the amplitude gate: none is counted.

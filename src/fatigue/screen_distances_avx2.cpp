@@ -9,9 +9,30 @@ namespace korvanel {
 
 namespace {
 
-// Component i of the four points p[0..3], in the four lanes.
-inline __m256d component(const Stress6* p, int i) {
-    return _mm256_set_pd(p[3].s[i], p[2].s[i], p[1].s[i], p[0].s[i]);
+// The six components of the four consecutive points p[0..3], component i
+// of point j in lane j of c[i]: six loads of the 24 doubles, then a
+// transposition by halves and pairs.
+static_assert(sizeof(Stress6) == 6 * sizeof(double));
+inline void components(const Stress6* p, __m256d* c) {
+    const double* d = p[0].s;
+    const __m256d r0 = _mm256_loadu_pd(d);       // p0.0 p0.1 p0.2 p0.3
+    const __m256d r1 = _mm256_loadu_pd(d + 4);   // p0.4 p0.5 p1.0 p1.1
+    const __m256d r2 = _mm256_loadu_pd(d + 8);   // p1.2 p1.3 p1.4 p1.5
+    const __m256d r3 = _mm256_loadu_pd(d + 12);  // p2.0 p2.1 p2.2 p2.3
+    const __m256d r4 = _mm256_loadu_pd(d + 16);  // p2.4 p2.5 p3.0 p3.1
+    const __m256d r5 = _mm256_loadu_pd(d + 20);  // p3.2 p3.3 p3.4 p3.5
+    const __m256d t0 = _mm256_permute2f128_pd(r0, r3, 0x20);  // p0.0 p0.1 p2.0 p2.1
+    const __m256d t1 = _mm256_permute2f128_pd(r1, r4, 0x31);  // p1.0 p1.1 p3.0 p3.1
+    const __m256d t2 = _mm256_permute2f128_pd(r0, r3, 0x31);  // p0.2 p0.3 p2.2 p2.3
+    const __m256d t3 = _mm256_permute2f128_pd(r2, r5, 0x20);  // p1.2 p1.3 p3.2 p3.3
+    const __m256d t4 = _mm256_permute2f128_pd(r1, r4, 0x20);  // p0.4 p0.5 p2.4 p2.5
+    const __m256d t5 = _mm256_permute2f128_pd(r2, r5, 0x31);  // p1.4 p1.5 p3.4 p3.5
+    c[0] = _mm256_unpacklo_pd(t0, t1);
+    c[1] = _mm256_unpackhi_pd(t0, t1);
+    c[2] = _mm256_unpacklo_pd(t2, t3);
+    c[3] = _mm256_unpackhi_pd(t2, t3);
+    c[4] = _mm256_unpacklo_pd(t4, t5);
+    c[5] = _mm256_unpackhi_pd(t4, t5);
 }
 
 // vonMisesSquaredOf in each lane: the same operations in the same order.
@@ -50,8 +71,8 @@ std::size_t surveyPathAvx2(const Stress6* path, std::size_t count, PathSurvey& s
     // points moved down by one, point k + 4 in the top lane.
     for (; k + 4 < count; k += 4) {
         __m256d at[6], v[6];
+        components(path + k, at);
         for (int i = 0; i < 6; ++i) {
-            at[i] = component(path + k, i);
             const __m256d moved = _mm256_permute4x64_pd(at[i], 0x39);  // lanes 1, 2, 3, 0
             const __m256d next = _mm256_blend_pd(moved, _mm256_broadcast_sd(&path[k + 4].s[i]), 0x8);
             v[i] = _mm256_sub_pd(next, at[i]);
@@ -84,7 +105,8 @@ std::size_t largestDistanceFromCentreAvx2(const Stress6* path, std::size_t count
     std::size_t k = 0;
     for (; k + 3 < count; k += 4) {
         __m256d d[6];
-        for (int i = 0; i < 6; ++i) d[i] = _mm256_sub_pd(component(path + k, i), c[i]);
+        components(path + k, d);
+        for (int i = 0; i < 6; ++i) d[i] = _mm256_sub_pd(d[i], c[i]);
         most = _mm256_max_pd(most, vonMisesSquared4(d));
     }
     largest = lanes(most, false);
