@@ -127,9 +127,7 @@ bool screenedOut(const RunInputs& run, const MaterialValues& material, const SnC
     if (!run.damageScreen || writesDetailFiles ||
         p.stressInputFormat != StressInputFormat::nodeCombination || isOn(p.cyclesExtraction))
         return false;
-    if (!provesNoDamage(run.simd, scratch.history, isOn(p.stressPathCorrection), material, curve)) return false;
-    if (run.screenedNodes) run.screenedNodes->fetch_add(1, std::memory_order_relaxed);
-    return true;
+    return provesNoDamage(run.simd, scratch.history, isOn(p.stressPathCorrection), material, curve);
 }
 
 // The result of a node whose half-cycles are all "no damage": no static
@@ -141,6 +139,7 @@ NodeResult screenedResult() {
     result.nodeDamage = stored.nodeDamage;
     result.lifeRepeats = stored.lifeRepeats;
     result.staticFailureCode = StaticFailureCode::none;
+    result.screened = true;
     return result;
 }
 

@@ -37,6 +37,8 @@ struct NodeResult {
     StaticFailureCode staticFailureCode = StaticFailureCode::none;
     // Format 2 with unloaded nodes allowed: a constant path given no damage.
     bool unloaded = false;
+    // Format 2: passed by the damage screen, without the half-cycle analysis.
+    bool screened = false;
     // A single history.
     SingleHistoryResult singleHistory;
 };

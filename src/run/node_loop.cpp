@@ -111,7 +111,7 @@ NodeResult analyseScheduledNode(const LoopContext& c, std::int64_t node, bool de
 }
 
 void store(const LoopContext& c, NodeLoopOutcome& outcome, std::int64_t node, const NodeResult& r) {
-    c.unloaded[node] = r.unloaded;
+    c.unloaded[node] = r.unloaded ? kUnloadedNode : r.screened ? kScreenedNode : 0;
     if (c.run.parameters.stressInputFormat == StressInputFormat::singleHistory) {
         outcome.singleHistory = r.singleHistory;
         return;
@@ -254,6 +254,7 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options
     }
     loop.outcome.unloadedNodeCount =
         reportUnloadedNodes(run, loop.unloaded, run.nodeCount, warnings);
+    loop.outcome.screenedNodeCount = countScreenedNodes(loop.unloaded);
     return std::move(loop.outcome);
 }
 
@@ -343,7 +344,7 @@ std::int64_t reportUnloadedNodes(const RunInputs& run, const std::vector<unsigne
                                  std::int64_t end, InputWarnings& warnings) {
     std::int64_t count = 0;
     for (std::int64_t node = 0; node < end; ++node) {
-        if (!unloaded[node]) continue;
+        if (unloaded[node] != kUnloadedNode) continue;
         ++count;
         warn(warnings, WarningKind::unloadedNode, [&] {
             return nodeText(run, node, 0, run.nodeCount) +
@@ -352,6 +353,10 @@ std::int64_t reportUnloadedNodes(const RunInputs& run, const std::vector<unsigne
         });
     }
     return count;
+}
+
+std::int64_t countScreenedNodes(const std::vector<unsigned char>& flags) {
+    return std::count(flags.begin(), flags.end(), kScreenedNode);
 }
 
 }  // namespace korvanel

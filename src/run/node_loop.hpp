@@ -27,7 +27,13 @@ struct NodeLoopOutcome {
     SingleHistoryResult singleHistory;
     // Format 2 with unloaded nodes allowed: the nodes given no damage.
     std::int64_t unloadedNodeCount = 0;
+    // Format 2: the nodes the damage screen passed.
+    std::int64_t screenedNodeCount = 0;
 };
+
+// What a node's flag in NodeLoopRun::unloaded says.
+constexpr unsigned char kUnloadedNode = 1;  // given no damage as unloaded
+constexpr unsigned char kScreenedNode = 2;  // passed by the damage screen
 
 struct NodeLoopOptions {
     int threads = 1;         // results do not depend on it
@@ -59,7 +65,7 @@ struct NodeRange {
 };
 struct NodeLoopRun {
     NodeLoopOutcome outcome;
-    std::vector<unsigned char> unloaded;  // per node: given no damage as unloaded
+    std::vector<unsigned char> unloaded;  // per node: 0, kUnloadedNode or kScreenedNode
     std::int64_t stopNode = -1;           // -1: no node stopped the run
     std::optional<FatalStop> stop;
 };
@@ -70,5 +76,8 @@ NodeLoopRun runNodeLoopFrom(const RunInputs& run, const NodeLoopOptions& options
 // and returns their count; `run` holds every node of the model.
 std::int64_t reportUnloadedNodes(const RunInputs& run, const std::vector<unsigned char>& unloaded,
                                  std::int64_t end, InputWarnings& warnings);
+
+// The nodes flagged as passed by the damage screen.
+std::int64_t countScreenedNodes(const std::vector<unsigned char>& flags);
 
 }  // namespace korvanel

@@ -109,7 +109,7 @@ SliceReading unpackSliceReading(std::string_view bytes) {
 // A field added to RunInputs changes its size: it must then be added to the
 // loop plan below (or left out on purpose) before this compiles again.
 #if defined(__x86_64__) && defined(__GLIBCXX__)
-static_assert(sizeof(RunInputs) == 720, "RunInputs changed: pack the new field in packLoopPlan");
+static_assert(sizeof(RunInputs) == 704, "RunInputs changed: pack the new field in packLoopPlan");
 #endif
 
 std::string packLoopPlan(const RunInputs& run, const std::vector<SliceWork>& work) {
@@ -132,7 +132,7 @@ std::string packLoopPlan(const RunInputs& run, const std::vector<SliceWork>& wor
     w.put(run.nodeCount);
     w.put(run.timePointCount);
     w.put(run.allowUnloadedNodes);
-    w.put(run.damageScreen);  // screenedNodes is left out: only the main process counts
+    w.put(run.damageScreen);
     w.put(run.completeOutputNodeFound);
     w.put(run.completeOutputIndex);
     w.put(work);

@@ -1,7 +1,6 @@
 #include "run/run_driver.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <new>
 #include <string>
@@ -164,8 +163,6 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     run.decimalSeparator = console.decimalSeparator();
     run.allowUnloadedNodes = options.allowUnloadedNodes;
     run.damageScreen = options.damageScreen;
-    std::atomic<std::int64_t> screenedNodes{0};
-    run.screenedNodes = &screenedNodes;
     run.job = readJobControlFile(kJobControlFile);
     const std::string parameterPath = jobFilePath(run.job, ".inp");
     putText(console, "Name of input file : ");
@@ -212,7 +209,7 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     }
     if (options.countScreenedNodes)
         toStandardError({"korvanel: nodes screened as taking no damage: " +
-                         std::to_string(screenedNodes.load()) + " of " + std::to_string(run.nodeCount)});
+                         std::to_string(outcome.screenedNodeCount) + " of " + std::to_string(run.nodeCount)});
     if (options.check) {
         finishCheck(console, run, outcome, warnings);
         return;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -33,10 +32,8 @@ struct RunInputs {
     bool allowUnloadedNodes = false;
 
     // Format 2: nodes proven to take no damage skip the half-cycle analysis
-    // (fatigue/damage_screen.hpp), with the same results; each one counts in
-    // *screenedNodes when it is set.
+    // (fatigue/damage_screen.hpp), with the same results.
     bool damageScreen = true;
-    std::atomic<std::int64_t>* screenedNodes = nullptr;
 
     // Complete-output node: the node ID whose detail files are written.
     bool completeOutputNodeFound = false;
