@@ -434,7 +434,7 @@ NodeLoopOutcome runNodeLoopOnProcesses(ProcessGroup& group, const RunInputs& run
         throw std::move(stop.stop);
     }
     outcome.unloadedNodeCount = reportUnloadedNodes(run, unloaded, run.nodeCount, warnings);
-    outcome.screenedNodeCount = countScreenedNodes(unloaded);
+    outcome.screenedNodeCount = countScreenedNodes(run, unloaded);
     for (StaticFailureCode code : outcome.tables.staticFailureCode)
         if (code != StaticFailureCode::none) outcome.staticFailureAtSomeNode = true;
     return outcome;

@@ -254,7 +254,7 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options
     }
     loop.outcome.unloadedNodeCount =
         reportUnloadedNodes(run, loop.unloaded, run.nodeCount, warnings);
-    loop.outcome.screenedNodeCount = countScreenedNodes(loop.unloaded);
+    loop.outcome.screenedNodeCount = countScreenedNodes(run, loop.unloaded);
     return std::move(loop.outcome);
 }
 
@@ -355,8 +355,11 @@ std::int64_t reportUnloadedNodes(const RunInputs& run, const std::vector<unsigne
     return count;
 }
 
-std::int64_t countScreenedNodes(const std::vector<unsigned char>& flags) {
-    return std::count(flags.begin(), flags.end(), kScreenedNode);
+std::int64_t countScreenedNodes(const RunInputs& run, const std::vector<unsigned char>& flags) {
+    std::int64_t count = 0;
+    for (std::size_t node = 0; node < flags.size(); ++node)
+        if (flags[node] == kScreenedNode && !writesDetailFiles(run, static_cast<std::int64_t>(node))) ++count;
+    return count;
 }
 
 }  // namespace korvanel

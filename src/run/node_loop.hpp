@@ -77,7 +77,10 @@ NodeLoopRun runNodeLoopFrom(const RunInputs& run, const NodeLoopOptions& options
 std::int64_t reportUnloadedNodes(const RunInputs& run, const std::vector<unsigned char>& unloaded,
                                  std::int64_t end, InputWarnings& warnings);
 
-// The nodes flagged as passed by the damage screen.
-std::int64_t countScreenedNodes(const std::vector<unsigned char>& flags);
+// The nodes flagged as passed by the damage screen, but those that write
+// the detail files: they are analysed once more with them (on several
+// processes), and with them the screen is never asked; `run` holds every
+// node of the model.
+std::int64_t countScreenedNodes(const RunInputs& run, const std::vector<unsigned char>& flags);
 
 }  // namespace korvanel
