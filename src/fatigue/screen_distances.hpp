@@ -18,6 +18,9 @@
 
 namespace korvanel {
 
+// A path with a value that is not finite has `finite` false, a shortest
+// segment of 0 (a NaN in a point the AVX2 form takes) or an infinity in its
+// box: each of which the screen refuses.
 struct PathSurvey {
     bool finite = true;
     Stress6 low;              // the box of the points

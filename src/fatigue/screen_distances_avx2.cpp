@@ -45,7 +45,7 @@ inline __m256d vonMisesSquared4(const __m256d* s) {
     __m256d shear = _mm256_add_pd(_mm256_mul_pd(s[3], s[3]), _mm256_mul_pd(s[4], s[4]));
     shear = _mm256_add_pd(shear, _mm256_mul_pd(s[5], s[5]));
     const __m256d result = _mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(3.0), shear), normal);
-    // Below 0: 0, as vonMisesSquaredOf (NaN, which the survey refuses anyway, also gives 0).
+    // Below 0: 0, as vonMisesSquaredOf; NaN gives 0 here, which surveyPathAvx2 relies on.
     return _mm256_and_pd(result, _mm256_cmp_pd(result, _mm256_setzero_pd(), _CMP_GE_OQ));
 }
 
@@ -65,7 +65,6 @@ std::size_t surveyPathAvx2(const Stress6* path, std::size_t count, PathSurvey& s
     }
     __m256d i1Low = _mm256_set1_pd(survey.i1Low), i1High = _mm256_set1_pd(survey.i1High);
     __m256d shortest = _mm256_set1_pd(survey.shortestSegment);
-    __m256d notANumber = _mm256_setzero_pd();
     std::size_t k = 0;
     // Segments k .. k + 3 end at points k + 1 .. k + 4: the lanes of the
     // points moved down by one, point k + 4 in the top lane.
@@ -78,7 +77,6 @@ std::size_t surveyPathAvx2(const Stress6* path, std::size_t count, PathSurvey& s
             v[i] = _mm256_sub_pd(next, at[i]);
             low[i] = _mm256_min_pd(low[i], at[i]);
             high[i] = _mm256_max_pd(high[i], at[i]);
-            notANumber = _mm256_or_pd(notANumber, _mm256_cmp_pd(at[i], at[i], _CMP_UNORD_Q));
         }
         const __m256d i1 = _mm256_add_pd(_mm256_add_pd(at[0], at[1]), at[2]);
         i1Low = _mm256_min_pd(i1Low, i1);
@@ -92,8 +90,10 @@ std::size_t surveyPathAvx2(const Stress6* path, std::size_t count, PathSurvey& s
     survey.i1Low = lanes(i1Low, true);
     survey.i1High = lanes(i1High, false);
     survey.shortestSegment = lanes(shortest, true);
-    // Infinities stay in the box, where the screen's magnitude test refuses them.
-    survey.finite = survey.finite && _mm256_movemask_pd(notANumber) == 0;
+    // A NaN in a point taken here makes the lengths of both its segments 0
+    // (vonMisesSquared4), so the shortest segment is 0, which the screen
+    // refuses; infinities stay in the box, where its magnitude test refuses
+    // them. So `finite` is left to the points taken one by one.
     return k;
 }
 
