@@ -46,6 +46,8 @@ int main(int argc, char** argv) {
     options.check = line.check;
     options.strict = line.strict;
     options.allowUnloadedNodes = line.allowUnloadedNodes;
+    options.damageScreen = line.damageScreen;
+    options.countScreenedNodes = line.countScreenedNodes;
     korvanel::OutputChannel console = korvanel::OutputChannel::console(korvanel::localeDecimalSeparator());
     // One run of the job on every process started with this one (mpirun).
     return korvanel::runKorvanelOnProcesses(console, options, line.threads > 0);

@@ -13,6 +13,8 @@ struct CommandLine {
     bool check = false;
     bool strict = false;
     bool allowUnloadedNodes = false;
+    bool damageScreen = true;           // --no-damage-screen turns it off
+    bool countScreenedNodes = false;    // --count-screened-nodes
     // For a usage error: what was wrong, e.g. "--threads needs a whole
     // number from 1 to 4096, got 'abc'".
     std::string problem;

@@ -17,7 +17,7 @@ std::int64_t reportUnloadedNodes(const RunInputs& run, const std::vector<unsigne
                                  std::int64_t end, InputWarnings& warnings) {
     std::int64_t count = 0;
     for (std::int64_t node = 0; node < end; ++node) {
-        if (!unloaded[static_cast<std::size_t>(node)]) continue;
+        if (unloaded[static_cast<std::size_t>(node)] != kUnloadedNode) continue;
         ++count;
         warn(warnings, WarningKind::unloadedNode, [&] {
             return nodeText(run, node, 0, nodeCountOf(run)) +
@@ -105,6 +105,9 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options
 
     NodeLoopOutcome outcome;
     outcome.unloadedNodeCount = reportUnloadedNodes(run, all.unloaded, nodeCount, warnings);
+    // The detail nodes' flags are those of their own analysis, which the
+    // screen never passes.
+    outcome.screenedNodeCount = std::count(all.unloaded.begin(), all.unloaded.end(), kScreenedNode);
     outcome.tables = std::move(all.tables);
     outcome.singleHistory = all.singleHistory;
     for (StaticFailureCode code : outcome.tables.staticFailureCode)

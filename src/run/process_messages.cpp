@@ -73,6 +73,7 @@ void fields(T& run, F& field) {
     field(run.materials);
     field(run.input);
     field(run.allowUnloadedNodes);
+    field(run.damageScreen);
     field(run.completeOutputNodeFound);
     field(run.completeOutputIndex);
 }

@@ -148,6 +148,7 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     run.simd = options.simd;
     run.decimalSeparator = console.decimalSeparator();
     run.allowUnloadedNodes = options.allowUnloadedNodes;
+    run.damageScreen = options.damageScreen;
     run.job = readJobControlFile(kJobControlFile);
     const std::string parameterPath = jobFilePath(run.job, ".inp");
     putText(console, "Name of input file : ");
@@ -195,6 +196,9 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
                          std::to_string(outcome.unloadedNodeCount) + " in all, " +
                          std::to_string(listed) + " listed"});
     }
+    if (options.countScreenedNodes)
+        toStandardError({"korvanel: nodes screened as taking no damage: " +
+                         std::to_string(outcome.screenedNodeCount) + " of " + std::to_string(nodeCountOf(run))});
     if (options.check) {
         finishCheck(console, run, outcome, warnings);
         return;
