@@ -17,7 +17,8 @@ namespace korvanel {
 // Installs the handlers of the run:
 // - SIGINT, SIGTERM, SIGHUP: the first is remembered as the stop request and
 //   every temporary file is removed; a second one ends the process at once,
-//   as if there were no handler (the temporary files removed first).
+//   as if there were no handler (the temporary files removed first). One
+//   that the process inherited as ignored (nohup) stays ignored.
 // - SIGPIPE, SIGXFSZ: ignored, so that the failing write returns an error.
 // - SIGBUS inside a mapped input file (the file was cut short): the rest of
 //   the mapping reads as zeros and the file is marked as cut. Anywhere else
