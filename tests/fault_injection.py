@@ -118,10 +118,13 @@ def temporaries(root):
 
 # --- Runs ------------------------------------------------------------------------------------
 
-def start(work, threads=1, stdout=subprocess.PIPE, limit_file_size=None, cpus=None):
+def start(work, threads=1, stdout=subprocess.PIPE, limit_file_size=None, cpus=None,
+          limit_files=None):
     def prepare():
         if limit_file_size is not None:
             resource.setrlimit(resource.RLIMIT_FSIZE, (limit_file_size, limit_file_size))
+        if limit_files is not None:
+            resource.setrlimit(resource.RLIMIT_NOFILE, (limit_files, limit_files))
         if cpus is not None:
             os.sched_setaffinity(0, cpus)
     args = [BINARY] if threads is None else [BINARY, "--threads", str(threads)]
@@ -501,6 +504,21 @@ def second_run_of_the_same_job(ctx):
         expect(name, after.get(rel) == s.complete.get(rel), rel + " is not the first run's")
 
 
+def lock_that_cannot_be_taken(ctx):
+    """Room for one open file besides the standard ones: the job's lock needs a second
+    descriptor and cannot be taken. The run stops with the reason rather than run unheld."""
+    root = tempfile.mkdtemp(prefix="fault-", dir=ctx.base)
+    work = make_job(root, nodes=3)
+    name = "lock that cannot be taken"
+    outcome = run(work, limit_files=4)
+    expect_stop(name, outcome, 1, [b"Cannot lock the file job/j.inp"], root)
+    expect(name, outcome[2] == b"korvanel: the lock that keeps a second run of the job out could "
+                              b"not be taken: Too many open files\r\n",
+           "standard error %r" % outcome[2])
+    expect(name, sorted(os.listdir(os.path.join(work, "job"))) ==
+           ["j.blc", "j.cmb", "j.inp", "j.nds"], "files %s" % os.listdir(work + "/job"))
+
+
 def standard_output_full(ctx):
     """Standard output on a full device: the results are all written, the reason is on
     standard error, and the exit status is 1."""
@@ -641,7 +659,7 @@ def main():
               sighup_in_a_long_node_loop_ends_promptly, sigterm_while_blocked_reading_a_pipe,
               file_size_limit, nothing_can_be_written, links_and_pipes_at_result_names,
               input_cut_short_while_read, input_rewritten_in_place_while_read,
-              second_run_of_the_same_job, standard_output_full, standard_output_closed,
+              second_run_of_the_same_job, lock_that_cannot_be_taken, standard_output_full, standard_output_closed,
               advisory_before_a_blocked_console, device_as_input, one_processor_one_thread,
               stresses_in_pascal_with_yield_in_megapascal]
     if len(sys.argv) > 2:
