@@ -126,6 +126,7 @@ InputText& InputText::operator=(InputText&& other) noexcept {
     inode_ = other.inode_;
     fileSize_ = other.fileSize_;
     modified_ = other.modified_;
+    statusChanged_ = other.statusChanged_;
     other.mapped_ = nullptr;
     other.mappedSize_ = 0;
     other.data_ = {};
@@ -178,6 +179,7 @@ InputText openInputText(const std::string& path) {
     in.inode_ = info.st_ino;
     in.fileSize_ = info.st_size;
     in.modified_ = info.st_mtim;
+    in.statusChanged_ = info.st_ctim;
     if (in.regular_ && info.st_size > 0) {
         // Mapped read-only: the text is read straight from the page cache,
         // with no copy and no zero-filled buffer.
@@ -212,7 +214,8 @@ void InputText::stopIfChanged() const {
     struct stat now {};
     bool same = ::stat(path_.c_str(), &now) == 0 && now.st_dev == device_ && now.st_ino == inode_;
     if (same && regular_)
-        same = now.st_size == fileSize_ && sameTime(now.st_mtim, modified_) && !mappingMark_.cut();
+        same = now.st_size == fileSize_ && sameTime(now.st_mtim, modified_) &&
+               sameTime(now.st_ctim, statusChanged_) && !mappingMark_.cut();
     if (!same) throw fatalStop("The input file " + path_ + " changed while it was being read");
 }
 

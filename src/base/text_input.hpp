@@ -75,8 +75,9 @@ public:
     void releaseConsumedText();
 
     // The stop "The input file <path> changed while it was being read" when
-    // the file's size, modification time or identity is no longer what it
-    // was when it was opened, or a part of it could not be read.
+    // the file's size, modification time, status-change time or identity
+    // (device and inode) is no longer what it was when it was opened, or a
+    // part of it could not be read.
     void stopIfChanged() const;
 
     // A file opened for reading, for locking; -1 for a text in memory.
@@ -125,6 +126,9 @@ private:
     ino_t inode_ = 0;
     off_t fileSize_ = 0;
     timespec modified_{};
+    // Set by every write, and by a time put back: a rewrite of the same
+    // size that keeps the modification time still shows here.
+    timespec statusChanged_{};
 };
 
 // Opens the file for reading. A file that cannot be opened, a directory and
