@@ -367,6 +367,29 @@ def sighup_in_a_long_node_loop_ends_promptly(ctx):
            ["j.blc", "j.cmb", "j.cyc", "j.inp", "j.nds"], "files %s" % os.listdir(work + "/job"))
 
 
+@retried
+def temporaries_of_a_killed_run_removed_by_the_next(ctx):
+    """SIGKILL while the .ndd is written leaves its hidden temporary; the next run of the job
+    removes it (and only the job's result temporaries) and ends with the complete results."""
+    s = Scenario(ctx.base, ctx.complete)
+    proc = start(s.work)
+    freeze_when(proc, temporary_of(s.work, "j.ndd"), "the .ndd was written")
+    proc.kill()
+    proc.communicate()
+    name = "temporaries of a killed run"
+    expect(name, len(temporaries(s.root)) == 1, "left: %s" % temporaries(s.root))
+    others = [os.path.join(s.work, n) for n in (".korvanel.adv.1.0.tmp", "job/.j.inp.1.0.tmp")]
+    for path in others:  # not of the job's results: kept
+        write(path, "x")
+    code, _, err = run(s.work)
+    expect(name, code == 0 and not err, "the next run ended with %d: %r" % (code, err))
+    expect(name, temporaries(s.root) == sorted(os.path.relpath(p, s.root) for p in others),
+           "temporaries %s" % temporaries(s.root))
+    for path in others:
+        os.remove(path)
+    s.sound(name, new_only=(".cyc", ".ndd", ".ans", ".sum"))
+
+
 def sigterm_while_blocked_reading_a_pipe(ctx):
     """The stress history is a named pipe that a program holds open without writing: the
     run waits in the read, and a signal still ends it."""
@@ -656,7 +679,8 @@ def main():
         return 2
     BINARY = os.path.abspath(sys.argv[1])
     checks = [sigterm_while_ndd_written, sigint_while_ans_written_old_results_present,
-              sighup_in_a_long_node_loop_ends_promptly, sigterm_while_blocked_reading_a_pipe,
+              sighup_in_a_long_node_loop_ends_promptly,
+              temporaries_of_a_killed_run_removed_by_the_next, sigterm_while_blocked_reading_a_pipe,
               file_size_limit, nothing_can_be_written, links_and_pipes_at_result_names,
               input_cut_short_while_read, input_rewritten_in_place_while_read,
               second_run_of_the_same_job, lock_that_cannot_be_taken, standard_output_full, standard_output_closed,

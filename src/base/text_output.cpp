@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "base/fatal_stop.hpp"
+#include "base/output_temporaries.hpp"
 #include "base/signal_guard.hpp"
 
 namespace korvanel {
@@ -116,9 +117,6 @@ std::string formatted(double value, char decimalSeparator) {
 
 namespace {
 
-// The longest part of a file's name kept in the name of its temporary: the
-// temporary's name must stay within the system's limit of a name.
-constexpr std::size_t kLongestKeptName = 200;
 constexpr int kTemporaryAttempts = 1000;
 
 FatalStop cannotWrite(const std::string& path) {
@@ -248,9 +246,7 @@ OutputChannel createOutputFile(const std::string& path, char decimalSeparator) {
     OutputChannel ch;
     ch.decimalSeparator_ = decimalSeparator;
     ch.path_ = path;
-    const auto [directory, name] = splitPath(path);
-    const std::string stem = directory + "." + name.substr(0, kLongestKeptName) + "." +
-                             std::to_string(::getpid());
+    const std::string stem = temporaryPrefix(path) + std::to_string(::getpid());
     for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
         std::string temporary = stem + "." + std::to_string(attempt) + ".tmp";
         // Marked before it exists, so that no moment passes in which a

@@ -181,6 +181,8 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
         return readAnalysisParameters(in, &origins);
     });
     showWarnings(warnings);
+    // Held by this run now: what a killed run of the job left is stale.
+    if (!options.check) removeLeftResultTemporaries(run.job);
     checkAnalysisParameters(run.parameters, &origins);
     warnAboutParameters(run.parameters, origins, warnings);
     showWarnings(warnings);
