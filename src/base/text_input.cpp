@@ -113,6 +113,7 @@ InputText& InputText::operator=(InputText&& other) noexcept {
     path_ = std::move(other.path_);
     viewed_ = other.viewed_;
     warnings_ = other.warnings_;
+    warningsBefore_ = other.warningsBefore_;
     owned_ = std::move(other.owned_);
     mapped_ = other.mapped_;
     mappedSize_ = other.mappedSize_;
@@ -216,7 +217,9 @@ void InputText::stopIfChanged() const {
     if (same && regular_)
         same = now.st_size == fileSize_ && sameTime(now.st_mtim, modified_) &&
                sameTime(now.st_ctim, statusChanged_) && !mappingMark_.cut();
-    if (!same) throw fatalStop("The input file " + path_ + " changed while it was being read");
+    if (same) return;
+    if (warnings_ != nullptr) dropWarningsSince(*warnings_, warningsBefore_);
+    throw fatalStop("The input file " + path_ + " changed while it was being read");
 }
 
 void InputText::moveTo(std::size_t position) { pos_ = std::min(position, data_.size()); }

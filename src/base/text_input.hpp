@@ -20,12 +20,11 @@
 #include <utility>
 #include <vector>
 
+#include "base/input_warnings.hpp"
 #include "base/numeric_conversion.hpp"
 #include "base/signal_guard.hpp"
 
 namespace korvanel {
-
-struct InputWarnings;
 
 // An input file being read: its text and the reading position. A regular
 // file is mapped read-only (should it be cut short meanwhile, the missing
@@ -77,7 +76,9 @@ public:
     // The stop "The input file <path> changed while it was being read" when
     // the file's size, modification time, status-change time or identity
     // (device and inode) is no longer what it was when it was opened, or a
-    // part of it could not be read.
+    // part of it could not be read. The warnings made about the file since
+    // it was given its collector are taken back: they are about a text that
+    // is no longer the file (the zeros of a file cut short, for example).
     void stopIfChanged() const;
 
     // A file opened for reading, for locking; -1 for a text in memory.
@@ -86,7 +87,10 @@ public:
     // Where the warnings about the values read go; none when null (see
     // value_warnings.hpp).
     InputWarnings* warnings() const { return warnings_; }
-    void setWarnings(InputWarnings* warnings) { warnings_ = warnings; }
+    void setWarnings(InputWarnings* warnings) {
+        warnings_ = warnings;
+        if (warnings != nullptr) warningsBefore_ = markWarnings(*warnings);
+    }
 
     // Skips blanks and tabs: the position where the next value read starts.
     std::size_t skipToValue();
@@ -118,6 +122,7 @@ private:
     std::size_t released_ = 0;    // bytes of the mapping already given back
     bool viewed_ = false;         // or a text owned elsewhere
     InputWarnings* warnings_ = nullptr;
+    WarningsMark warningsBefore_;
     InputMappingMark mappingMark_;
     int fd_ = -1;
     // What the file was when it was opened.

@@ -13,6 +13,7 @@
 
 #include "base/fatal_stop.hpp"
 #include "base/file_lock.hpp"
+#include "base/input_warnings.hpp"
 #include "base/signal_guard.hpp"
 #include "base/test_directory.hpp"
 #include "base/text_input.hpp"
@@ -117,6 +118,30 @@ TEST(InputChange, FileCutShortWhileMappedReadsOnAndCountsAsChanged) {
     const std::vector<double> values = readAllReals(in);
     EXPECT_GE(values.size(), 1u);
     EXPECT_THROW(in.stopIfChanged(), FatalStop);
+}
+
+// The warnings about the zeros of the cut part are taken back: the stop
+// comes alone.
+TEST(InputChange, CutFileStopsWithoutItsWarnings) {
+    installSignalHandlers();
+    TestDirectory dir;
+    std::string text;
+    for (int i = 0; i < 20000; ++i) text += "1.5, 2.5\r\n";
+    const std::string path = oldFile(dir, text);
+    InputWarnings warnings;
+    addWarning(warnings, WarningKind::notANumber, "an earlier file's warning");
+    try {
+        readInputFile(path, [&](InputText& in) {
+            in.setWarnings(&warnings);
+            EXPECT_EQ(::truncate(path.c_str(), 4000), 0);
+            return readAllReals(in);
+        });
+        FAIL() << "no stop";
+    } catch (const FatalStop& stop) {
+        EXPECT_EQ(stop.consoleLines.at(0), changedMessage(path));
+    }
+    EXPECT_EQ(warnings.pending, std::vector<std::string>{"korvanel: warning: an earlier file's warning"});
+    EXPECT_EQ(warningCount(warnings), 1);
 }
 
 TEST(InputChange, DevicesCannotBeOpened) {
