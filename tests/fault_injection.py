@@ -554,6 +554,36 @@ def standard_output_full(ctx):
     s.sound(name, new_only=(".cyc", ".ndd", ".ans", ".sum"))
 
 
+def version_and_help_to_a_full_device(ctx):
+    """--version and --help whose text cannot be written fail with the reason."""
+    name = "--version and --help on a full device"
+    for option in ("--version", "--help"):
+        with open("/dev/full", "wb") as full:
+            proc = subprocess.run([BINARY, option], stdout=full, stderr=subprocess.PIPE,
+                                  timeout=RUN_LIMIT)
+        expect(name, proc.returncode == 1, "%s: exit status %d" % (option, proc.returncode))
+        expect(name, proc.stderr == b"standard output: No space left on device\r\n",
+               "%s: standard error %r" % (option, proc.stderr))
+
+
+def control_characters_on_standard_error(ctx):
+    """A job directory whose name holds an escape sequence and a parameter with text after
+    its number: the console shows the name as read (a file format), standard error shows the
+    escape sequence as text."""
+    root = tempfile.mkdtemp(prefix="fault-", dir=ctx.base)
+    work = make_job(root, nodes=3, life="1000x")
+    os.rename(os.path.join(work, "job"), os.path.join(work, "jo\x1b[2Jb"))
+    write(os.path.join(work, "korvanel.inp"), "jo\x1b[2Jb\r\nj\r\n")
+    code, console, err = run(work)
+    name = "control characters on standard error"
+    expect(name, code == 0, "exit status %d" % code)
+    expect(name, b"Name of input file :        jo\x1b[2Jb/j.inp\r\n" in console, "console %r"
+           % console[:300])
+    expect(name, err.startswith(b"korvanel: warning: jo\\x1B[2Jb/j.inp line "), "standard error %r"
+           % err)
+    expect(name, not any(c < 32 and c not in b"\r\n" for c in err), "standard error %r" % err)
+
+
 def standard_output_closed(ctx):
     """`korvanel | true`: the reader of standard output is gone. A failing job still leaves
     its message in korvanel.adv and ends with 1, not by SIGPIPE; a good job keeps its
@@ -683,7 +713,8 @@ def main():
               temporaries_of_a_killed_run_removed_by_the_next, sigterm_while_blocked_reading_a_pipe,
               file_size_limit, nothing_can_be_written, links_and_pipes_at_result_names,
               input_cut_short_while_read, input_rewritten_in_place_while_read,
-              second_run_of_the_same_job, lock_that_cannot_be_taken, standard_output_full, standard_output_closed,
+              second_run_of_the_same_job, lock_that_cannot_be_taken, standard_output_full,
+              version_and_help_to_a_full_device, control_characters_on_standard_error, standard_output_closed,
               advisory_before_a_blocked_console, device_as_input, one_processor_one_thread,
               stresses_in_pascal_with_yield_in_megapascal]
     if len(sys.argv) > 2:

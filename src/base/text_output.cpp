@@ -14,6 +14,7 @@
 #include "base/fatal_stop.hpp"
 #include "base/output_temporaries.hpp"
 #include "base/signal_guard.hpp"
+#include "base/standard_error_text.hpp"
 
 namespace korvanel {
 namespace {
@@ -172,7 +173,7 @@ int writeAllToStream(int fd, const char* data, std::size_t size) {
 
 // The reason of a failed write, on standard error: "<name>: <reason>".
 void reportWriteError(const std::string& name, int error) {
-    const std::string line = name + ": " + std::strerror(error) + "\r\n";
+    const std::string line = escapedControlCharacters(name) + ": " + std::strerror(error) + "\r\n";
     writeAllToStream(STDERR_FILENO, line.data(), line.size());
 }
 

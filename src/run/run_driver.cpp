@@ -19,6 +19,7 @@
 #include "base/fatal_stop.hpp"
 #include "base/file_lock.hpp"
 #include "base/signal_guard.hpp"
+#include "base/standard_error_text.hpp"
 #include "base/text_input.hpp"
 #include "base/value_warnings.hpp"
 #include "run/check_report.hpp"
@@ -58,7 +59,8 @@ void showNow(OutputChannel& console) {
 }
 
 void toStandardError(const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) std::fputs((line + "\r\n").c_str(), stderr);
+    for (const std::string& line : lines)
+        std::fputs((escapedControlCharacters(line) + "\r\n").c_str(), stderr);
     std::fflush(stderr);
 }
 
