@@ -34,6 +34,14 @@ int stopSignal();
 // when a stop was requested.
 void stopIfInterrupted();
 
+// Long loops (the read of a large file, the extraction and the damage of a
+// long history) look at the stop request once every this many steps: often
+// enough to stop within milliseconds, rarely enough to cost nothing.
+inline constexpr std::size_t kStepsBetweenStopChecks = std::size_t{1} << 16;
+inline void stopIfInterruptedAtStep(std::size_t step) {
+    if (step % kStepsBetweenStopChecks == 0) stopIfInterrupted();
+}
+
 // Blocks the stop signals on the calling thread while it lives, so that
 // threads started meanwhile never run the handler: it then always runs on
 // the main thread, between the main thread's own steps.

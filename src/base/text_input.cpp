@@ -225,6 +225,7 @@ void InputText::stopIfChanged() const {
 void InputText::moveTo(std::size_t position) { pos_ = std::min(position, data_.size()); }
 
 void InputText::releaseConsumedText() {
+    stopIfInterrupted();
     if (mapped_ == nullptr) return;
     const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
     constexpr std::size_t kReleaseStep = std::size_t{8} << 20;
@@ -321,7 +322,10 @@ std::int64_t InputText::readInteger() {
 std::vector<double> readAllReals(InputText& in) {
     std::vector<double> values;
     reserveLargeTableForGuess(values, in.size() / 8 + 1);  // about eight bytes per value
-    while (!in.atEnd()) values.push_back(in.readReal());
+    while (!in.atEnd()) {
+        values.push_back(in.readReal());
+        stopIfInterruptedAtStep(values.size());
+    }
     return values;
 }
 

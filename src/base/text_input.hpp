@@ -70,7 +70,9 @@ public:
 
     // Gives back the memory of the part of a mapped file already read (whole
     // pages before the position), so that reading a large file does not keep
-    // all of it resident. Reads of that part must not happen again.
+    // all of it resident. Reads of that part must not happen again. Readers
+    // call it every so many lines; there, a run asked to stop by a signal
+    // stops.
     void releaseConsumedText();
 
     // The stop "The input file <path> changed while it was being read" when

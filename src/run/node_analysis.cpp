@@ -34,8 +34,7 @@ void compactedHistory(const RunInputs& run, std::int64_t node, NodeScratch& scra
     const AnalysisParameters& p = run.parameters;
     auto& history = scratch.history;
     if (p.stressInputFormat == StressInputFormat::singleHistory) {
-        reserveLargeTable(history, run.stressHistory.states.size());
-        history.assign(run.stressHistory.states.begin(), run.stressHistory.states.end());
+        copyLargeTable(history, run.stressHistory.states);
     } else {
         const NodeStressTable& nodes = run.nodeStress;
         combineLoadCases(run.simd, nodes.baseStress[node], nodes.loadCasesOf(node), nodes.loadCaseCount,
