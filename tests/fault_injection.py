@@ -119,8 +119,10 @@ def temporaries(root):
 # --- Runs ------------------------------------------------------------------------------------
 
 def start(work, threads=1, stdout=subprocess.PIPE, limit_file_size=None, cpus=None,
-          limit_files=None):
+          limit_files=None, limit_memory=None):
     def prepare():
+        if limit_memory is not None:
+            resource.setrlimit(resource.RLIMIT_AS, (limit_memory, limit_memory))
         if limit_file_size is not None:
             resource.setrlimit(resource.RLIMIT_FSIZE, (limit_file_size, limit_file_size))
         if limit_files is not None:
@@ -561,6 +563,39 @@ def second_run_of_the_same_job(ctx):
         expect(name, after.get(rel) == s.complete.get(rel), rel + " is not the first run's")
 
 
+def address_space_limits(ctx):
+    """A limit on the address space (ulimit -v, a batch system's h_vmem) from too little to
+    start the analysis up to enough, on 1, 8 and 64 threads: every run ends with the complete
+    results or with the memory stop, never by a signal (64 threads need more memory than the
+    limit allows for their stacks and work tables)."""
+    root = tempfile.mkdtemp(prefix="fault-", dir=ctx.base)
+    work = os.path.join(root, "work")
+    subprocess.run([sys.executable, os.path.join(HERE, "..", "bench", "generate_bench_job.py"),
+                    "F2", work, "--nodes", "2000"], check=True, stdout=subprocess.DEVNULL)
+    ndd = os.path.join(work, "job", "bench.ndd")
+    status, _, _ = run(work)
+    expect("address space", status == 0, "the run without a limit ended with %d" % status)
+    with open(ndd, "rb") as f:
+        complete = f.read()
+    adv = os.path.join(work, "korvanel.adv")
+    for threads in (1, 8, 64):
+        for megabytes in (12, 20, 28, 40, 64, 100, 150):
+            name = "address space of %d MB, %d threads" % (megabytes, threads)
+            for path in (ndd, adv):
+                if os.path.exists(path):
+                    os.remove(path)
+            code, console, err = run(work, threads=threads, limit_memory=megabytes << 20)
+            expect(name, code in (0, 1), "exit status %d, standard error %r" % (code, err[-300:]))
+            if code == 1:
+                stop = b"Not enough memory for the analysis\r\n"
+                expect(name, console.endswith(stop), "console %r" % console[-200:])
+                with open(adv, "rb") as f:
+                    expect(name, f.read() == stop, "korvanel.adv")
+            else:
+                with open(ndd, "rb") as f:
+                    expect(name, f.read() == complete, "the .ndd differs")
+
+
 def lock_that_cannot_be_taken(ctx):
     """Room for one open file besides the standard ones: the job's lock needs a second
     descriptor and cannot be taken. The run stops with the reason rather than run unheld."""
@@ -748,7 +783,7 @@ def main():
               temporaries_of_a_killed_run_removed_by_the_next, sigterm_while_blocked_reading_a_pipe,
               file_size_limit, nothing_can_be_written, links_and_pipes_at_result_names,
               input_cut_short_while_read, input_rewritten_in_place_while_read,
-              second_run_of_the_same_job, lock_that_cannot_be_taken, standard_output_full,
+              second_run_of_the_same_job, address_space_limits, lock_that_cannot_be_taken, standard_output_full,
               version_and_help_to_a_full_device, control_characters_on_standard_error, standard_output_closed,
               advisory_before_a_blocked_console, device_as_input, one_processor_one_thread,
               stresses_in_pascal_with_yield_in_megapascal]
