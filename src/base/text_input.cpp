@@ -18,6 +18,9 @@ namespace korvanel {
 namespace {
 
 constexpr std::size_t kMaxStringValue = 4096;
+// The stretch of one value's text scanned between two looks at the stop
+// request and at the memory of the text behind.
+constexpr std::size_t kLongValueStretch = std::size_t{16} << 20;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
@@ -226,10 +229,14 @@ void InputText::moveTo(std::size_t position) { pos_ = std::min(position, data_.s
 
 void InputText::releaseConsumedText() {
     stopIfInterrupted();
+    releaseTextBefore(pos_);
+}
+
+void InputText::releaseTextBefore(std::size_t position) {
     if (mapped_ == nullptr) return;
     const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
     constexpr std::size_t kReleaseStep = std::size_t{8} << 20;
-    std::size_t upTo = pos_ / page * page;
+    std::size_t upTo = position / page * page;
     if (upTo < released_ + kReleaseStep) return;
     ::madvise(static_cast<char*>(mapped_) + released_, upTo - released_, MADV_DONTNEED);
     released_ = upTo;
@@ -259,10 +266,19 @@ std::string_view InputText::readValueText() {
         std::size_t start = pos_;
         const char* p = data_.data();
         std::size_t n = data_.size(), i = start;
-        while (i < n) {
-            char c = p[i];
-            if (c == ',' || c == ' ' || c == '\t' || c == '\r' || c == '\n') break;
-            ++i;
+        for (;;) {
+            const std::size_t stretchEnd = std::min(n, i + kLongValueStretch);
+            while (i < stretchEnd) {
+                char c = p[i];
+                if (c == ',' || c == ' ' || c == '\t' || c == '\r' || c == '\n') break;
+                ++i;
+            }
+            if (i < stretchEnd || i == n) break;
+            // A value of many megabytes (a file of zeros, a hole in a sparse
+            // file): the text behind the scan is given back as it goes, and
+            // a stop asked for by a signal stops it.
+            releaseTextBefore(i);
+            stopIfInterrupted();
         }
         pos_ = i;
         value = data_.substr(start, i - start);

@@ -70,9 +70,9 @@ public:
 
     // Gives back the memory of the part of a mapped file already read (whole
     // pages before the position), so that reading a large file does not keep
-    // all of it resident. Reads of that part must not happen again. Readers
-    // call it every so many lines; there, a run asked to stop by a signal
-    // stops.
+    // all of it resident. A read of that part again reads the file again.
+    // Readers call it every so many lines; there, a run asked to stop by a
+    // signal stops.
     void releaseConsumedText();
 
     // The stop "The input file <path> changed while it was being read" when
@@ -107,6 +107,7 @@ private:
     friend InputText inputTextOver(std::string_view text);
 
     void close();
+    void releaseTextBefore(std::size_t position);
     void skipBlanks();
     bool consumeLineEnd();
     void finishValue();
