@@ -46,6 +46,7 @@ enum class InternalCheck : int {
     negativeStaticFailureCode = 109,    // a node's static failure code below zero
     cycleFileHalfCycleCount = 409,      // the .cyc lists more half-cycles than were extracted
     cycleEndsOutsideSingleHistory = 912,  // the .cif asked for a node of a model
+    processMessageBroken = 951,         // a message between the processes of a run was malformed
 };
 
 // An internal consistency stop: "Runtime Error Code NNN: please contact the
