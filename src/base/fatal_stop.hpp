@@ -78,4 +78,7 @@ decltype(auto) stopIfOutOfMemory(Work&& work) {
 // The run was asked to stop by a signal: exit status 128 + the signal number.
 FatalStop interruptedBySignal(int signal);
 
+// True for the stop of a signal (interruptedBySignal).
+inline bool isInterruption(const FatalStop& stop) { return stop.exitStatus > 128; }
+
 }  // namespace korvanel
