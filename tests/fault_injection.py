@@ -596,6 +596,30 @@ def address_space_limits(ctx):
                     expect(name, f.read() == complete, "the .ndd differs")
 
 
+def claimed_counts_in_a_file_of_zeros(ctx):
+    """The parameters claim 2,000,000 nodes of 2 load cases; the .nds is a sparse file of
+    64 MB that holds only zeros, large enough by its size for the groups claimed. Its text is
+    one endless value: the run stops with the size message, and its memory follows what the
+    file holds, not the counts (the node tables alone would take 320 MB)."""
+    root = tempfile.mkdtemp(prefix="fault-", dir=ctx.base)
+    work = make_job(root, nodes=3)
+    set_parameters(work, format="3", counts="2000000, 2", output="1", life="1000")
+    nds = os.path.join(work, "job", "j.nds")
+    with open(nds, "wb") as f:
+        f.truncate(64 << 20)
+    with open(os.path.join(root, "out"), "w+b") as out, open(os.path.join(root, "err"), "w+b") as err:
+        proc = subprocess.Popen([BINARY], cwd=work, stdout=out, stderr=err)
+        _, status, usage = os.wait4(proc.pid, 0)
+        proc.returncode = os.waitstatus_to_exitcode(status)
+        out.seek(0)
+        console = CLOCK.sub(rb"\1hh:mm:ss", out.read())
+    name = "claimed counts in a file of zeros"
+    expect_stop(name, (proc.returncode, console, b""), 1, [
+        b"Please check number of nodes and loadcases and size of .nds file, they look not "
+        b"coherent"], root)
+    expect(name, usage.ru_maxrss < 150 * 1024, "peak memory %d MB" % (usage.ru_maxrss // 1024))
+
+
 def lock_that_cannot_be_taken(ctx):
     """Room for one open file besides the standard ones: the job's lock needs a second
     descriptor and cannot be taken. The run stops with the reason rather than run unheld."""
@@ -783,7 +807,8 @@ def main():
               temporaries_of_a_killed_run_removed_by_the_next, sigterm_while_blocked_reading_a_pipe,
               file_size_limit, nothing_can_be_written, links_and_pipes_at_result_names,
               input_cut_short_while_read, input_rewritten_in_place_while_read,
-              second_run_of_the_same_job, address_space_limits, lock_that_cannot_be_taken, standard_output_full,
+              second_run_of_the_same_job, address_space_limits, claimed_counts_in_a_file_of_zeros,
+              lock_that_cannot_be_taken, standard_output_full,
               version_and_help_to_a_full_device, control_characters_on_standard_error, standard_output_closed,
               advisory_before_a_blocked_console, device_as_input, one_processor_one_thread,
               stresses_in_pascal_with_yield_in_megapascal]

@@ -324,7 +324,9 @@ double InputText::readReal() {
     skipBlanks();
     if (readShortNumber(value, scanShortReal)) return value;
     const std::size_t start = pos_;
-    return realFromText(*this, readValueText(), start);
+    value = realFromText(*this, readValueText(), start);
+    releaseLongValue(start);
+    return value;
 }
 
 std::int64_t InputText::readInteger() {
@@ -332,7 +334,15 @@ std::int64_t InputText::readInteger() {
     skipBlanks();
     if (readShortNumber(value, scanShortInteger)) return value;
     const std::size_t start = pos_;
-    return integerFromText(*this, readValueText(), start);
+    value = integerFromText(*this, readValueText(), start);
+    releaseLongValue(start);
+    return value;
+}
+
+// After the conversion of a value of many megabytes, which went over its
+// text again: that text is given back.
+void InputText::releaseLongValue(std::size_t start) {
+    if (pos_ - start > kLongValueStretch) releaseTextBefore(pos_);
 }
 
 std::vector<double> readAllReals(InputText& in) {

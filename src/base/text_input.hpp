@@ -108,6 +108,7 @@ private:
 
     void close();
     void releaseTextBefore(std::size_t position);
+    void releaseLongValue(std::size_t start);
     void skipBlanks();
     bool consumeLineEnd();
     void finishValue();
