@@ -806,7 +806,7 @@ def main():
         return 2
     BINARY = os.path.abspath(sys.argv[1])
     with open(BINARY, "rb") as f:
-        sanitized = b"AddressSanitizer" in f.read()
+        sanitized = b"__asan_init" in f.read()
     checks = [sigterm_while_ndd_written, sigint_while_ans_written_old_results_present,
               sighup_in_a_long_node_loop_ends_promptly,
               sigterm_in_a_long_single_history_ends_promptly,
