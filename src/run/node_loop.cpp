@@ -10,11 +10,10 @@
 #include <span>
 #include <string>
 #include <stdexcept>
-#include <system_error>
-#include <thread>
 
 #include "input/material_selection.hpp"
 #include "base/fatal_stop.hpp"
+#include "base/helper_threads.hpp"
 #include "base/signal_guard.hpp"
 #include "run/job_location.hpp"
 #include "run/material_schedule.hpp"
@@ -299,23 +298,16 @@ NodeLoopRun runNodeLoopFrom(const RunInputs& run, const NodeLoopOptions& options
     ProgressDisplay progress = startProgress(nodeCount);
 
     NodeScratch mainScratch;
-    std::vector<std::thread> helpers;
     {
-        // The helpers never take a stop signal: it reaches the main thread.
-        StopSignalsBlocked blocked;
-        for (int t = 1; t < threads; ++t) {
-            try {
-                helpers.emplace_back([&context, &outcome] {
-                    NodeScratch scratch;
-                    analyseChunks(context, outcome, scratch, nullptr);
-                });
-            } catch (const std::system_error&) {
-                break;  // fewer threads: the same results, only slower
-            }
-        }
+        auto stopAll = [&shared]() noexcept { shared.stopAt.store(0); };
+        HelperThreads<decltype(stopAll)> helpers(stopAll);
+        helpers.start(threads - 1, [&context, &outcome] {
+            NodeScratch scratch;
+            analyseChunks(context, outcome, scratch, nullptr);
+        });
+        analyseChunks(context, outcome, mainScratch, &progress);
+        helpers.joinAll();
     }
-    analyseChunks(context, outcome, mainScratch, &progress);
-    for (auto& helper : helpers) helper.join();
     finishProgress(progress);
     stopIfInterrupted();
 
