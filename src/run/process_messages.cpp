@@ -1,7 +1,9 @@
 #include "run/process_messages.hpp"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
-#include <stdexcept>
 #include <type_traits>
 
 namespace korvanel {
@@ -33,13 +35,29 @@ struct MessageWriter {
 };
 
 // Takes values from a message in the order they were put. A message cut
-// short can only come from a fault of the program itself.
+// short, or a count in it beyond its own length, can only come from a fault
+// of the program itself (or of the transport): the internal check 951,
+// naming the message and what was wrong with it.
 struct MessageReader {
     std::string_view bytes;
+    const char* message;  // what the message carries, for the stop
     std::size_t pos = 0;
 
-    const char* take(std::uint64_t count) {
-        if (count > bytes.size() - pos) throw std::length_error("message cut short");
+    // `count` items of `unit` bytes (a value, a text, a table: `what`) at
+    // the position: the stop when they run past the end of the message.
+    void need(std::uint64_t count, std::uint64_t unit, const char* what) const {
+        if (count <= (bytes.size() - pos) / unit) return;
+        FatalStop stop = runtimeError(InternalCheck::processMessageBroken);
+        const std::string size = unit == 1 ? std::to_string(count) + " bytes"
+                                           : std::to_string(count) + " rows of " +
+                                                 std::to_string(unit) + " bytes";
+        stop.details.push_back("the message of " + std::string(message) + " is cut short: " +
+                               what + " of " + size + " at byte " + std::to_string(pos) +
+                               " runs past its end at byte " + std::to_string(bytes.size()));
+        throw stop;
+    }
+    const char* take(std::uint64_t count, const char* what) {
+        need(count, 1, what);
         const char* p = bytes.data() + pos;
         pos += static_cast<std::size_t>(count);
         return p;
@@ -47,32 +65,56 @@ struct MessageReader {
     template <class T>
     void get(T& value) {
         static_assert(std::is_trivially_copyable_v<T>);
-        std::memcpy(&value, take(sizeof value), sizeof value);
+        std::memcpy(&value, take(sizeof value, "a value"), sizeof value);
     }
     template <class T>
     void get(std::vector<T>& values) {
         static_assert(std::is_trivially_copyable_v<T>);
         std::uint64_t count = 0;
         get(count);
-        if (count > (bytes.size() - pos) / sizeof(T)) throw std::length_error("message cut short");
+        need(count, sizeof(T), "a table");
         values.resize(static_cast<std::size_t>(count));
-        if (count > 0) std::memcpy(values.data(), take(count * sizeof(T)), count * sizeof(T));
+        if (count > 0) std::memcpy(values.data(), take(count * sizeof(T), "a table"), count * sizeof(T));
     }
     void get(std::string& text) {
         std::uint64_t count = 0;
         get(count);
-        text.assign(take(count), static_cast<std::size_t>(count));
+        text.assign(take(count, "a text"), static_cast<std::size_t>(count));
     }
     void get(std::vector<std::string>& texts) {
         std::uint64_t count = 0;
         get(count);
-        if (count > bytes.size() - pos) throw std::length_error("message cut short");
+        need(count, 1, "a list of texts");
         texts.resize(static_cast<std::size_t>(count));
         for (auto& text : texts) get(text);
     }
 };
 
 }  // namespace
+
+FileStamp fileStampOf(const std::string& path) {
+    FileStamp stamp;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return stamp;
+    stamp.device = static_cast<std::uint64_t>(info.st_dev);
+    stamp.inode = static_cast<std::uint64_t>(info.st_ino);
+    stamp.size = static_cast<std::uint64_t>(info.st_size);
+    stamp.modifiedSeconds = info.st_mtim.tv_sec;
+    stamp.modifiedNanoseconds = info.st_mtim.tv_nsec;
+    stamp.changedSeconds = info.st_ctim.tv_sec;
+    stamp.changedNanoseconds = info.st_ctim.tv_nsec;
+    if (::gethostname(stamp.machine, sizeof stamp.machine - 1) != 0) stamp.machine[0] = '\0';
+    stamp.machine[sizeof stamp.machine - 1] = '\0';
+    return stamp;
+}
+
+bool sameFile(const FileStamp& a, const FileStamp& b) {
+    const bool oneMachine = std::strncmp(a.machine, b.machine, sizeof a.machine) == 0;
+    return (!oneMachine || a.device == b.device) && a.inode == b.inode && a.size == b.size &&
+           a.modifiedSeconds == b.modifiedSeconds &&
+           a.modifiedNanoseconds == b.modifiedNanoseconds &&
+           a.changedSeconds == b.changedSeconds && a.changedNanoseconds == b.changedNanoseconds;
+}
 
 std::string packSliceReading(const SliceReading& reading) {
     MessageWriter w;
@@ -89,14 +131,14 @@ std::string packSliceReading(const SliceReading& reading) {
 }
 
 SliceReading unpackSliceReading(std::string_view bytes) {
-    MessageReader r{bytes};
+    MessageReader r{bytes, "the node stress slices"};
     SliceReading reading;
     r.get(reading.path);
     r.get(reading.loadCaseCount);
     r.get(reading.stamp);
     std::uint64_t count = 0;
     r.get(count);
-    if (count > bytes.size()) throw std::length_error("message cut short");
+    r.need(count, 1, "a list of slices");
     reading.slices.resize(static_cast<std::size_t>(count));
     for (NodeStressSlice& slice : reading.slices) {
         r.get(slice.firstNode);
@@ -139,7 +181,7 @@ std::string packLoopPlan(const RunInputs& run, const std::vector<SliceWork>& wor
 }
 
 std::pair<RunInputs, std::vector<SliceWork>> unpackLoopPlan(std::string_view bytes) {
-    MessageReader r{bytes};
+    MessageReader r{bytes, "the loop plan"};
     std::pair<RunInputs, std::vector<SliceWork>> plan;
     RunInputs& run = plan.first;
     r.get(run.parameters);
@@ -176,7 +218,7 @@ std::string packStop(std::int64_t node, const FatalStop& stop) {
 }
 
 std::pair<std::int64_t, FatalStop> unpackStop(std::string_view bytes) {
-    MessageReader r{bytes};
+    MessageReader r{bytes, "a stop"};
     std::pair<std::int64_t, FatalStop> stop;
     r.get(stop.first);
     r.get(stop.second.consoleLines);
