@@ -64,23 +64,35 @@ unsigned __int128 tableBytes(std::int64_t nodeCount, std::int64_t groups) {
            Wide(groups - nodeCount) * sizeof(Stress6);
 }
 
-// Sizes the node tables for a file that can hold the expected groups; false
-// when they would need more than the memory limit or cannot be allocated.
+// Makes room for the node tables of a file that can hold the expected
+// groups; false when they would need more than the memory limit or cannot
+// be allocated. The rows are added as the groups are read (growRows), so
+// that the memory used follows what the file holds, not what the counts
+// claim: a file of the right size that holds something else (zeros) takes
+// no more than its text.
 bool sizeTables(NodeStressTable& t, std::int64_t nodeCount, std::int64_t loadCaseCount,
                 std::int64_t groups, std::uint64_t memoryLimit) {
     if (tableBytes(nodeCount, groups) > memoryLimit) return false;
     try {
         t.nodeCount = nodeCount;
         t.loadCaseCount = loadCaseCount;
-        resizeLargeTable(t.nodes, static_cast<std::size_t>(nodeCount));
-        resizeLargeTable(t.baseStress, static_cast<std::size_t>(nodeCount));
-        resizeLargeTable(t.loadCaseStress, static_cast<std::size_t>(groups - nodeCount));
+        reserveLargeTable(t.nodes, static_cast<std::size_t>(nodeCount));
+        reserveLargeTable(t.baseStress, static_cast<std::size_t>(nodeCount));
+        reserveLargeTable(t.loadCaseStress, static_cast<std::size_t>(groups - nodeCount));
         return true;
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {
     }
     t = NodeStressTable{};
     return false;
+}
+
+// Rows up to `row` of a table of `rows` rows made room for by sizeTables,
+// added some megabytes at a time.
+template <class T>
+void growRows(std::vector<T>& table, std::size_t row, std::int64_t rows) {
+    if (row < table.size()) return;
+    resizeLargeTable(table, std::min(static_cast<std::size_t>(rows), row + kLargeTableSlice<T>));
 }
 
 // Converts every value of the file (so that a number out of range anywhere
@@ -114,6 +126,8 @@ NodeStressScan scanNodeStress(InputText& in, std::int64_t nodeCount, std::int64_
         if (scan.tablesFilled && group < expected) {
             const auto n = static_cast<std::size_t>(nodeInBlock);
             if (block == 0) {
+                growRows(t.nodes, n, nodeCount);
+                growRows(t.baseStress, n, nodeCount);
                 t.nodes[n] = entry;
                 t.baseStress[n] = stress;
             } else if (!scan.firstMismatch.found) {
@@ -124,9 +138,12 @@ NodeStressScan scanNodeStress(InputText& in, std::int64_t nodeCount, std::int64_
                 else if (entry.nodeMaterialId != first.nodeMaterialId)
                     scan.firstMismatch = {true,  true, entry.nodeMaterialId, first.nodeMaterialId,
                                           block + 1, nodeInBlock + 1, groupStart, {}};
-                else
-                    t.loadCaseStress[n * static_cast<std::size_t>(loadCaseCount) +
-                                     static_cast<std::size_t>(block - 1)] = stress;
+                else {
+                    const std::size_t row = n * static_cast<std::size_t>(loadCaseCount) +
+                                            static_cast<std::size_t>(block - 1);
+                    growRows(t.loadCaseStress, row, expected - nodeCount);
+                    t.loadCaseStress[row] = stress;
+                }
             }
         }
         ++group;
@@ -239,13 +256,14 @@ struct IndexScan {
     NumberingMismatch firstMismatch;
 };
 
-// Sizes the node entries and the slices' offsets of a file that can hold
-// the expected groups; false when they cannot be had.
+// Sizes the node entries (made room for, the rows added as they are read,
+// as in sizeTables) and the slices' offsets of a file that can hold the
+// expected groups; false when they cannot be had.
 bool sizeIndex(NodeStressIndex& index, std::int64_t nodeCount, std::int64_t loadCaseCount,
                std::uint64_t memoryLimit) {
     if (!indexFits(nodeCount, 0, loadCaseCount, memoryLimit)) return false;
     try {
-        resizeLargeTable(index.nodes, static_cast<std::size_t>(nodeCount));
+        reserveLargeTable(index.nodes, static_cast<std::size_t>(nodeCount));
         index.keptNodes.loadCaseCount = loadCaseCount;
         for (std::size_t s = 0; s < index.slices.size(); ++s)
             index.slices[s].offsets.assign(static_cast<std::size_t>(loadCaseCount) + 1, 0);
@@ -325,6 +343,7 @@ IndexScan scanIndex(InputText& in, std::int64_t nodeCount, std::int64_t loadCase
             const bool keptNode = nextKept < index.keptNodeIndexes.size() &&
                                   index.keptNodeIndexes[nextKept] == nodeInBlock;
             if (block == 0) {
+                growRows(index.nodes, n, nodeCount);
                 index.nodes[n] = entry;
                 if (entry.nodeId == keptNodeId && !keepNode(index, entry, stress, nodeInBlock)) {
                     scan.tablesFilled = false;
