@@ -214,6 +214,35 @@ def same_size_same_time_file_renamed_in(ctx):
            "korvanel.adv %r" % adv)
 
 
+def address_space_limit_on_every_process(ctx):
+    """Every process under a limit on its address space too small for 64 threads and their
+    work: the run ends with the memory stop (or its results), never by a signal."""
+    root = tempfile.mkdtemp(prefix="mpi-fault-", dir=ctx.base)
+    work = os.path.join(root, "work")
+    subprocess.run([sys.executable, os.path.join(HERE, "..", "bench", "generate_bench_job.py"),
+                    "F2", work, "--nodes", "2000"], check=True, stdout=subprocess.DEVNULL)
+    name = "address space limit on every process"
+    for megabytes in (300, 600):
+        command = ["mpirun", "--oversubscribe", "-n", "2"]
+        if os.geteuid() == 0:
+            command.insert(1, "--allow-run-as-root")
+        command += ["prlimit", "--as=%d" % (megabytes << 20), BINARY, "--threads", "64"]
+        p = subprocess.run(command, cwd=work, stdin=subprocess.DEVNULL, capture_output=True,
+                           timeout=RUN_LIMIT)
+        adv = os.path.join(work, "korvanel.adv")
+        stopped = os.path.exists(adv)
+        if stopped:
+            with open(adv, "rb") as f:
+                text = f.read()
+            os.remove(adv)
+            expect(name, text == b"Not enough memory for the analysis\r\n",
+                   "%d MB: korvanel.adv %r" % (megabytes, text))
+        expect(name, p.returncode == (1 if stopped else 0), "%d MB: exit status %d, %r"
+               % (megabytes, p.returncode, p.stderr[-300:]))
+        expect(name, b"on signal" not in p.stderr and b"terminate called" not in p.stderr,
+               "%d MB: standard error %r" % (megabytes, p.stderr[-300:]))
+
+
 class Context:
     pass
 
@@ -225,7 +254,7 @@ def main():
         return 2
     BINARY = os.path.abspath(sys.argv[1])
     checks = [signal_to_another_process_writes_no_result, stop_signals_blocked_in_library_threads,
-              same_size_same_time_file_renamed_in]
+              same_size_same_time_file_renamed_in, address_space_limit_on_every_process]
     if len(sys.argv) > 2:
         checks = [c for c in checks if c.__name__ in sys.argv[2:]]
     failed = 0
