@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Faults injected into runs on several MPI processes: a signal to one of the other processes,
-the signal masks of the threads the MPI library starts, and a node stress file replaced by
-another of the same size and time between the first process's reading and the others'.
+the signal masks of the threads the MPI library starts, a node stress file replaced by
+another of the same size and time between the first process's reading and the others', and a
+limit on every process's address space.
 
 A fault is injected at a point found by watching the processes (the files they hold open,
 the processor time they used) and freezing one with SIGSTOP where needed, never by sleeping.
