@@ -54,7 +54,7 @@ FatalStop runtimeError(InternalCheck check) {
     return stop;
 }
 
-FatalStop outOfMemory() { return fatalStop("Not enough memory for the analysis"); }
+FatalStop outOfMemory() { return fatalStop(std::string(kOutOfMemoryMessage)); }
 
 FatalStop interruptedBySignal(int signal) {
     FatalStop stop = fatalStop("The run was interrupted by signal " + std::to_string(signal));

@@ -4,6 +4,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -59,6 +60,7 @@ FatalStop runtimeError(InternalCheck check);
 FatalStop fatalStop(const std::string& message, std::string detail);
 
 // The table that could not be allocated.
+inline constexpr std::string_view kOutOfMemoryMessage = "Not enough memory for the analysis";
 FatalStop outOfMemory();
 
 // Runs `work`; a failed allocation in it (or a table size beyond what a

@@ -1,7 +1,10 @@
 #include "run/run_driver.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -254,9 +257,7 @@ void reportFatalStop(OutputChannel& console, const FatalStop& stop, bool check) 
     flushConsole(console);
 }
 
-}  // namespace
-
-int runKorvanel(OutputChannel& console, const RunOptions& options) {
+int runAndReport(OutputChannel& console, const RunOptions& options) {
     InputWarnings warnings;
     warnings.strict = options.strict;
     int status = 0;
@@ -279,6 +280,23 @@ int runKorvanel(OutputChannel& console, const RunOptions& options) {
     // The results are kept, but a console that lost text is a failed run.
     if (status == 0 && consoleWriteFailed(console)) status = 1;
     return status;
+}
+
+}  // namespace
+
+int runKorvanel(OutputChannel& console, const RunOptions& options) {
+    try {
+        return runAndReport(console, options);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out even for the memory stop's texts, once the run's
+        // tables were given back: its line, written without new memory.
+        char line[80];
+        const std::size_t size = std::min(kOutOfMemoryMessage.size(), sizeof line - 2);
+        std::memcpy(line, kOutOfMemoryMessage.data(), size);
+        std::memcpy(line + size, "\r\n", 2);
+        [[maybe_unused]] const ssize_t written = ::write(STDOUT_FILENO, line, size + 2);
+        return 1;
+    }
 }
 
 }  // namespace korvanel
