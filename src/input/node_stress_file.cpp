@@ -438,6 +438,10 @@ NodeStressTable readNodeStressSlice(InputText& in, std::int64_t loadCaseCount,
     const std::int64_t groups = count * (loadCaseCount + 1);  // at most the file's groups
     NodeStressTable t;
     if (!sizeTables(t, count, loadCaseCount, groups, memoryLimit)) throw outOfMemory();
+    // The first process has read the whole file: every row of the slice is there.
+    resizeLargeTable(t.nodes, static_cast<std::size_t>(count));
+    resizeLargeTable(t.baseStress, static_cast<std::size_t>(count));
+    resizeLargeTable(t.loadCaseStress, static_cast<std::size_t>(groups - count));
     if (slice.offsets.size() != static_cast<std::size_t>(loadCaseCount) + 1)
         throw changedWhileRead(in);
     constexpr std::int64_t kReleaseEvery = 1 << 16;
