@@ -84,8 +84,9 @@ CombinationNode makeCombinationNode(std::int64_t timePoints, std::uint64_t seed)
 
 std::vector<Stress6> combinedHistory(const CombinationNode& node) {
     std::vector<Stress6> history;
-    combineLoadCases(bestSimdLevel(), node.base, node.loadCases.data(), kLoadCases, node.factors.data(),
-                     node.timePoints, 1.0, 1.0, history);
+    combineLoadCases(bestSimdLevel(),
+                     {node.base, node.loadCases.data(), kLoadCases, node.factors.data(), node.timePoints},
+                     history);
     return history;
 }
 
@@ -111,8 +112,9 @@ void BM_CombineLoadCases(benchmark::State& state) {
     const CombinationNode node = makeCombinationNode(state.range(0), 11);
     std::vector<Stress6> history;
     for (auto _ : state) {
-        combineLoadCases(bestSimdLevel(), node.base, node.loadCases.data(), kLoadCases, node.factors.data(),
-                         node.timePoints, 1.0, 1.0, history);
+        combineLoadCases(bestSimdLevel(),
+                         {node.base, node.loadCases.data(), kLoadCases, node.factors.data(), node.timePoints},
+                         history);
         benchmark::DoNotOptimize(history.data());
         benchmark::ClobberMemory();
     }

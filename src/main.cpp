@@ -14,9 +14,7 @@
 #include "run/simd_choice.hpp"
 #include "run/user_guide.hpp"
 #include "model/fixed_settings.hpp"
-#ifdef KORVANEL_MPI
-#include "run/distributed_run.hpp"
-#endif
+#include "run/process_group.hpp"
 
 namespace {
 
@@ -64,11 +62,7 @@ int main(int argc, char** argv) {
     options.check = line.check;
     options.strict = line.strict;
     options.allowUnloadedNodes = line.allowUnloadedNodes;
-    korvanel::OutputChannel console = korvanel::consoleChannel(korvanel::localeDecimalSeparator());
-#ifdef KORVANEL_MPI
+    korvanel::OutputChannel console = korvanel::OutputChannel::console(korvanel::localeDecimalSeparator());
     // One run of the job on every process started with this one (mpirun).
     return korvanel::runKorvanelOnProcesses(console, options, line.threads > 0);
-#else
-    return korvanel::runKorvanel(console, options);
-#endif
 }

@@ -33,7 +33,8 @@ public:
         waitForAll();
     }
 
-    // Starts up to `count` helpers that run `work`. Fewer start when the
+    // Starts up to `count` helpers that run `work(n)`, n = 1, 2, ... (0 is
+    // the calling thread's number). Fewer start when the
     // system has no thread (or no memory) for more: the work is shared by
     // those there are. Memory for the helpers' records is taken before the
     // first starts, so that a failure there leaves nothing running.
@@ -46,9 +47,9 @@ public:
         for (int t = 0; t < count; ++t) {
             std::exception_ptr* failure = &failures_[static_cast<std::size_t>(t)];
             try {
-                threads_.emplace_back([this, failure, work]() noexcept {
+                threads_.emplace_back([this, failure, work, t]() noexcept {
                     try {
-                        work();
+                        work(t + 1);
                     } catch (...) {
                         *failure = std::current_exception();
                         stop_();

@@ -26,7 +26,7 @@ TEST(HelperThreads, EveryHelperRunsAndIsJoined) {
     std::atomic<int> ran{0};
     auto stop = [] {};
     HelperThreads<decltype(stop)> helpers(stop);
-    helpers.start(7, [&] { ++ran; });
+    helpers.start(7, [&](int) { ++ran; });
     helpers.joinAll();
     EXPECT_EQ(ran.load(), helpers.count());
     EXPECT_GE(helpers.count(), 1);
@@ -39,7 +39,7 @@ TEST(HelperThreads, HelperFailureStopsTheOthersAndComesOutOnTheCaller) {
     auto stop = [&] { loop.stopped = true; };
     HelperThreads<decltype(stop)> helpers(stop);
     std::atomic<int> started{0};
-    helpers.start(8, [&] {
+    helpers.start(8, [&](int) {
         if (started++ == 3) throw std::bad_alloc();
         loop.work();
     });
@@ -55,7 +55,7 @@ TEST(HelperThreads, CallerFailureStopsAndJoinsTheHelpers) {
     try {
         auto stop = [&] { loop.stopped = true; };
         HelperThreads<decltype(stop)> helpers(stop);
-        helpers.start(8, [&] { loop.work(); });
+        helpers.start(8, [&](int) { loop.work(); });
         throw std::bad_alloc();
     } catch (const std::bad_alloc&) {
     }

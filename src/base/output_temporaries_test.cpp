@@ -37,7 +37,7 @@ TEST(LeftTemporaries, OnlyThoseOfTheFileAreRemoved) {
 // The names removed are those a file being written has.
 TEST(LeftTemporaries, NameOfAFileBeingWrittenIsRecognised) {
     TestDirectory dir;
-    OutputChannel open = createOutputFile(dir / "j.sum", '.');
+    OutputChannel open = OutputChannel::file(dir / "j.sum", '.');
     ASSERT_EQ(dir.names().size(), 1u);
     EXPECT_EQ((dir / dir.names()[0]).rfind(temporaryPrefix(dir / "j.sum"), 0), 0u);
     EXPECT_EQ(removeLeftTemporaries(dir / "j.sum"), 1);
@@ -49,7 +49,7 @@ TEST(LeftTemporaries, NameOfAFileBeingWrittenIsRecognised) {
 TEST(LeftTemporaries, NothingForANameThatWasCut) {
     TestDirectory dir;
     const std::string longName(230, 'n');
-    OutputChannel open = createOutputFile(dir / longName, '.');
+    OutputChannel open = OutputChannel::file(dir / longName, '.');
     EXPECT_EQ(removeLeftTemporaries(dir / longName), 0);
     EXPECT_EQ(dir.names().size(), 1u);
 }

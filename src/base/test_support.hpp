@@ -42,7 +42,7 @@ inline std::string spaces(int n) { return std::string(static_cast<std::size_t>(n
 // would hold, with no disk involved.
 template <class Write>
 std::string textWritten(char decimalSeparator, Write&& write) {
-    OutputChannel out = memoryChannel(decimalSeparator);
+    OutputChannel out(decimalSeparator);
     write(out);
     return out.text();
 }

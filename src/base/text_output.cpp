@@ -204,7 +204,7 @@ OutputChannel::OutputChannel(OutputChannel&& other) noexcept { *this = std::move
 
 OutputChannel& OutputChannel::operator=(OutputChannel&& other) noexcept {
     if (this != &other) {
-        abandonOutputFile(*this);
+        abandon();
         buffer_ = std::move(other.buffer_);
         column_ = other.column_;
         decimalSeparator_ = other.decimalSeparator_;
@@ -221,7 +221,7 @@ OutputChannel& OutputChannel::operator=(OutputChannel&& other) noexcept {
     return *this;
 }
 
-OutputChannel::~OutputChannel() { abandonOutputFile(*this); }
+OutputChannel::~OutputChannel() { abandon(); }
 
 void OutputChannel::writeOut() {
     if (kind_ == Kind::memory || buffer_.empty()) return;
@@ -235,7 +235,7 @@ void OutputChannel::writeOut() {
 
 void OutputChannel::failWrite() {
     const int error = error_;
-    abandonOutputFile(*this);
+    abandon();
     // A stop asked for by a signal comes first: the write may have failed
     // because the signal removed the temporary file.
     stopIfInterrupted();
@@ -243,9 +243,8 @@ void OutputChannel::failWrite() {
     throw cannotWrite(path_);
 }
 
-OutputChannel createOutputFile(const std::string& path, char decimalSeparator) {
-    OutputChannel ch;
-    ch.decimalSeparator_ = decimalSeparator;
+OutputChannel OutputChannel::file(const std::string& path, char decimalSeparator) {
+    OutputChannel ch(decimalSeparator);
     ch.path_ = path;
     const std::string stem = temporaryPrefix(path) + std::to_string(::getpid());
     for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
@@ -255,7 +254,7 @@ OutputChannel createOutputFile(const std::string& path, char decimalSeparator) {
         TemporaryFileMark mark(temporary);
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            ch.kind_ = OutputChannel::Kind::file;
+            ch.kind_ = Kind::file;
             ch.fd_ = fd;
             ch.temporaryPath_ = std::move(temporary);
             ch.temporaryMark_ = std::move(mark);
@@ -270,111 +269,89 @@ OutputChannel createOutputFile(const std::string& path, char decimalSeparator) {
     throw cannotWrite(path);
 }
 
-void closeOutputFile(OutputChannel& ch) {
-    using Kind = OutputChannel::Kind;
-    if (ch.kind_ == Kind::console) flushConsole(ch);
-    if (ch.kind_ != Kind::file || ch.fd_ < 0) return;
-    ch.writeOut();
-    if (ch.error_ == 0 && ::fsync(ch.fd_) != 0 && !flushNotSupported(errno)) ch.error_ = errno;
-    if (::close(ch.fd_) != 0 && ch.error_ == 0 && errno != EINTR) ch.error_ = errno;
-    ch.fd_ = -1;
-    if (ch.error_ == 0 && ::rename(ch.temporaryPath_.c_str(), ch.path_.c_str()) != 0)
-        ch.error_ = errno;
-    if (ch.error_ != 0) ch.failWrite();
-    ch.temporaryPath_.clear();
-    ch.temporaryMark_.release();
-    ch.kind_ = Kind::memory;
-    flushDirectory(splitPath(ch.path_).first);
+void OutputChannel::close() {
+    if (kind_ == Kind::console) flush();
+    if (kind_ != Kind::file || fd_ < 0) return;
+    writeOut();
+    if (error_ == 0 && ::fsync(fd_) != 0 && !flushNotSupported(errno)) error_ = errno;
+    if (::close(fd_) != 0 && error_ == 0 && errno != EINTR) error_ = errno;
+    fd_ = -1;
+    if (error_ == 0 && ::rename(temporaryPath_.c_str(), path_.c_str()) != 0) error_ = errno;
+    if (error_ != 0) failWrite();
+    temporaryPath_.clear();
+    temporaryMark_.release();
+    kind_ = Kind::memory;
+    flushDirectory(splitPath(path_).first);
 }
 
-void abandonOutputFile(OutputChannel& ch) {
-    if (ch.kind_ != OutputChannel::Kind::file) return;
-    if (ch.fd_ >= 0) ::close(ch.fd_);
-    ch.fd_ = -1;
-    if (!ch.temporaryPath_.empty()) ::unlink(ch.temporaryPath_.c_str());
-    ch.temporaryPath_.clear();
-    ch.temporaryMark_.release();
-    ch.buffer_.clear();
-    ch.kind_ = OutputChannel::Kind::memory;
+void OutputChannel::abandon() {
+    if (kind_ != Kind::file) return;
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temporaryPath_.empty()) ::unlink(temporaryPath_.c_str());
+    temporaryPath_.clear();
+    temporaryMark_.release();
+    buffer_.clear();
+    kind_ = Kind::memory;
 }
 
-OutputChannel memoryChannel(char decimalSeparator) {
-    OutputChannel ch;
-    ch.decimalSeparator_ = decimalSeparator;
-    return ch;
-}
-
-OutputChannel consoleChannel(char decimalSeparator) {
-    OutputChannel ch;
-    ch.decimalSeparator_ = decimalSeparator;
-    ch.kind_ = OutputChannel::Kind::console;
+OutputChannel OutputChannel::console(char decimalSeparator) {
+    OutputChannel ch(decimalSeparator);
+    ch.kind_ = Kind::console;
     ch.fd_ = STDOUT_FILENO;
     return ch;
 }
 
-void flushConsole(OutputChannel& console) { console.writeOut(); }
+void OutputChannel::flush() { writeOut(); }
 
-bool consoleWriteFailed(const OutputChannel& console) {
-    return console.kind_ == OutputChannel::Kind::console && console.error_ != 0;
-}
+bool OutputChannel::writeFailed() const { return kind_ == Kind::console && error_ != 0; }
 
-bool consoleIsTerminal(const OutputChannel& console) {
-    return console.kind_ == OutputChannel::Kind::console && ::isatty(console.fd_) == 1;
-}
+bool OutputChannel::isTerminal() const { return kind_ == Kind::console && ::isatty(fd_) == 1; }
 
-void putText(OutputChannel& ch, std::string_view text) {
-    ch.buffer_.append(text);
-    auto lastEnd = text.find_last_of("\r\n");
+void OutputChannel::put(std::string_view text) {
+    buffer_.append(text);
+    const auto lastEnd = text.find_last_of("\r\n");
     if (lastEnd == std::string_view::npos)
-        ch.column_ += static_cast<std::int64_t>(text.size());
+        column_ += static_cast<std::int64_t>(text.size());
     else
-        ch.column_ = static_cast<std::int64_t>(text.size() - lastEnd - 1);
+        column_ = static_cast<std::int64_t>(text.size() - lastEnd - 1);
 }
 
 void putZone(OutputChannel& ch) {
-    std::int64_t target = kZoneWidth * ((ch.column_ + kZoneWidth) / kZoneWidth);
-    ch.buffer_.append(static_cast<std::size_t>(target - ch.column_), ' ');
-    ch.column_ = target;
+    const std::int64_t target = kZoneWidth * ((ch.column() + kZoneWidth) / kZoneWidth);
+    const auto blanks = static_cast<std::size_t>(target - ch.column());
+    ch.putPiece([&](std::string& out) { out.append(blanks, ' '); });
 }
 
-void putLineEnd(OutputChannel& ch) {
-    ch.buffer_.append("\r\n");
-    ch.column_ = 0;
-}
-
-// Appends a piece that holds no line end and advances the column.
-template <class Append>
-void OutputChannel::putItem(Append append) {
-    std::size_t before = buffer_.size();
-    append(buffer_);
-    column_ += static_cast<std::int64_t>(buffer_.size() - before);
-}
+void putLineEnd(OutputChannel& ch) { ch.endLine(); }
 
 void putDouble(OutputChannel& ch, double value) {
-    ch.putItem([&](std::string& out) { appendPrintForm(out, value); });
+    ch.putPiece([&](std::string& out) { appendPrintForm(out, value); });
 }
 
 void putInteger(OutputChannel& ch, std::int64_t value) {
-    ch.putItem([&](std::string& out) { appendPrintForm(out, value); });
+    ch.putPiece([&](std::string& out) { appendPrintForm(out, value); });
 }
 
 void putFormatted(OutputChannel& ch, double value) {
-    ch.putItem([&](std::string& out) { appendFormatted(out, value, ch.decimalSeparator_); });
+    ch.putPiece([&](std::string& out) { appendFormatted(out, value, ch.decimalSeparator()); });
 }
 
 void putWriteStatement(OutputChannel& ch, std::span<const double> values) {
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i > 0) ch.buffer_.push_back(',');
-        appendWriteForm(ch.buffer_, values[i]);
-    }
+    ch.putPiece([&](std::string& out) {
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (i > 0) out.push_back(',');
+            appendWriteForm(out, values[i]);
+        }
+    });
     putLineEnd(ch);
 }
 
-void flushIfLarge(OutputChannel& ch) {
-    if (ch.buffer_.size() < kFlushThreshold || ch.kind_ == OutputChannel::Kind::memory) return;
+void OutputChannel::flushIfLarge() {
+    if (buffer_.size() < kFlushThreshold || kind_ == Kind::memory) return;
     stopIfInterrupted();
-    ch.writeOut();
-    if (ch.kind_ == OutputChannel::Kind::file && ch.error_ != 0) ch.failWrite();
+    writeOut();
+    if (kind_ == Kind::file && error_ != 0) failWrite();
 }
 
 }  // namespace korvanel

@@ -44,6 +44,9 @@ std::string formatted(double value, char decimalSeparator);
 class OutputChannel {
 public:
     OutputChannel() = default;
+    // A channel whose text stays in memory (text()): what a writer writes
+    // into it is what the file would hold.
+    explicit OutputChannel(char decimalSeparator) : decimalSeparator_(decimalSeparator) {}
     OutputChannel(OutputChannel&& other) noexcept;
     OutputChannel& operator=(OutputChannel&& other) noexcept;
     OutputChannel(const OutputChannel&) = delete;
@@ -52,35 +55,56 @@ public:
     // name keeps what it had.
     ~OutputChannel();
 
+    // Creates the file's temporary in the directory of `path`. Failure is
+    // the fatal stop "Cannot write the output file <path>".
+    static OutputChannel file(const std::string& path, char decimalSeparator);
+    // The console: standard output, never closed. A failed write is
+    // reported on standard error once; the run goes on and the failure is
+    // asked for at its end (writeFailed).
+    static OutputChannel console(char decimalSeparator);
+
     const std::string& path() const { return path_; }   // empty for the console
     char decimalSeparator() const { return decimalSeparator_; }
     std::int64_t column() const { return column_; }      // characters since the last line end
     // The text not yet written out; for a channel without a file, all of it.
     const std::string& text() const { return buffer_; }
 
+    // Appends text; the column follows it.
+    void put(std::string_view text);
+    // Ends the line: CR LF.
+    void endLine() {
+        buffer_.append("\r\n");
+        column_ = 0;
+    }
+    // Appends what `append` adds to the text: a piece with no line end.
+    template <class Append>
+    void putPiece(Append append) {
+        const std::size_t before = buffer_.size();
+        append(buffer_);
+        column_ += static_cast<std::int64_t>(buffer_.size() - before);
+    }
+    // Writes the collected text out once it is large; there, a run asked to
+    // stop by a signal stops.
+    void flushIfLarge();
+
+    // A file: writes out, flushes to the disk and gives the file its name
+    // (replacing whatever had the name); a failure is the same fatal stop,
+    // with the file left as it was. The reason of a failure goes to
+    // standard error. The console: flushes it.
+    void close();
+    // Removes the unfinished file without reporting anything: used when a
+    // stop is already on its way.
+    void abandon();
+    // The console: writes out what has been collected.
+    void flush();
+    bool writeFailed() const;   // a write to the console failed
+    bool isTerminal() const;    // the console, and standard output is a terminal
+
 private:
     enum class Kind : unsigned char { memory, console, file };
 
-    friend OutputChannel createOutputFile(const std::string& path, char decimalSeparator);
-    friend void closeOutputFile(OutputChannel& channel);
-    friend void abandonOutputFile(OutputChannel& channel);
-    friend OutputChannel consoleChannel(char decimalSeparator);
-    friend OutputChannel memoryChannel(char decimalSeparator);
-    friend void flushConsole(OutputChannel& console);
-    friend bool consoleWriteFailed(const OutputChannel& console);
-    friend bool consoleIsTerminal(const OutputChannel& console);
-    friend void flushIfLarge(OutputChannel& channel);
-    friend void putText(OutputChannel& ch, std::string_view text);
-    friend void putZone(OutputChannel& ch);
-    friend void putLineEnd(OutputChannel& ch);
-    friend void putDouble(OutputChannel& ch, double value);
-    friend void putInteger(OutputChannel& ch, std::int64_t value);
-    friend void putFormatted(OutputChannel& ch, double value);
-    friend void putWriteStatement(OutputChannel& ch, std::span<const double> values);
-
     void writeOut();                   // the collected text to the file or console
     [[noreturn]] void failWrite();     // removes the temporary file, reports, stops
-    template <class Append> void putItem(Append append);
 
     std::string buffer_;
     std::int64_t column_ = 0;
@@ -93,42 +117,18 @@ private:
     TemporaryFileMark temporaryMark_;
 };
 
-// Creates the file's temporary in the directory of `path`. Failure is the
-// fatal stop "Cannot write the output file <path>".
-OutputChannel createOutputFile(const std::string& path, char decimalSeparator);
-// Writes out, flushes to the disk and gives the file its name (replacing
-// whatever had the name); a failure is the same fatal stop, with the file
-// left as it was. The reason of a failure goes to standard error.
-void closeOutputFile(OutputChannel& channel);
-// Removes the unfinished file without reporting anything: used when a stop
-// is already on its way.
-void abandonOutputFile(OutputChannel& channel);
-
-// A channel whose text stays in memory (text()): what a writer writes into
-// it is what the file would hold.
-OutputChannel memoryChannel(char decimalSeparator);
-
 // Creates the file, lets `write` fill the channel, and closes it: the file
 // takes its name only when `write` has finished. A stop thrown by `write`
 // leaves the name as it was.
 template <class Write>
 void writeOutputFile(const std::string& path, char decimalSeparator, Write&& write) {
-    OutputChannel file = createOutputFile(path, decimalSeparator);
+    OutputChannel file = OutputChannel::file(path, decimalSeparator);
     write(file);
-    closeOutputFile(file);
+    file.close();
 }
 
-// The console: standard output, never closed. A failed write is reported
-// on standard error once; the run goes on and the failure is asked for at
-// its end.
-OutputChannel consoleChannel(char decimalSeparator);
-void flushConsole(OutputChannel& console);
-bool consoleWriteFailed(const OutputChannel& console);
-// True for the console when standard output is a terminal.
-bool consoleIsTerminal(const OutputChannel& console);
-
 // Print statement items.
-void putText(OutputChannel& ch, std::string_view text);
+inline void putText(OutputChannel& ch, std::string_view text) { ch.put(text); }
 void putZone(OutputChannel& ch);      // to the next 14-column print zone
 void putLineEnd(OutputChannel& ch);   // CR LF
 void putDouble(OutputChannel& ch, double value);          // print form
@@ -136,9 +136,5 @@ void putInteger(OutputChannel& ch, std::int64_t value);   // print form
 void putFormatted(OutputChannel& ch, double value);       // mask form
 // Write statement: values in write form separated by "," then CR LF.
 void putWriteStatement(OutputChannel& ch, std::span<const double> values);
-
-// Writes the collected text out once it is large; there, a run asked to stop
-// by a signal stops.
-void flushIfLarge(OutputChannel& channel);
 
 }  // namespace korvanel

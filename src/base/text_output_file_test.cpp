@@ -13,10 +13,10 @@ namespace korvanel {
 namespace {
 
 void writeLine(const std::string& path, const std::string& text) {
-    OutputChannel file = createOutputFile(path, '.');
+    OutputChannel file = OutputChannel::file(path, '.');
     putText(file, text);
     putLineEnd(file);
-    closeOutputFile(file);
+    file.close();
 }
 
 // A symbolic link (also a dangling one) and a hard link at the name are
@@ -40,9 +40,9 @@ TEST(OutputFile, UnfinishedFileLeavesTheNameAsItWas) {
     TestDirectory dir;
     writeBytes(dir / "j.ndd", "old\r\n");
     {
-        OutputChannel file = createOutputFile(dir / "j.ndd", '.');
+        OutputChannel file = OutputChannel::file(dir / "j.ndd", '.');
         putText(file, std::string(3 << 20, 'x'));
-        flushIfLarge(file);
+        file.flushIfLarge();
         EXPECT_EQ(dir.names().size(), 2u);  // the file and its temporary
     }
     EXPECT_EQ(fileBytes(dir / "j.ndd"), "old\r\n");

@@ -146,11 +146,13 @@ HistoryDamage accumulateHalfCycles(std::vector<HalfCycle>& halfCycles, bool mode
     return result;
 }
 
-HistoryDamage accumulateBlocks(const std::vector<Stress6>& fromStates, const std::vector<Stress6>& toStates,
-                               const std::vector<double>& blockCycles, double loadVariabilityFactor,
-                               BlocksDamageType damageType, const std::vector<BlockGroup>& groups,
-                               const MaterialValues& m, const SnCurve& curve, std::int64_t nodeIdForMessages,
+HistoryDamage accumulateBlocks(const NodeBlocks& blocks, const MaterialValues& m,
+                               const SnCurve& curve, std::int64_t nodeIdForMessages,
                                BlockDamageScratch& scratch) {
+    const std::span<const Stress6> fromStates = blocks.from;
+    const std::span<const Stress6> toStates = blocks.to;
+    const std::span<const double> blockCycles = blocks.cycles;
+    const double loadVariabilityFactor = blocks.loadVariabilityFactor;
     const std::size_t count = std::min({fromStates.size(), toStates.size(), blockCycles.size()});
     resetTable(scratch.amplitude, count);
     resetTable(scratch.mean, count);
@@ -197,12 +199,12 @@ HistoryDamage accumulateBlocks(const std::vector<Stress6>& fromStates, const std
     if (fileNumber(result.nodeCode) < 0) throw runtimeError(InternalCheck::negativeStaticFailureCode);
 
     double d = sum;
-    if (damageType == BlocksDamageType::worstBlock) {
+    if (blocks.damageType == BlocksDamageType::worstBlock) {
         d = largest;
-    } else if (damageType == BlocksDamageType::worstGroup) {
+    } else if (blocks.damageType == BlocksDamageType::worstGroup) {
         // Groups may overlap; each sums its blocks in spectrum order.
         double largestGroup = largestGroupDamageStart;
-        for (const BlockGroup& group : groups) {
+        for (const BlockGroup& group : blocks.groups) {
             double groupDamage = 0.0;
             for (std::size_t b = 0; b < count; ++b) {
                 const auto blockNumber = static_cast<std::int64_t>(b) + 1;

@@ -6,6 +6,7 @@
 // (format 3).
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "fatigue/cycle_extraction.hpp"
@@ -56,16 +57,25 @@ struct BlockDamageScratch {
     std::vector<std::int8_t> staticFailureFlag;
 };
 
-// Format 3. Block b runs blockCycles[b] full cycles between fromStates[b] and
-// toStates[b] (after any elasto-plastic correction). `damageType` picks the
-// most damaging block, the sum of all blocks, or the most damaging group of
-// `groups` (1-based block numbers). Throws FatalStop when the damage is not
-// a number.
-// REQUIRES: fromStates, toStates and blockCycles have the same size.
-HistoryDamage accumulateBlocks(const std::vector<Stress6>& fromStates, const std::vector<Stress6>& toStates,
-                               const std::vector<double>& blockCycles, double loadVariabilityFactor,
-                               BlocksDamageType damageType, const std::vector<BlockGroup>& groups,
-                               const MaterialValues& m, const SnCurve& curve, std::int64_t nodeIdForMessages,
+// The blocks of a node: block b runs cycles[b] full cycles between from[b]
+// and to[b] (after any elasto-plastic correction), its amplitude scaled by
+// the load variability factor. `damageType` picks the most damaging block,
+// the sum of all blocks, or the most damaging group of `groups` (1-based
+// block numbers).
+struct NodeBlocks {
+    std::span<const Stress6> from;
+    std::span<const Stress6> to;
+    std::span<const double> cycles;
+    double loadVariabilityFactor = 1.0;
+    BlocksDamageType damageType = BlocksDamageType::wholeSpectrum;
+    std::span<const BlockGroup> groups;
+};
+
+// The damage of the blocks of a node. Throws FatalStop when the damage is
+// not a number.
+// REQUIRES: from, to and cycles have the same size.
+HistoryDamage accumulateBlocks(const NodeBlocks& blocks, const MaterialValues& m,
+                               const SnCurve& curve, std::int64_t nodeIdForMessages,
                                BlockDamageScratch& scratch);
 
 struct StoredDamage {

@@ -62,8 +62,8 @@ HistoryDamage blocks(const std::vector<double>& amplitudes, const std::vector<do
         to.push_back(uniaxial(a));
     }
     BlockDamageScratch scratch;
-    return accumulateBlocks(from, to, cycles, 1.0, BlocksDamageType{type}, groups, m, prepareSnCurve(m, true), 7,
-                            scratch);
+    return accumulateBlocks({from, to, cycles, 1.0, BlocksDamageType{type}, groups}, m,
+                            prepareSnCurve(m, true), 7, scratch);
 }
 
 void expectNotANumberStop(const std::function<void()>& run) {
@@ -145,8 +145,9 @@ TEST(BlocksValues, AmplitudeMeanAndLoadVariability) {
     Stress6 from = uniaxial(-100.0), to = uniaxial(100.0);
     from[1] = to[1] = 30.0;   // mean state (0, 30, 0)
     BlockDamageScratch scratch;
-    const HistoryDamage d = accumulateBlocks({from}, {to}, {10.0}, 2.0, BlocksDamageType::wholeSpectrum, {}, m,
-                                                 prepareSnCurve(m, true), 7, scratch);
+    const double cycles = 10.0;
+    const HistoryDamage d = accumulateBlocks({{&from, 1}, {&to, 1}, {&cycles, 1}, 2.0, BlocksDamageType::wholeSpectrum, {}}, m,
+                                             prepareSnCurve(m, true), 7, scratch);
     EXPECT_EQ(scratch.amplitude[0], 100.0);   // before the load variability factor
     EXPECT_EQ(scratch.mean[0], 30.0);
     // Seq = 2 * 100 / (1 - 30/1000); N = 10^12 / Seq^3 - 1.
@@ -159,9 +160,11 @@ TEST(BlocksStaticFailure, CodesFlagsAndNotANumber) {
     const MaterialValues m = material();
     // Block 1 reaches the static limit through the factor 100; block 2 has mean 1000.
     BlockDamageScratch scratch;
-    const HistoryDamage d = accumulateBlocks({uniaxial(-100.0), uniaxial(900.0)}, {uniaxial(100.0), uniaxial(1100.0)},
-                                             {1.0, 1.0}, 100.0, BlocksDamageType::worstBlock, {}, m,
-                                             prepareSnCurve(m, true), 7, scratch);
+    const Stress6 from[] = {uniaxial(-100.0), uniaxial(900.0)};
+    const Stress6 to[] = {uniaxial(100.0), uniaxial(1100.0)};
+    const double cycles[] = {1.0, 1.0};
+    const HistoryDamage d = accumulateBlocks({from, to, cycles, 100.0, BlocksDamageType::worstBlock, {}},
+                                             m, prepareSnCurve(m, true), 7, scratch);
     EXPECT_EQ(fileNumber(d.nodeCode), 12);
     EXPECT_EQ(scratch.staticFailureFlag, (std::vector<std::int8_t>{2, 1}));
     EXPECT_EQ(d.damage, 1.0);

@@ -1,6 +1,8 @@
 #include "input/node_stress_file.hpp"
 
 #include <algorithm>
+#include <limits>
+#include <span>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -32,15 +34,6 @@ struct NumberingMismatch {
     std::string where;          // "<path> line L", when the numbering stop will be made
 };
 
-// Everything one read of the file yields before the checks.
-struct NodeStressScan {
-    std::int64_t groupCount = 0;
-    bool tablesFilled = false;           // the file could hold the expected groups
-    bool tablesTooLarge = false;         // ... but the tables could not be had
-    NodeStressTable table;
-    NumberingMismatch firstMismatch;
-};
-
 // (loadCaseCount + 1) * nodeCount, or -1 when the counts cannot describe any file.
 std::int64_t expectedGroupCount(std::int64_t nodeCount, std::int64_t loadCaseCount) {
     std::int64_t blocks = 0;
@@ -51,10 +44,127 @@ std::int64_t expectedGroupCount(std::int64_t nodeCount, std::int64_t loadCaseCou
     return groups;
 }
 
-// Every group but the last takes at least eight bytes of the file (one
+// Runs `allocate`; false when the memory it asks for cannot be had.
+template <class Allocate>
+bool allocated(Allocate&& allocate) {
+    try {
+        allocate();
+        return true;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    return false;
+}
+
+// The one walk through the groups of the file, in reading order. After
+// each group read it gives the group's place (block, node in the block,
+// byte offset), its entry and its stresses. It keeps block 1's entries in
+// the table it is given and checks every later block's against them (the
+// first mismatch is kept), gives back the text read every so many groups,
+// and at the end warns of a last group cut short.
+struct NodeStressCursor {
+    NodeStressCursor(InputText& text, std::int64_t nodes, std::int64_t expected = -1)
+        : in(text), nodeCount(nodes), expectedGroups(expected) {}
+
+    InputText& in;
+    std::int64_t nodeCount = 0;          // nodes in a block
+    std::int64_t expectedGroups = -1;    // groups of a coherent file
+    // Block 1's entries, kept and checked for the nodes firstKeptNode on
+    // (empty: neither); the walk stops keeping them when they are dropped.
+    std::span<NodeEntry> entries;
+    std::int64_t firstKeptNode = 0;
+    // The group just read.
+    std::int64_t block = 0;              // 0: base stresses, lc + 1: load case lc
+    std::int64_t nodeInBlock = -1;
+    std::size_t offset = 0;
+    NodeEntry entry;
+    Stress6 stress;
+    // The group lies among the kept entries, and so does every group before
+    // it whose entry was checked, without a mismatch.
+    bool coherent = false;
+    std::int64_t groupsRead = 0;
+    NumberingMismatch firstMismatch;
+};
+
+NodeStressCursor startWalk(InputText& in, std::int64_t nodeCount, std::int64_t loadCaseCount) {
+    skipByteOrderMark(in);
+    NodeStressCursor c{in, nodeCount, expectedGroupCount(nodeCount, loadCaseCount)};
+    c.offset = in.position();
+    return c;
+}
+
+// Where the next group begins: node `node` of block `block` at byte `offset`.
+void moveCursor(NodeStressCursor& c, std::int64_t block, std::int64_t node, std::size_t offset) {
+    c.in.moveTo(offset);
+    c.block = block;
+    c.nodeInBlock = node - 1;
+}
+
+// Compares the entry read with block 1's; the first mismatch is kept.
+void checkNumbering(NodeStressCursor& c, const NodeEntry& first) {
+    if (c.entry.nodeId != first.nodeId)
+        c.firstMismatch = {true,      false,  c.entry.nodeId, first.nodeId,
+                           c.block + 1, c.nodeInBlock + 1, c.offset, {}};
+    else if (c.entry.nodeMaterialId != first.nodeMaterialId)
+        c.firstMismatch = {true,      true,   c.entry.nodeMaterialId, first.nodeMaterialId,
+                           c.block + 1, c.nodeInBlock + 1, c.offset, {}};
+}
+
+// Reads the next group; false at the end of the file.
+bool nextGroup(NodeStressCursor& c) {
+    constexpr std::int64_t kReleaseEvery = 1 << 16;  // groups between giving back read text
+    if (atEnd(c.in)) return false;
+    if (++c.nodeInBlock == c.nodeCount && c.groupsRead > 0) {
+        c.nodeInBlock = 0;
+        ++c.block;
+    }
+    c.offset = c.in.position();
+    c.entry.nodeId = readInteger(c.in);
+    c.entry.nodeMaterialId = readInteger(c.in);
+    for (int k = 0; k < 6; ++k) c.stress[k] = readReal(c.in);
+    // Groups past the expected count only matter to the count check.
+    const std::int64_t kept = c.nodeInBlock - c.firstKeptNode;
+    c.coherent = !c.entries.empty() && !c.firstMismatch.found && kept >= 0 &&
+                 kept < static_cast<std::int64_t>(c.entries.size()) &&
+                 (c.expectedGroups < 0 || c.groupsRead < c.expectedGroups);
+    if (c.coherent) {
+        NodeEntry& first = c.entries[static_cast<std::size_t>(kept)];
+        if (c.block == 0)
+            first = c.entry;
+        else
+            checkNumbering(c, first);
+        c.coherent = !c.firstMismatch.found;
+    }
+    if (++c.groupsRead % kReleaseEvery == 0) releaseConsumedText(c.in);
+    return true;
+}
+
+// Everything a walk through the whole file yields before the checks: the
+// table or the index it fills.
+template <class Result>
+struct Scan {
+    std::int64_t groupCount = 0;
+    bool tablesTooLarge = false;   // the file could hold the expected groups, the tables not
+    Result result;
+    NumberingMismatch firstMismatch;
+};
+
+// The end of a walk through the whole file: the warning of a last group cut
+// short, and the line of the numbering stop when it will be made.
+template <class Result>
+void finishWalk(NodeStressCursor& c, Scan<Result>& scan) {
+    warnIfLastGroupShort(c.in, c.offset, c.groupsRead, 8, "node line");
+    // Counting lines takes a pass over the file: only for the stop that will be made.
+    if (c.firstMismatch.found && c.groupsRead == c.expectedGroups)
+        c.firstMismatch.where = lineText(c.in, c.firstMismatch.position);
+    scan.groupCount = c.groupsRead;
+    scan.firstMismatch = std::move(c.firstMismatch);
+}
+
+// Every group of the file but the last takes at least eight bytes (one
 // separator per value), so a file of n bytes holds at most n / 8 + 1 groups.
 bool fileCanHold(const InputText& in, std::int64_t groups) {
-    return groups >= 0 && static_cast<std::uint64_t>(groups) <= in.size() / 8 + 1;
+    return groups > 0 && static_cast<std::uint64_t>(groups) <= in.size() / 8 + 1;
 }
 
 // Bytes of the node tables for the expected number of groups.
@@ -64,35 +174,55 @@ unsigned __int128 tableBytes(std::int64_t nodeCount, std::int64_t groups) {
            Wide(groups - nodeCount) * sizeof(Stress6);
 }
 
-// Makes room for the node tables of a file that can hold the expected
-// groups; false when they would need more than the memory limit or cannot
-// be allocated. The rows are added as the groups are read (growRows), so
-// that the memory used follows what the file holds, not what the counts
-// claim: a file of the right size that holds something else (zeros) takes
-// no more than its text.
+// Makes room for the node tables; false when they would need more than the
+// memory limit or cannot be allocated. The rows are taken as the walk gets
+// to them (growRows), so that the memory used follows what the file holds,
+// not what the counts claim: a file of the right size that holds something
+// else (zeros) takes no more than its text.
 bool sizeTables(NodeStressTable& t, std::int64_t nodeCount, std::int64_t loadCaseCount,
                 std::int64_t groups, std::uint64_t memoryLimit) {
     if (tableBytes(nodeCount, groups) > memoryLimit) return false;
-    try {
-        t.nodeCount = nodeCount;
-        t.loadCaseCount = loadCaseCount;
-        reserveLargeTable(t.nodes, static_cast<std::size_t>(nodeCount));
-        reserveLargeTable(t.baseStress, static_cast<std::size_t>(nodeCount));
-        reserveLargeTable(t.loadCaseStress, static_cast<std::size_t>(groups - nodeCount));
+    t.nodeCount = nodeCount;
+    t.loadCaseCount = loadCaseCount;
+    if (allocated([&] {
+            reserveLargeTable(t.nodes, static_cast<std::size_t>(nodeCount));
+            reserveLargeTable(t.baseStress, static_cast<std::size_t>(nodeCount));
+            reserveLargeTable(t.loadCaseStress, static_cast<std::size_t>(groups - nodeCount));
+        }))
         return true;
-    } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
-    }
     t = NodeStressTable{};
     return false;
 }
 
 // Rows up to `row` of a table of `rows` rows made room for by sizeTables,
-// added some megabytes at a time.
+// taken some megabytes at a time.
 template <class T>
 void growRows(std::vector<T>& table, std::size_t row, std::int64_t rows) {
     if (row < table.size()) return;
     resizeLargeTable(table, std::min(static_cast<std::size_t>(rows), row + kLargeTableSlice<T>));
+}
+
+// Before the walk reads a group of block 1: its node's rows.
+void growBeforeGroup(NodeStressTable& t, NodeStressCursor& c) {
+    if (c.groupsRead >= t.nodeCount) return;
+    const auto n = static_cast<std::size_t>(c.groupsRead);
+    if (n < t.nodes.size()) return;
+    growRows(t.nodes, n, t.nodeCount);
+    growRows(t.baseStress, n, t.nodeCount);
+    c.entries = t.nodes;
+}
+
+// Stores a coherent group's stresses in its node's row.
+void storeStresses(NodeStressTable& t, const NodeStressCursor& c, std::int64_t row) {
+    const auto n = static_cast<std::size_t>(row);
+    if (c.block == 0) {
+        t.baseStress[n] = c.stress;
+    } else {
+        const std::size_t at = n * static_cast<std::size_t>(t.loadCaseCount) +
+                               static_cast<std::size_t>(c.block - 1);
+        growRows(t.loadCaseStress, at, t.nodeCount * t.loadCaseCount);
+        t.loadCaseStress[at] = c.stress;
+    }
 }
 
 // Converts every value of the file (so that a number out of range anywhere
@@ -100,64 +230,24 @@ void growRows(std::vector<T>& table, std::size_t row, std::int64_t rows) {
 // into the node tables; the tables are sized only when the file is large
 // enough to hold the counts. The numbering is compared on the way; its
 // verdict waits for the count check, and so does a failure to size the tables.
-NodeStressScan scanNodeStress(InputText& in, std::int64_t nodeCount, std::int64_t loadCaseCount,
-                              std::uint64_t memoryLimit) {
-    NodeStressScan scan;
-    NodeStressTable& t = scan.table;
-    const std::int64_t expected = expectedGroupCount(nodeCount, loadCaseCount);
-    if (expected > 0 && fileCanHold(in, expected)) {
-        scan.tablesFilled = sizeTables(t, nodeCount, loadCaseCount, expected, memoryLimit);
-        scan.tablesTooLarge = !scan.tablesFilled;
+Scan<NodeStressTable> scanNodeStress(InputText& in, std::int64_t nodeCount,
+                                     std::int64_t loadCaseCount, std::uint64_t memoryLimit) {
+    Scan<NodeStressTable> scan;
+    NodeStressTable& t = scan.result;
+    NodeStressCursor c = startWalk(in, nodeCount, loadCaseCount);
+    bool sized = false;
+    if (fileCanHold(in, c.expectedGroups)) {
+        sized = sizeTables(t, nodeCount, loadCaseCount, c.expectedGroups, memoryLimit);
+        scan.tablesTooLarge = !sized;
     }
-    constexpr std::int64_t kReleaseEvery = 1 << 16;  // groups between giving back read text
-    skipByteOrderMark(in);
-    std::int64_t group = 0;
-    std::int64_t block = 0;        // 0: base stresses, lc + 1: load case lc
-    std::int64_t nodeInBlock = 0;  // position of the group within its block
-    std::size_t groupStart = in.position();
-    while (!atEnd(in)) {
-        groupStart = in.position();
-        NodeEntry entry;
-        entry.nodeId = readInteger(in);
-        entry.nodeMaterialId = readInteger(in);
-        Stress6 stress;
-        for (int k = 0; k < 6; ++k) stress[k] = readReal(in);
-        // Groups past the expected count only matter to the count check.
-        if (scan.tablesFilled && group < expected) {
-            const auto n = static_cast<std::size_t>(nodeInBlock);
-            if (block == 0) {
-                growRows(t.nodes, n, nodeCount);
-                growRows(t.baseStress, n, nodeCount);
-                t.nodes[n] = entry;
-                t.baseStress[n] = stress;
-            } else if (!scan.firstMismatch.found) {
-                const NodeEntry& first = t.nodes[n];
-                if (entry.nodeId != first.nodeId)
-                    scan.firstMismatch = {true,  false, entry.nodeId, first.nodeId,
-                                          block + 1, nodeInBlock + 1, groupStart, {}};
-                else if (entry.nodeMaterialId != first.nodeMaterialId)
-                    scan.firstMismatch = {true,  true, entry.nodeMaterialId, first.nodeMaterialId,
-                                          block + 1, nodeInBlock + 1, groupStart, {}};
-                else {
-                    const std::size_t row = n * static_cast<std::size_t>(loadCaseCount) +
-                                            static_cast<std::size_t>(block - 1);
-                    growRows(t.loadCaseStress, row, expected - nodeCount);
-                    t.loadCaseStress[row] = stress;
-                }
-            }
-        }
-        ++group;
-        if (++nodeInBlock == nodeCount) {
-            nodeInBlock = 0;
-            ++block;
-        }
-        if (group % kReleaseEvery == 0) releaseConsumedText(in);
+    for (;;) {
+        if (sized) growBeforeGroup(t, c);
+        if (!nextGroup(c)) break;
+        if (c.coherent) storeStresses(t, c, c.nodeInBlock);
     }
-    scan.groupCount = group;
-    warnIfLastGroupShort(in, groupStart, group, 8, "node line");
-    // Counting lines takes a pass over the file: only for the stop that will be made.
-    if (scan.firstMismatch.found && group == expected)
-        scan.firstMismatch.where = lineText(in, scan.firstMismatch.position);
+    finishWalk(c, scan);
+    t.nodeCount = nodeCount;  // also for an empty file of no nodes
+    t.loadCaseCount = loadCaseCount;
     return scan;
 }
 
@@ -194,16 +284,15 @@ FatalStop sizeStop(std::int64_t groupCount, const std::string& path, std::int64_
                                       asked);
 }
 
-NodeStressTable checkCounts(NodeStressScan&& scan, const std::string& path,
-                            std::int64_t nodeCount, std::int64_t loadCaseCount) {
+// The checks in their order: the count, the memory, the numbering.
+template <class Result>
+Result checked(Scan<Result>&& scan, const std::string& path, std::int64_t nodeCount,
+               std::int64_t loadCaseCount) {
     if (scan.groupCount != expectedGroupCount(nodeCount, loadCaseCount))
         throw sizeStop(scan.groupCount, path, nodeCount, loadCaseCount);
     if (scan.tablesTooLarge) throw outOfMemory();
     if (scan.firstMismatch.found) throw numberingStop(scan.firstMismatch);
-    NodeStressTable table = std::move(scan.table);
-    table.nodeCount = nodeCount;  // also for an empty file of no nodes
-    table.loadCaseCount = loadCaseCount;
-    return table;
+    return std::move(scan.result);
 }
 
 }  // namespace
@@ -212,31 +301,22 @@ NodeStressTable readNodeStressFile(const std::string& path, std::int64_t nodeCou
                                    std::int64_t loadCaseCount, std::uint64_t memoryLimit,
                                    InputWarnings* warnings) {
     // The file's text is released before the tables are arranged.
-    NodeStressScan scan = readInputFile(path, [&](InputText& in) {
+    Scan<NodeStressTable> scan = readInputFile(path, [&](InputText& in) {
         if (warnings != nullptr) attachWarnings(in, *warnings);
         return scanNodeStress(in, nodeCount, loadCaseCount, memoryLimit);
     });
-    return checkCounts(std::move(scan), path, nodeCount, loadCaseCount);
+    return checked(std::move(scan), path, nodeCount, loadCaseCount);
 }
 
 NodeStressTable readNodeStressFile(InputText& in, std::int64_t nodeCount,
                                    std::int64_t loadCaseCount, std::uint64_t memoryLimit) {
-    return checkCounts(scanNodeStress(in, nodeCount, loadCaseCount, memoryLimit), in.path(),
+    return checked(scanNodeStress(in, nodeCount, loadCaseCount, memoryLimit), in.path(),
                        nodeCount, loadCaseCount);
 }
 
-}  // namespace korvanel
-
 // Reading by slices: indexing pass, then the slices.
 
-namespace korvanel {
 namespace {
-
-void readGroup(InputText& in, NodeEntry& entry, Stress6& stress) {
-    entry.nodeId = readInteger(in);
-    entry.nodeMaterialId = readInteger(in);
-    for (int k = 0; k < 6; ++k) stress[k] = readReal(in);
-}
 
 // Bytes that the index keeps: every node entry and the kept nodes whole.
 bool indexFits(std::int64_t nodeCount, std::int64_t keptCount, std::int64_t loadCaseCount,
@@ -247,30 +327,18 @@ bool indexFits(std::int64_t nodeCount, std::int64_t keptCount, std::int64_t load
            memoryLimit;
 }
 
-// What one pass yields before the checks, like NodeStressScan.
-struct IndexScan {
-    std::int64_t groupCount = 0;
-    bool tablesFilled = false;
-    bool tablesTooLarge = false;
-    NodeStressIndex index;
-    NumberingMismatch firstMismatch;
-};
-
-// Sizes the node entries (made room for, the rows added as they are read,
-// as in sizeTables) and the slices' offsets of a file that can hold the
-// expected groups; false when they cannot be had.
+// Sizes the node entries and the slices' offsets of a file that can hold
+// the expected groups; false when they cannot be had.
 bool sizeIndex(NodeStressIndex& index, std::int64_t nodeCount, std::int64_t loadCaseCount,
                std::uint64_t memoryLimit) {
     if (!indexFits(nodeCount, 0, loadCaseCount, memoryLimit)) return false;
-    try {
-        reserveLargeTable(index.nodes, static_cast<std::size_t>(nodeCount));
-        index.keptNodes.loadCaseCount = loadCaseCount;
-        for (std::size_t s = 0; s < index.slices.size(); ++s)
-            index.slices[s].offsets.assign(static_cast<std::size_t>(loadCaseCount) + 1, 0);
+    index.keptNodes.loadCaseCount = loadCaseCount;
+    if (allocated([&] {
+            resizeLargeTable(index.nodes, static_cast<std::size_t>(nodeCount));
+            for (NodeStressSlice& slice : index.slices)
+                slice.offsets.assign(static_cast<std::size_t>(loadCaseCount) + 1, 0);
+        }))
         return true;
-    } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
-    }
     index.nodes = {};
     return false;
 }
@@ -278,15 +346,11 @@ bool sizeIndex(NodeStressIndex& index, std::int64_t nodeCount, std::int64_t load
 // Keeps a node of block 1 that carries the kept ID; false when there is no room.
 bool keepNode(NodeStressIndex& index, const NodeEntry& entry, const Stress6& stress,
               std::int64_t node) {
-    try {
+    return allocated([&] {
         index.keptNodes.nodes.push_back(entry);
         index.keptNodes.baseStress.push_back(stress);
         index.keptNodeIndexes.push_back(node);
-        return true;
-    } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
-    }
-    return false;
+    });
 }
 
 // Room for the load-case stresses of the kept nodes, once block 1 has named them.
@@ -295,20 +359,15 @@ bool sizeKeptNodes(NodeStressIndex& index, std::int64_t nodeCount, std::int64_t 
     NodeStressTable& kept = index.keptNodes;
     kept.nodeCount = static_cast<std::int64_t>(kept.nodes.size());
     if (!indexFits(nodeCount, kept.nodeCount, loadCaseCount, memoryLimit)) return false;
-    try {
-        kept.loadCaseStress.resize(static_cast<std::size_t>(kept.nodeCount * loadCaseCount));
-        return true;
-    } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
-    }
-    return false;
+    return allocated(
+        [&] { kept.loadCaseStress.resize(static_cast<std::size_t>(kept.nodeCount * loadCaseCount)); });
 }
 
-IndexScan scanIndex(InputText& in, std::int64_t nodeCount, std::int64_t loadCaseCount,
-                    const std::vector<std::int64_t>& sliceFirstNodes, std::int64_t keptNodeId,
-                    std::uint64_t memoryLimit) {
-    IndexScan scan;
-    NodeStressIndex& index = scan.index;
+Scan<NodeStressIndex> scanIndex(InputText& in, std::int64_t nodeCount, std::int64_t loadCaseCount,
+                                const std::vector<std::int64_t>& sliceFirstNodes,
+                                std::int64_t keptNodeId, std::uint64_t memoryLimit) {
+    Scan<NodeStressIndex> scan;
+    NodeStressIndex& index = scan.result;
     index.fileSize = in.size();
     index.slices.resize(sliceFirstNodes.size());
     for (std::size_t s = 0; s < sliceFirstNodes.size(); ++s) {
@@ -317,80 +376,49 @@ IndexScan scanIndex(InputText& in, std::int64_t nodeCount, std::int64_t loadCase
         index.slices[s].firstNode = sliceFirstNodes[s];
         index.slices[s].nodeCount = std::max<std::int64_t>(0, end - sliceFirstNodes[s]);
     }
-    const std::int64_t expected = expectedGroupCount(nodeCount, loadCaseCount);
-    if (expected > 0 && fileCanHold(in, expected)) {
-        scan.tablesFilled = sizeIndex(index, nodeCount, loadCaseCount, memoryLimit);
-        scan.tablesTooLarge = !scan.tablesFilled;
+    NodeStressCursor c = startWalk(in, nodeCount, loadCaseCount);
+    const auto tooLarge = [&] {
+        c.entries = {};
+        scan.tablesTooLarge = true;
+    };
+    if (fileCanHold(in, c.expectedGroups)) {
+        if (sizeIndex(index, nodeCount, loadCaseCount, memoryLimit))
+            c.entries = index.nodes;
+        else
+            tooLarge();
     }
-    constexpr std::int64_t kReleaseEvery = 1 << 16;
     NodeStressTable& kept = index.keptNodes;
-    std::int64_t group = 0;
     std::int64_t block = 0;
-    std::int64_t nodeInBlock = 0;
+    bool keptSized = false;     // once block 1 has named the kept nodes
     std::size_t nextSlice = 0;  // the next slice whose start this block has not passed
     std::size_t nextKept = 0;   // the next kept node this block has not passed
-    skipByteOrderMark(in);
-    std::size_t start = in.position();
-    while (!atEnd(in)) {
-        start = in.position();
-        NodeEntry entry;
-        Stress6 stress;
-        readGroup(in, entry, stress);
-        if (scan.tablesFilled && group < expected) {
-            const auto n = static_cast<std::size_t>(nodeInBlock);
-            while (nextSlice < sliceFirstNodes.size() && sliceFirstNodes[nextSlice] == nodeInBlock)
-                index.slices[nextSlice++].offsets[static_cast<std::size_t>(block)] = start;
-            const bool keptNode = nextKept < index.keptNodeIndexes.size() &&
-                                  index.keptNodeIndexes[nextKept] == nodeInBlock;
-            if (block == 0) {
-                growRows(index.nodes, n, nodeCount);
-                index.nodes[n] = entry;
-                if (entry.nodeId == keptNodeId && !keepNode(index, entry, stress, nodeInBlock)) {
-                    scan.tablesFilled = false;
-                    scan.tablesTooLarge = true;
-                }
-            } else if (!scan.firstMismatch.found) {
-                const NodeEntry& first = index.nodes[n];
-                if (entry.nodeId != first.nodeId)
-                    scan.firstMismatch = {true,      false,           entry.nodeId, first.nodeId,
-                                          block + 1, nodeInBlock + 1, start,        {}};
-                else if (entry.nodeMaterialId != first.nodeMaterialId)
-                    scan.firstMismatch = {true,  true, entry.nodeMaterialId, first.nodeMaterialId,
-                                          block + 1, nodeInBlock + 1, start, {}};
-                else if (keptNode)
-                    kept.loadCaseStress[nextKept * static_cast<std::size_t>(loadCaseCount) +
-                                        static_cast<std::size_t>(block - 1)] = stress;
-            }
-            if (keptNode && block > 0) ++nextKept;
-        }
-        ++group;
-        if (++nodeInBlock == nodeCount) {
-            nodeInBlock = 0;
-            ++block;
+    while (nextGroup(c)) {
+        if (c.block != block) {
+            block = c.block;
             nextSlice = 0;
             nextKept = 0;
-            if (block == 1 && scan.tablesFilled &&
-                !sizeKeptNodes(index, nodeCount, loadCaseCount, memoryLimit)) {
-                scan.tablesFilled = false;
-                scan.tablesTooLarge = true;
-            }
         }
-        if (group % kReleaseEvery == 0) releaseConsumedText(in);
+        if (block > 0 && !keptSized) {
+            keptSized = true;
+            if (!c.entries.empty() && !sizeKeptNodes(index, nodeCount, loadCaseCount, memoryLimit))
+                tooLarge();
+        }
+        if (!c.coherent) continue;
+        const std::int64_t n = c.nodeInBlock;
+        while (nextSlice < sliceFirstNodes.size() && sliceFirstNodes[nextSlice] == n)
+            index.slices[nextSlice++].offsets[static_cast<std::size_t>(block)] = c.offset;
+        if (block == 0) {
+            if (c.entry.nodeId == keptNodeId && !keepNode(index, c.entry, c.stress, n)) tooLarge();
+        } else if (nextKept < index.keptNodeIndexes.size() && index.keptNodeIndexes[nextKept] == n) {
+            kept.loadCaseStress[nextKept++ * static_cast<std::size_t>(loadCaseCount) +
+                                static_cast<std::size_t>(block - 1)] = c.stress;
+        }
     }
-    scan.groupCount = group;
-    warnIfLastGroupShort(in, start, group, 8, "node line");
-    if (scan.firstMismatch.found && group == expected)
-        scan.firstMismatch.where = lineText(in, scan.firstMismatch.position);
+    if (!keptSized && !c.entries.empty() &&
+        !sizeKeptNodes(index, nodeCount, loadCaseCount, memoryLimit))
+        tooLarge();
+    finishWalk(c, scan);
     return scan;
-}
-
-NodeStressIndex checkIndex(IndexScan&& scan, const std::string& path, std::int64_t nodeCount,
-                           std::int64_t loadCaseCount) {
-    if (scan.groupCount != expectedGroupCount(nodeCount, loadCaseCount))
-        throw sizeStop(scan.groupCount, path, nodeCount, loadCaseCount);
-    if (scan.tablesTooLarge) throw outOfMemory();
-    if (scan.firstMismatch.found) throw numberingStop(scan.firstMismatch);
-    return std::move(scan.index);
 }
 
 FatalStop changedWhileRead(const InputText& in) {
@@ -404,18 +432,18 @@ NodeStressIndex indexNodeStressFile(const std::string& path, std::int64_t nodeCo
                                     const std::vector<std::int64_t>& sliceFirstNodes,
                                     std::int64_t keptNodeId, std::uint64_t memoryLimit,
                                     InputWarnings* warnings) {
-    IndexScan scan = readInputFile(path, [&](InputText& in) {
+    Scan<NodeStressIndex> scan = readInputFile(path, [&](InputText& in) {
         if (warnings != nullptr) attachWarnings(in, *warnings);
         return scanIndex(in, nodeCount, loadCaseCount, sliceFirstNodes, keptNodeId, memoryLimit);
     });
-    return checkIndex(std::move(scan), path, nodeCount, loadCaseCount);
+    return checked(std::move(scan), path, nodeCount, loadCaseCount);
 }
 
 NodeStressIndex indexNodeStressFile(InputText& in, std::int64_t nodeCount,
                                     std::int64_t loadCaseCount,
                                     const std::vector<std::int64_t>& sliceFirstNodes,
                                     std::int64_t keptNodeId, std::uint64_t memoryLimit) {
-    return checkIndex(
+    return checked(
         scanIndex(in, nodeCount, loadCaseCount, sliceFirstNodes, keptNodeId, memoryLimit),
         in.path(), nodeCount, loadCaseCount);
 }
@@ -444,26 +472,17 @@ NodeStressTable readNodeStressSlice(InputText& in, std::int64_t loadCaseCount,
     resizeLargeTable(t.loadCaseStress, static_cast<std::size_t>(groups - count));
     if (slice.offsets.size() != static_cast<std::size_t>(loadCaseCount) + 1)
         throw changedWhileRead(in);
-    constexpr std::int64_t kReleaseEvery = 1 << 16;
-    std::int64_t group = 0;
-    const auto cases = static_cast<std::size_t>(loadCaseCount);
-    for (std::size_t block = 0; block <= cases; ++block) {
-        if (slice.offsets[block] > in.size()) throw changedWhileRead(in);
-        in.moveTo(static_cast<std::size_t>(slice.offsets[block]));
-        for (std::size_t n = 0; n < static_cast<std::size_t>(count); ++n) {
-            NodeEntry entry;
-            Stress6 stress;
-            readGroup(in, entry, stress);
-            if (block == 0) {
-                t.nodes[n] = entry;
-                t.baseStress[n] = stress;
-            } else {
-                if (entry.nodeId != t.nodes[n].nodeId ||
-                    entry.nodeMaterialId != t.nodes[n].nodeMaterialId)
-                    throw changedWhileRead(in);
-                t.loadCaseStress[n * cases + block - 1] = stress;
-            }
-            if (++group % kReleaseEvery == 0) releaseConsumedText(in);
+    // Blocks are found by their offsets, not by counting nodes.
+    NodeStressCursor c{in, std::numeric_limits<std::int64_t>::max()};
+    c.entries = t.nodes;
+    c.firstKeptNode = slice.firstNode;
+    for (std::int64_t block = 0; block <= loadCaseCount; ++block) {
+        const std::uint64_t offset = slice.offsets[static_cast<std::size_t>(block)];
+        if (offset > in.size()) throw changedWhileRead(in);
+        moveCursor(c, block, slice.firstNode, static_cast<std::size_t>(offset));
+        for (std::int64_t n = 0; n < count; ++n) {
+            if (!nextGroup(c) || !c.coherent) throw changedWhileRead(in);
+            storeStresses(t, c, n);
         }
     }
     return t;

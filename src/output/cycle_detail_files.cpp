@@ -60,7 +60,7 @@ void writeHalfCycleFile(OutputChannel& file, std::span<const HalfCycle> halfCycl
         putZone(file);
         putInteger(file, staticFailureFlag[j]);
         putLineEnd(file);
-        flushIfLarge(file);
+        file.flushIfLarge();
     }
 }
 
@@ -90,7 +90,7 @@ void writeHalfCycleEndsFile(OutputChannel& file, std::span<const HalfCycle> half
             if (k < 5) putZone(file);
         }
         putLineEnd(file);
-        flushIfLarge(file);
+        file.flushIfLarge();
     }
 }
 
@@ -130,7 +130,7 @@ bool writeBlockCycleFile(OutputChannel& file, std::int64_t completeOutputNode,
         putZone(file);
         putInteger(file, staticFailureFlag[b]);
         putLineEnd(file);
-        flushIfLarge(file);
+        file.flushIfLarge();
     }
     return true;
 }
@@ -140,17 +140,17 @@ void writeBlockCycleFile(const std::string& path, std::int64_t completeOutputNod
                          std::span<const double> blockCycles,
                          std::span<const double> damageOfOneCycle,
                          std::span<const std::int8_t> staticFailureFlag, char decimalSeparator) {
-    OutputChannel file = createOutputFile(path, decimalSeparator);
+    OutputChannel file = OutputChannel::file(path, decimalSeparator);
     const bool complete = writeBlockCycleFile(file, completeOutputNode, mean, amplitude,
                                               blockCycles, damageOfOneCycle, staticFailureFlag);
     // The lines before an unusable flag stay in the file.
-    closeOutputFile(file);
+    file.close();
     if (!complete) throw runtimeError(InternalCheck::cycleFileHalfCycleCount);
 }
 
 void writeMissingNodeLine(const std::string& path, std::int64_t completeOutputNode,
                           char decimalSeparator) {
-    OutputChannel file = createOutputFile(path, decimalSeparator);
+    OutputChannel file = OutputChannel::file(path, decimalSeparator);
     // Worded and spelt ("chek") as the .cyc has always had it; the console's
     // line (writeConsoleSummary) differs, and each keeps its own text.
     putText(file,
@@ -158,7 +158,7 @@ void writeMissingNodeLine(const std::string& path, std::int64_t completeOutputNo
     putZone(file);
     putInteger(file, completeOutputNode);
     putLineEnd(file);
-    closeOutputFile(file);
+    file.close();
 }
 
 }  // namespace korvanel

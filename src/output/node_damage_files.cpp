@@ -32,7 +32,7 @@ MaxDamageNode writeNodeDamageFile(OutputChannel& file, const std::vector<NodeEnt
         putZone(file);
         putInteger(file, fileNumber(staticFailureCode[n]));
         putLineEnd(file);
-        flushIfLarge(file);
+        file.flushIfLarge();
     }
     return maxNode;
 }
@@ -60,7 +60,7 @@ void writeLogLifeFile(OutputChannel& file, const std::vector<NodeEntry>& nodes,
         putText(file, " ");
         putFormatted(file, decimalLog(life));
         putLineEnd(file);
-        flushIfLarge(file);
+        file.flushIfLarge();
     }
 }
 

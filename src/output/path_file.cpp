@@ -5,7 +5,7 @@ namespace korvanel {
 void writePathFile(OutputChannel& file, std::span<const Stress6> correctedPath) {
     for (const Stress6& point : correctedPath) {
         putWriteStatement(file, point.s);
-        flushIfLarge(file);
+        file.flushIfLarge();
     }
 }
 

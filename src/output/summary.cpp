@@ -87,8 +87,7 @@ void writeAnalysisSetup(OutputChannel& ch, const AnalysisParameters& p) {
     if (oneMaterial) writeCurveBlock(ch, p.material);
 }
 
-void writeHistoryResult(OutputChannel& ch, const SummaryData& d) {
-    const SingleHistoryResult& history = d.singleHistory;
+void writeResult(OutputChannel& ch, const AnalysisParameters& p, const SingleHistoryResult& history) {
     if (history.lastStaticType != StaticFailureCode::none)
         line(ch, "Static Failure occurred, see file .cyc for details");
     // A damage at the floor itself also reads "< 1e-18", as it always has.
@@ -100,21 +99,20 @@ void writeHistoryResult(OutputChannel& ch, const SummaryData& d) {
     labelledReal(ch, "Total damage is equal to", history.totalDamage);
     const double lifeRepeats = 1.0 / history.totalDamage;
     labelledReal(ch, "Number of Life Repeats", lifeRepeats);
-    labelledReal(ch, "Total Fatigue Life", d.parameters.lifeUnitsPerRepeat * lifeRepeats);
+    labelledReal(ch, "Total Fatigue Life", p.lifeUnitsPerRepeat * lifeRepeats);
 }
 
-void writeNodeResult(OutputChannel& ch, const SummaryData& d) {
-    const AnalysisParameters& p = d.parameters;
+void writeResult(OutputChannel& ch, const AnalysisParameters& p, const ModelResult& d) {
     const MaxDamageNode& maxNode = d.maxDamageNode;
     const std::int64_t node = maxNode.nodeId;
 
     line(ch, " ");
     labelledInteger(ch, "Number of nodes ", p.nodeCount);
     labelledInteger(ch, "Number of load cases ", p.loadCaseCount);
-    if (p.stressInputFormat == StressInputFormat::nodeCombination)
-        labelledInteger(ch, "Number of time points ", d.timePointCount);
+    if (d.steps == ModelResult::Steps::timePoints)
+        labelledInteger(ch, "Number of time points ", d.stepCount);
     else
-        labelledInteger(ch, "Number of blocks ", d.blockCount);
+        labelledInteger(ch, "Number of blocks ", d.stepCount);
     line(ch, "For the damage summary on all the nodes see file .ndd");
     if (d.staticFailureAtSomeNode)
         line(ch, "Static Failure occurred at least at one node, see file .ndd for the details at the nodes");
@@ -137,16 +135,8 @@ void writeNodeResult(OutputChannel& ch, const SummaryData& d) {
     }
 }
 
-bool isNodeStressRun(const AnalysisParameters& p) {
-    return p.stressInputFormat == StressInputFormat::nodeCombination ||
-           p.stressInputFormat == StressInputFormat::blockSpectrum;
-}
-
 void writeResult(OutputChannel& ch, const SummaryData& d) {
-    if (d.parameters.stressInputFormat == StressInputFormat::singleHistory)
-        writeHistoryResult(ch, d);
-    else if (isNodeStressRun(d.parameters))
-        writeNodeResult(ch, d);
+    std::visit([&](const auto& result) { writeResult(ch, d.parameters, result); }, d.result);
 }
 
 }  // namespace
@@ -166,7 +156,8 @@ void writeConsoleSummary(OutputChannel& console, const SummaryData& d) {
     line(console, title);
     writeAnalysisSetup(console, d.parameters);
     writeResult(console, d);
-    if (isNodeStressRun(d.parameters) && !d.completeOutputNodeFound) {
+    const auto* model = std::get_if<ModelResult>(&d.result);
+    if (model != nullptr && !model->completeOutputNodeFound) {
         // Worded unlike the .cyc's line (writeMissingNodeLine), as it always has been.
         putText(console,
                 "The node where complete output was requested looks not existing! please chek node ID: ");

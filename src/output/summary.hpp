@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <variant>
 
 #include "fatigue/damage.hpp"
 #include "output/node_damage_files.hpp"
@@ -15,19 +16,22 @@
 
 namespace korvanel {
 
-struct SummaryData {
-    AnalysisParameters parameters;   // as read from the parameter file
-
-    // The result of a single stress history.
-    SingleHistoryResult singleHistory;
-
-    // The result of the nodes of a model; the count of time points of a
-    // load-case combination or of the blocks of a block spectrum.
-    std::int64_t timePointCount = 0;
-    std::int64_t blockCount = 0;
+// The result of the nodes of a model: the count of time points of a
+// load-case combination or of the blocks of a block spectrum, and the node
+// of maximum damage.
+struct ModelResult {
+    enum class Steps { timePoints, blocks };
+    Steps steps = Steps::timePoints;
+    std::int64_t stepCount = 0;
     bool staticFailureAtSomeNode = false;
     MaxDamageNode maxDamageNode;
     bool completeOutputNodeFound = true;
+};
+
+struct SummaryData {
+    AnalysisParameters parameters;   // as read from the parameter file
+    using Result = std::variant<SingleHistoryResult, ModelResult>;
+    Result result;
 };
 
 // Creates the .sum, writes it in full and closes it. Call it before

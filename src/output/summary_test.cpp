@@ -34,10 +34,9 @@ SummaryData palmgrenHistory() {
     p.material.goodmanSmMax = 400.0;
     p.elastoPlastic = Switch{1};
     p.elastoPlasticMethod = CorrectionMethod{1};
-    p.stressInputFormat = StressInputFormat{1};
     p.materialsMode = MaterialsMode{1};
     p.lifeUnitsPerRepeat = 1000.0;
-    d.singleHistory.totalDamage = 0.25;
+    d.result = SingleHistoryResult{0.25, StaticFailureCode::none};
     return d;
 }
 
@@ -71,9 +70,9 @@ protected:
     std::pair<std::string, std::string> summaries(const SummaryData& d) {
         writeSummaryFile((dir / "job.sum").string(), d, '.');
         const std::filesystem::path consolePath = dir / "console.txt";
-        OutputChannel console = createOutputFile(consolePath.string(), '.');
+        OutputChannel console = OutputChannel::file(consolePath.string(), '.');
         writeConsoleSummary(console, d);
-        closeOutputFile(console);
+        console.close();
         return {bytesOf(dir / "job.sum"), bytesOf(consolePath)};
     }
 };
@@ -95,7 +94,7 @@ TEST_F(SummaryTest, HistoryAtTheDamageFloorWithStaticFailureAndMultipleMaterials
     d.parameters.materialsMode = MaterialsMode{2};
     d.parameters.elastoPlastic = Switch{0};
     d.parameters.elastoPlasticMethod = CorrectionMethod{2};
-    d.singleHistory = SingleHistoryResult{1e-18, StaticFailureCode::type2};
+    d.result = SingleHistoryResult{1e-18, StaticFailureCode::type2};
     const std::string body = "Analysis performed without elasto-plastic correction\r\n"
                              "Static Failure occurred, see file .cyc for details\r\n"
                              "Total damage is < 1e-18\r\n"
@@ -109,16 +108,12 @@ TEST_F(SummaryTest, NodesWithWeibullCurveAndBothStaticFailures) {
     SummaryData d = palmgrenHistory();
     d.parameters.material.snCurveType = SnCurveType{2};
     d.parameters.elastoPlasticMethod = CorrectionMethod{2};
-    d.parameters.stressInputFormat = StressInputFormat{2};
     d.parameters.nodeCount = 3;
     d.parameters.loadCaseCount = 2;
     d.parameters.completeOutputNode = -8;
     d.parameters.lifeUnitsPerRepeat = 2.0;
-    d.timePointCount = 40;
-    d.blockCount = 6;
-    d.staticFailureAtSomeNode = true;
-    d.maxDamageNode = MaxDamageNode{12, 0.004, 250.0, StaticFailureCode::both};
-    d.completeOutputNodeFound = false;
+    d.result = ModelResult{ModelResult::Steps::timePoints, 40, true,
+                           MaxDamageNode{12, 0.004, 250.0, StaticFailureCode::both}, false};
 
     const std::string setup =
         materialBlock + "The elasto-plastic correction with Neuber Non-Linear has been applied\r\n" +
@@ -153,13 +148,12 @@ TEST_F(SummaryTest, NodesWithWeibullCurveAndBothStaticFailures) {
 TEST_F(SummaryTest, BlockSpectrumLinesAndSingleStaticFailureKinds) {
     SummaryData d = palmgrenHistory();
     d.parameters.materialsMode = MaterialsMode{2};
-    d.parameters.stressInputFormat = StressInputFormat{3};
     d.parameters.nodeCount = 1;
     d.parameters.loadCaseCount = 4;
     d.parameters.lifeUnitsPerRepeat = 1.0;
-    d.timePointCount = 40;
-    d.blockCount = 6;
-    d.maxDamageNode = MaxDamageNode{-5, 0.5, 2.0, StaticFailureCode::type1};
+    d.result = ModelResult{ModelResult::Steps::blocks, 6, false,
+                           MaxDamageNode{-5, 0.5, 2.0, StaticFailureCode::type1}, true};
+    ModelResult& model = std::get<ModelResult>(d.result);
 
     const std::string head = "Number of blocks " + spaces(11) + " 6\r\n"
                              "For the damage summary on all the nodes see file .ndd\r\n"
@@ -170,12 +164,12 @@ TEST_F(SummaryTest, BlockSpectrumLinesAndSingleStaticFailureKinds) {
     EXPECT_EQ(sum.substr(sum.size() - type1.size()), type1);
     EXPECT_EQ(console.substr(console.size() - type1.size()), type1);
 
-    d.maxDamageNode.staticFailureCode = StaticFailureCode{2};
+    model.maxDamageNode.staticFailureCode = StaticFailureCode{2};
     std::tie(sum, console) = summaries(d);
     const std::string type2 = "Static failure of type 2 occurred at node " + spaces(14) + "-5\r\n";
     EXPECT_EQ(sum.substr(sum.size() - type2.size()), type2);
 
-    d.maxDamageNode.staticFailureCode = StaticFailureCode{0};
+    model.maxDamageNode.staticFailureCode = StaticFailureCode{0};
     std::tie(sum, console) = summaries(d);
     const std::string lifeLine = "Total Fatigue Life at node  -5" + spaces(12) + "is = " + spaces(9) + " 2\r\n";
     EXPECT_EQ(sum.substr(sum.size() - lifeLine.size()), lifeLine);

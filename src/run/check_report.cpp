@@ -2,6 +2,7 @@
 
 #include <string>
 #include <unordered_set>
+#include <variant>
 #include <vector>
 
 #include "run/job_location.hpp"
@@ -26,10 +27,10 @@ std::string count(std::int64_t n, const char* one, const char* many) {
 
 // The material IDs of the nodes in order of first use, each with its
 // records in the material file or "no record".
-std::string materialsUsed(const RunInputs& run) {
+std::string materialsUsed(const RunInputs& run, const NodeStressTable& nodes) {
     std::vector<std::int64_t> ids;
     std::unordered_set<std::int64_t> seen;
-    for (const NodeEntry& node : run.nodeStress.nodes)
+    for (const NodeEntry& node : nodes.nodes)
         if (seen.insert(node.nodeMaterialId).second) ids.push_back(node.nodeMaterialId);
     std::string text;
     for (std::size_t i = 0; i < ids.size() && i < kMaterialIdsListed; ++i) {
@@ -48,6 +49,29 @@ std::string materialsUsed(const RunInputs& run) {
     return text;
 }
 
+// What was read of the job's kind of stress input.
+void kindItems(OutputChannel& console, const RunInputs& run, const SingleHistoryInput& in) {
+    item(console, "Time points",
+         std::to_string(in.history.states.size()) + " in " + jobFilePath(run.job, ".sig"));
+}
+
+void nodeItems(OutputChannel& console, const RunInputs& run, const NodeStressTable& nodes) {
+    item(console, "Nodes", std::to_string(nodes.nodeCount) + " in " + jobFilePath(run.job, ".nds"));
+    item(console, "Load cases", std::to_string(run.parameters.loadCaseCount));
+}
+
+void kindItems(OutputChannel& console, const RunInputs& run, const CombinationInput& in) {
+    nodeItems(console, run, in.nodeStress);
+    item(console, "Time points",
+         std::to_string(in.combination.timePointCount) + " in " + jobFilePath(run.job, ".cmb"));
+}
+
+void kindItems(OutputChannel& console, const RunInputs& run, const SpectrumInput& in) {
+    nodeItems(console, run, in.nodeStress);
+    item(console, "Blocks",
+         std::to_string(in.spectrum.blockCount) + " in " + jobFilePath(run.job, ".blc"));
+}
+
 }  // namespace
 
 void printCheckReport(OutputChannel& console, const RunInputs& run, const CheckFindings& found) {
@@ -58,39 +82,26 @@ void printCheckReport(OutputChannel& console, const RunInputs& run, const CheckF
     item(console, "Stress-input format",
          std::to_string(fileNumber(p.stressInputFormat)) + " (" + toString(p.stressInputFormat) +
              ")");
-    if (p.stressInputFormat == StressInputFormat::singleHistory) {
-        item(console, "Time points",
-             std::to_string(run.timePointCount) + " in " + jobFilePath(run.job, ".sig"));
-    } else {
-        item(console, "Nodes", std::to_string(run.nodeCount) + " in " + jobFilePath(run.job, ".nds"));
-        item(console, "Load cases", std::to_string(p.loadCaseCount));
-        if (p.stressInputFormat == StressInputFormat::nodeCombination)
-            item(console, "Time points",
-                 std::to_string(run.timePointCount) + " in " + jobFilePath(run.job, ".cmb"));
-        else
-            item(console, "Blocks",
-                 std::to_string(run.blockSpectrum.blockCount) + " in " +
-                     jobFilePath(run.job, ".blc"));
-    }
+    std::visit([&](const auto& in) { kindItems(console, run, in); }, run.input);
     if (p.blocksDamageType == BlocksDamageType::worstGroup)
         item(console, "Block groups",
              std::to_string(run.blockGroups.size()) + " in " + jobFilePath(run.job, ".btf"));
-    if (p.materialsMode == MaterialsMode::multiple &&
-        p.stressInputFormat != StressInputFormat::singleHistory) {
+    const NodeStressTable* nodes = nodeStressOf(run.input);
+    if (p.materialsMode == MaterialsMode::multiple && nodes != nullptr) {
         item(console, "Materials",
              count(static_cast<std::int64_t>(run.materials.size()), "record", "records") + " in " +
                  jobFilePath(run.job, ".mtr"));
-        item(console, "Material IDs used", run.nodeCount == 0 ? "none" : materialsUsed(run));
+        item(console, "Material IDs used", nodes->nodeCount == 0 ? "none" : materialsUsed(run, *nodes));
     } else {
         item(console, "Materials", "one, from the parameter file");
     }
-    if (p.stressInputFormat != StressInputFormat::singleHistory)
+    if (nodes != nullptr)
         item(console, "Complete-output node",
              std::to_string(p.completeOutputNode) +
                  (run.completeOutputNodeFound
                       ? " at node index " + std::to_string(run.completeOutputIndex)
                       : std::string(" not found among the node IDs")));
-    if (run.allowUnloadedNodes && p.stressInputFormat == StressInputFormat::nodeCombination)
+    if (run.allowUnloadedNodes && std::holds_alternative<CombinationInput>(run.input))
         item(console, "Unloaded nodes", std::to_string(found.unloadedNodes) + " (no damage)");
     item(console, "Warnings",
          std::to_string(found.warnings) + (found.warnings == 0 ? "" : " (on standard error)"));

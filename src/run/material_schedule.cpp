@@ -58,7 +58,7 @@ bool selectAtNode(const RecordsById& byId, const NodeEntry& node, MaterialCarry&
 
 }  // namespace
 
-MaterialSchedule scheduleMaterials(const std::vector<NodeEntry>& nodes,
+MaterialSchedule scheduleMaterials(std::span<const NodeEntry> nodes,
                                    const std::vector<MaterialRecord>& records,
                                    const MaterialCarry& carriedIn) {
     const RecordsById byId = indexRecords(records);

@@ -7,6 +7,7 @@
 // node order, so that nodes can then be analysed in any order.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -48,7 +49,7 @@ struct MaterialSchedule {
 // Empty schedule (nothing recorded) when there is a single material.
 // `carriedIn` is what the nodes before `nodes` leave in effect, when
 // `nodes` is a run of consecutive nodes taken from a larger table.
-MaterialSchedule scheduleMaterials(const std::vector<NodeEntry>& nodes,
+MaterialSchedule scheduleMaterials(std::span<const NodeEntry> nodes,
                                    const std::vector<MaterialRecord>& records,
                                    const MaterialCarry& carriedIn = {});
 

@@ -4,6 +4,8 @@
 #include <array>
 #include <span>
 #include <string>
+#include <type_traits>
+#include <variant>
 
 #include "fatigue/sn_curve.hpp"
 #include "output/cycle_detail_files.hpp"
@@ -29,134 +31,170 @@ FatalStop correctionImpossible(const PlasticMaterial& m) {
             writeForm(m.plasticModulus) + ": each must be finite and greater than 0");
 }
 
-// Formats 1 and 2: the node's stress history, compacted.
-void compactedHistory(const RunInputs& run, std::int64_t node, NodeScratch& scratch) {
+// A node's stresses under the steps of `factors`, with the run's scale factors.
+LoadHistory loadsOf(const RunInputs& run, const NodeStressTable& nodes, std::int64_t node,
+                    const double* factors, std::int64_t steps) {
     const AnalysisParameters& p = run.parameters;
-    auto& history = scratch.history;
-    if (p.stressInputFormat == StressInputFormat::singleHistory) {
-        copyLargeTable(history, run.stressHistory.states);
-    } else {
-        const NodeStressTable& nodes = run.nodeStress;
-        combineLoadCases(run.simd, nodes.baseStress[node], nodes.loadCasesOf(node), nodes.loadCaseCount,
-                         run.combination.factor.data(), run.combination.timePointCount,
-                         p.stressScaleFactor, p.loadCaseScaleFactor, history);
-    }
-    compactPath(run.simd, history, scratch.keepMarks);
+    return LoadHistory{nodes.baseStress[node], nodes.loadCasesOf(node), nodes.loadCaseCount, factors,
+                       steps, p.stressScaleFactor, p.loadCaseScaleFactor};
+}
+
+LoadHistory loadsOf(const RunInputs& run, const CombinationInput& in, std::int64_t node) {
+    return loadsOf(run, in.nodeStress, node, in.combination.factor.data(),
+                   in.combination.timePointCount);
+}
+
+// The node's stress history before compaction: the single history as read,
+// or the node's stresses combined at every time point.
+void assembleHistory(const RunInputs&, const SingleHistoryInput& in, std::int64_t,
+                     std::vector<Stress6>& history) {
+    copyLargeTable(history, in.history.states);
+}
+
+void assembleHistory(const RunInputs& run, const CombinationInput& in, std::int64_t node,
+                     std::vector<Stress6>& history) {
+    combineLoadCases(run.simd, loadsOf(run, in, node), history);
+}
+
+// The raw count of time points.
+std::int64_t timePointsOf(const SingleHistoryInput& in) {
+    return static_cast<std::int64_t>(in.history.states.size());
+}
+std::int64_t timePointsOf(const CombinationInput& in) { return in.combination.timePointCount; }
+
+// Only nodes of a combination may be unloaded, and only when the run allows it.
+bool allowsUnloaded(const RunInputs&, const SingleHistoryInput&) { return false; }
+bool allowsUnloaded(const RunInputs& run, const CombinationInput&) { return run.allowUnloadedNodes; }
+
+template <class History>
+void compactedHistory(const RunInputs& run, const History& in, std::int64_t node,
+                      NodeScratch& scratch) {
+    assembleHistory(run, in, node, scratch.history);
+    compactPath(run.simd, scratch.history, scratch.keepMarks);
 }
 
 // A path of at most one point has nothing to count: the stop, or a node
-// given no damage when the run allows unloaded nodes (format 2).
-bool unloadedPath(const RunInputs& run, bool constantPath) {
+// given no damage when unloaded nodes are allowed.
+bool unloadedPath(bool constantPath, bool allowed) {
     if (!constantPath) return false;
-    if (!run.allowUnloadedNodes ||
-        run.parameters.stressInputFormat != StressInputFormat::nodeCombination)
-        throw runtimeError(InternalCheck::constantPath);
+    if (!allowed) throw runtimeError(InternalCheck::constantPath);
     return true;
 }
 
-// Formats 1 and 2, up to the extraction: the compacted and corrected path
-// in scratch.history, and whether the node is unloaded (then it has no
+// A history, up to the extraction: the compacted and corrected path in
+// scratch.history, and whether the node is unloaded (then it has no
 // half-cycles to count: no damage, as below the amplitude gate).
-bool historyToExtract(const RunInputs& run, std::int64_t node, const PlasticMaterial& plastic,
-                      bool writesDetailFiles, NodeScratch& scratch) {
+template <class History>
+bool historyToExtract(const RunInputs& run, const History& in, std::int64_t node,
+                      const PlasticMaterial& plastic, bool writesDetailFiles, NodeScratch& scratch) {
     const AnalysisParameters& p = run.parameters;
     auto& history = scratch.history;
-    compactedHistory(run, node, scratch);
+    compactedHistory(run, in, node, scratch);
 
     if (isOn(p.elastoPlastic)) {
-        correctPath(history, run.timePointCount, p.elastoPlasticMethod, plastic, scratch.correction);
+        correctPath(history, timePointsOf(in), p.elastoPlasticMethod, plastic, scratch.correction);
         if (writesDetailFiles)
             writePathFile(jobFilePath(run.job, ".sep"), history, run.decimalSeparator);
     }
 
-    const bool unloaded = unloadedPath(run, history.size() <= 1);
+    const bool unloaded = unloadedPath(history.size() <= 1, allowsUnloaded(run, in));
     if (unloaded) scratch.halfCycles.clear();
     return unloaded;
 }
 
-void extractHistory(const RunInputs& run, NodeScratch& scratch) {
-    extractHalfCycles(run.simd, scratch.history, run.timePointCount,
+template <class History>
+void extractHistory(const RunInputs& run, const History& in, NodeScratch& scratch) {
+    extractHalfCycles(run.simd, scratch.history, timePointsOf(in),
                       isOn(run.parameters.stressPathCorrection), scratch.extraction,
                       scratch.halfCycles);
 }
 
-// Formats 1 and 2, after the extraction: damage, result and detail files.
-NodeResult historyResult(const RunInputs& run, std::int64_t node, const MaterialValues& material,
-                         const SnCurve& curve, bool unloaded, bool writesDetailFiles,
-                         NodeScratch& scratch) {
+// The damage of a node of a model as storeNodeDamage keeps it.
+NodeResult modelNodeResult(const HistoryDamage& damage) {
+    const StoredDamage stored = storeNodeDamage(damage.damage);
+    NodeResult result;
+    result.nodeDamage = stored.nodeDamage;
+    result.lifeRepeats = stored.lifeRepeats;
+    result.staticFailureCode = damage.nodeCode;
+    return result;
+}
+
+// After the extraction: damage, result and detail files.
+NodeResult historyResult(const RunInputs& run, const SingleHistoryInput&, std::int64_t,
+                         const MaterialValues& material, const SnCurve& curve, bool unloaded,
+                         bool writesDetailFiles, NodeScratch& scratch) {
     const AnalysisParameters& p = run.parameters;
-    const bool singleHistory = p.stressInputFormat == StressInputFormat::singleHistory;
-    if (isOn(p.cyclesExtraction) && !singleHistory) throw runtimeError(InternalCheck::cycleEndsOutsideSingleHistory);
-
-    const std::int64_t nodeId = singleHistory ? 1 : run.nodeStress.nodes[node].nodeId;
-    HistoryDamage damage =
-        accumulateHalfCycles(scratch.halfCycles, !singleHistory, isOn(p.groundAirGround), material,
-                             curve, nodeId, scratch.halfCycleDamage);
-
+    HistoryDamage damage = accumulateHalfCycles(scratch.halfCycles, false, isOn(p.groundAirGround),
+                                                material, curve, 1, scratch.halfCycleDamage);
     NodeResult result;
     result.unloaded = unloaded;
-    if (singleHistory) {
-        result.singleHistory = SingleHistoryResult{damage.damage, damage.lastStaticType};
-    } else {
-        StoredDamage stored = storeNodeDamage(damage.damage);
-        result.nodeDamage = stored.nodeDamage;
-        result.lifeRepeats = stored.lifeRepeats;
-        result.staticFailureCode = damage.nodeCode;
-    }
-
+    result.singleHistory = SingleHistoryResult{damage.damage, damage.lastStaticType};
     if (writesDetailFiles) {
         const auto& d = scratch.halfCycleDamage;
         writeHalfCycleFile(jobFilePath(run.job, ".cyc"), scratch.halfCycles, d.halfCycleDamage,
-                           d.staticFailureFlag, singleHistory ? nullptr : &p.completeOutputNode,
-                           run.decimalSeparator);
-        if (singleHistory && isOn(p.cyclesExtraction))
+                           d.staticFailureFlag, nullptr, run.decimalSeparator);
+        if (isOn(p.cyclesExtraction))
             writeHalfCycleEndsFile(jobFilePath(run.job, ".cif"), scratch.halfCycles,
                                    run.decimalSeparator);
     }
     return result;
 }
 
-// Formats 1 and 2: history, compaction, correction, extraction, damage.
-NodeResult analyseHistory(const RunInputs& run, std::int64_t node, const MaterialValues& material,
-                          const PlasticMaterial& plastic, const SnCurve& curve,
-                          bool writesDetailFiles, NodeScratch& scratch) {
-    const bool unloaded = historyToExtract(run, node, plastic, writesDetailFiles, scratch);
-    if (!unloaded) extractHistory(run, scratch);
-    return historyResult(run, node, material, curve, unloaded, writesDetailFiles, scratch);
+NodeResult historyResult(const RunInputs& run, const CombinationInput& in, std::int64_t node,
+                         const MaterialValues& material, const SnCurve& curve, bool unloaded,
+                         bool writesDetailFiles, NodeScratch& scratch) {
+    const AnalysisParameters& p = run.parameters;
+    if (isOn(p.cyclesExtraction)) throw runtimeError(InternalCheck::cycleEndsOutsideSingleHistory);
+    const HistoryDamage damage = accumulateHalfCycles(
+        scratch.halfCycles, true, isOn(p.groundAirGround), material, curve,
+        in.nodeStress.nodes[node].nodeId, scratch.halfCycleDamage);
+    NodeResult result = modelNodeResult(damage);
+    result.unloaded = unloaded;
+    if (writesDetailFiles) {
+        const auto& d = scratch.halfCycleDamage;
+        writeHalfCycleFile(jobFilePath(run.job, ".cyc"), scratch.halfCycles, d.halfCycleDamage,
+                           d.staticFailureFlag, &p.completeOutputNode, run.decimalSeparator);
+    }
+    return result;
 }
 
 // The material checks every node begins with: the elasto-plastic correction
 // must be possible, and the S-N curve usable.
 SnCurve checkedCurve(const RunInputs& run, const MaterialValues& inEffect, PlasticMaterial& plastic) {
-    const AnalysisParameters& p = run.parameters;
     plastic = derivePlasticMaterial(inEffect);
-    if (isOn(p.elastoPlastic) && !allowsElastoPlasticCorrection(plastic)) throw correctionImpossible(plastic);
-    return prepareSnCurve(inEffect, p.stressInputFormat == StressInputFormat::blockSpectrum);
+    if (isOn(run.parameters.elastoPlastic) && !allowsElastoPlasticCorrection(plastic))
+        throw correctionImpossible(plastic);
+    return prepareSnCurve(inEffect, blocksAnalysis(run));
 }
 
-// Format 3: block states, block correction, blocks analysis.
-NodeResult analyseBlocks(const RunInputs& run, std::int64_t node, const MaterialValues& material,
-                         const PlasticMaterial& plastic, const SnCurve& curve,
-                         bool writesDetailFiles, NodeScratch& scratch) {
+// A history: history, compaction, correction, extraction, damage.
+template <class History>
+NodeResult analyseInput(const RunInputs& run, const History& in, std::int64_t node,
+                        const MaterialValues& material, const PlasticMaterial& plastic,
+                        const SnCurve& curve, bool writesDetailFiles, NodeScratch& scratch) {
+    const bool unloaded = historyToExtract(run, in, node, plastic, writesDetailFiles, scratch);
+    if (!unloaded) extractHistory(run, in, scratch);
+    return historyResult(run, in, node, material, curve, unloaded, writesDetailFiles, scratch);
+}
+
+// Blocks: block states, block correction, blocks analysis.
+NodeResult analyseInput(const RunInputs& run, const SpectrumInput& in, std::int64_t node,
+                        const MaterialValues& material, const PlasticMaterial& plastic,
+                        const SnCurve& curve, bool writesDetailFiles, NodeScratch& scratch) {
     const AnalysisParameters& p = run.parameters;
-    const NodeStressTable& nodes = run.nodeStress;
-    const BlockSpectrum& spectrum = run.blockSpectrum;
-    blockStates(nodes.baseStress[node], nodes.loadCasesOf(node), nodes.loadCaseCount,
-                spectrum.blockFrom.data(), spectrum.blockTo.data(), spectrum.blockCount,
-                p.stressScaleFactor, p.loadCaseScaleFactor, scratch.blockFrom, scratch.blockTo);
+    const NodeStressTable& nodes = in.nodeStress;
+    const BlockSpectrum& spectrum = in.spectrum;
+    blockStates(loadsOf(run, nodes, node, spectrum.blockFrom.data(), spectrum.blockCount),
+                spectrum.blockTo.data(), scratch.blockFrom, scratch.blockTo);
     if (isOn(p.elastoPlastic))
         correctBlocks(scratch.blockFrom, scratch.blockTo, p.elastoPlasticMethod, plastic);
 
     const std::int64_t nodeId = nodes.nodes[node].nodeId;
-    HistoryDamage damage = accumulateBlocks(scratch.blockFrom, scratch.blockTo, spectrum.blockCycles,
-                                            p.loadVariabilityFactor, p.blocksDamageType,
-                                            run.blockGroups, material, curve, nodeId,
-                                            scratch.blockDamage);
-    StoredDamage stored = storeNodeDamage(damage.damage);
-    NodeResult result;
-    result.nodeDamage = stored.nodeDamage;
-    result.lifeRepeats = stored.lifeRepeats;
-    result.staticFailureCode = damage.nodeCode;
+    const NodeBlocks blocks{scratch.blockFrom,      scratch.blockTo,    spectrum.blockCycles,
+                            p.loadVariabilityFactor, p.blocksDamageType, run.blockGroups};
+    const HistoryDamage damage =
+        accumulateBlocks(blocks, material, curve, nodeId, scratch.blockDamage);
+    NodeResult result = modelNodeResult(damage);
 
     if (writesDetailFiles) {
         const auto& d = scratch.blockDamage;
@@ -167,19 +205,63 @@ NodeResult analyseBlocks(const RunInputs& run, std::int64_t node, const Material
     return result;
 }
 
+// --check at a node, after the material checks.
+NodeResult checkInput(const RunInputs& run, const SpectrumInput&, std::int64_t,
+                      bool writesDetailFiles, NodeScratch&) {
+    if (writesDetailFiles) probeOutputFile(jobFilePath(run.job, ".cyc"));
+    return NodeResult{};
+}
+
+// The correction keeps the number of points, so the compacted path tells
+// whether the extraction would find it constant.
+bool constantPath(const RunInputs& run, const SingleHistoryInput& in, std::int64_t node,
+                  NodeScratch& scratch) {
+    compactedHistory(run, in, node, scratch);
+    return scratch.history.size() <= 1;
+}
+
+bool constantPath(const RunInputs& run, const CombinationInput& in, std::int64_t node,
+                  NodeScratch&) {
+    return combinedPathIsConstant(loadsOf(run, in, node));
+}
+
+template <class History>
+NodeResult checkInput(const RunInputs& run, const History& in, std::int64_t node,
+                      bool writesDetailFiles, NodeScratch& scratch) {
+    const AnalysisParameters& p = run.parameters;
+    constexpr bool singleHistory = std::is_same_v<History, SingleHistoryInput>;
+    if (isOn(p.elastoPlastic) && writesDetailFiles) probeOutputFile(jobFilePath(run.job, ".sep"));
+    NodeResult result;
+    result.unloaded = unloadedPath(constantPath(run, in, node, scratch), allowsUnloaded(run, in));
+    if (isOn(p.cyclesExtraction) && !singleHistory)
+        throw runtimeError(InternalCheck::cycleEndsOutsideSingleHistory);
+    if (writesDetailFiles) {
+        probeOutputFile(jobFilePath(run.job, ".cyc"));
+        if (singleHistory && isOn(p.cyclesExtraction)) probeOutputFile(jobFilePath(run.job, ".cif"));
+    }
+    return result;
+}
+
 }  // namespace
 
 NodeResult analyseNode(const RunInputs& run, std::int64_t node, const MaterialValues& inEffect,
                        bool writesDetailFiles, NodeScratch& scratch) {
     PlasticMaterial plastic;
     const SnCurve curve = checkedCurve(run, inEffect, plastic);
-    if (run.parameters.stressInputFormat == StressInputFormat::blockSpectrum)
-        return analyseBlocks(run, node, inEffect, plastic, curve, writesDetailFiles, scratch);
-    return analyseHistory(run, node, inEffect, plastic, curve, writesDetailFiles, scratch);
+    return std::visit(
+        [&](const auto& in) {
+            return analyseInput(run, in, node, inEffect, plastic, curve, writesDetailFiles, scratch);
+        },
+        run.input);
+}
+
+bool takesNodesInTurns(const RunInputs& run) {
+    return std::holds_alternative<CombinationInput>(run.input);
 }
 
 void analyseNodesInTurns(const RunInputs& run, std::span<const NodeToAnalyse> nodes,
                          std::span<NodeOutcome> outcomes) {
+    const CombinationInput& in = std::get<CombinationInput>(run.input);
     constexpr std::size_t kMax = kMaxPathsInTurns;
     const std::size_t count = std::min({nodes.size(), outcomes.size(), kMax});
     PlasticMaterial plastic[kMax];
@@ -202,13 +284,13 @@ void analyseNodesInTurns(const RunInputs& run, std::span<const NodeToAnalyse> no
         outcomes[k] = NodeOutcome{};
         attempt(k, [&] {
             curve[k] = checkedCurve(run, *n.material, plastic[k]);
-            unloaded[k] = historyToExtract(run, n.node, plastic[k], false, *n.scratch);
+            unloaded[k] = historyToExtract(run, in, n.node, plastic[k], false, *n.scratch);
         });
         if (outcomes[k].stop || unloaded[k]) continue;
         NodeScratch& scratch = *n.scratch;
         nodeOfPath[pathCount] = k;
-        paths[pathCount++] = PathToExtract{scratch.history, run.timePointCount,
-                                           &scratch.extraction, &scratch.halfCycles, std::nullopt};
+        paths[pathCount++] = PathToExtract{scratch.history, timePointsOf(in), &scratch.extraction,
+                                           &scratch.halfCycles, std::nullopt};
     }
     extractHalfCyclesInTurns(run.simd, isOn(run.parameters.stressPathCorrection),
                              std::span<PathToExtract>(paths.data(), pathCount));
@@ -218,47 +300,20 @@ void analyseNodesInTurns(const RunInputs& run, std::span<const NodeToAnalyse> no
         const NodeToAnalyse& n = nodes[k];
         attempt(k, [&] {
             outcomes[k].result =
-                historyResult(run, n.node, *n.material, curve[k], unloaded[k], false, *n.scratch);
+                historyResult(run, in, n.node, *n.material, curve[k], unloaded[k], false, *n.scratch);
         });
     }
 }
 
 NodeResult checkNode(const RunInputs& run, std::int64_t node, const MaterialValues& inEffect,
                      bool writesDetailFiles, NodeScratch& scratch) {
-    const AnalysisParameters& p = run.parameters;
     const PlasticMaterial plastic = derivePlasticMaterial(inEffect);
-    if (isOn(p.elastoPlastic) && !allowsElastoPlasticCorrection(plastic))
+    if (isOn(run.parameters.elastoPlastic) && !allowsElastoPlasticCorrection(plastic))
         throw correctionImpossible(plastic);
-    const bool blocksAnalysis = p.stressInputFormat == StressInputFormat::blockSpectrum;
-    prepareSnCurve(inEffect, blocksAnalysis);
-    NodeResult result;
-    if (blocksAnalysis) {
-        if (writesDetailFiles) probeOutputFile(jobFilePath(run.job, ".cyc"));
-        return result;
-    }
-    if (isOn(p.elastoPlastic) && writesDetailFiles) probeOutputFile(jobFilePath(run.job, ".sep"));
-    // The correction keeps the number of points, so the compacted path
-    // tells whether the extraction would find it constant.
-    const bool singleHistory = p.stressInputFormat == StressInputFormat::singleHistory;
-    bool constant = false;
-    if (singleHistory) {
-        compactedHistory(run, node, scratch);
-        constant = scratch.history.size() <= 1;
-    } else {
-        const NodeStressTable& nodes = run.nodeStress;
-        constant = combinedPathIsConstant(nodes.baseStress[node], nodes.loadCasesOf(node),
-                                          nodes.loadCaseCount, run.combination.factor.data(),
-                                          run.combination.timePointCount, p.stressScaleFactor,
-                                          p.loadCaseScaleFactor);
-    }
-    result.unloaded = unloadedPath(run, constant);
-    if (isOn(p.cyclesExtraction) && !singleHistory)
-        throw runtimeError(InternalCheck::cycleEndsOutsideSingleHistory);
-    if (writesDetailFiles) {
-        probeOutputFile(jobFilePath(run.job, ".cyc"));
-        if (singleHistory && isOn(p.cyclesExtraction)) probeOutputFile(jobFilePath(run.job, ".cif"));
-    }
-    return result;
+    prepareSnCurve(inEffect, blocksAnalysis(run));
+    return std::visit(
+        [&](const auto& in) { return checkInput(run, in, node, writesDetailFiles, scratch); },
+        run.input);
 }
 
 }  // namespace korvanel

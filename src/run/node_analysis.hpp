@@ -35,7 +35,8 @@ struct NodeResult {
     double nodeDamage = 0.0;
     double lifeRepeats = 0.0;
     StaticFailureCode staticFailureCode = StaticFailureCode::none;
-    // Format 2 with unloaded nodes allowed: a constant path given no damage.
+    // Node stresses with a combination, unloaded nodes allowed: a constant
+    // path given no damage.
     bool unloaded = false;
     // A single history.
     SingleHistoryResult singleHistory;
@@ -44,9 +45,9 @@ struct NodeResult {
 // Analyses node index `node` (0-based) with the material values in effect
 // at that node. Detail files (.sep, .cyc, .cif) are written when
 // `writesDetailFiles` is set.
-// Format 2: a node whose path is constant (at most one point after
-// compaction) stops the run with Runtime Error Code 018, or, with
-// `run.allowUnloadedNodes`, gets no damage, as a node whose half-cycles all
+// A history whose path is constant (at most one point after
+// compaction) stops the run with Runtime Error Code 018, or, for node stresses with a
+// combination and `run.allowUnloadedNodes`, gets no damage, as a node whose half-cycles all
 // fall below the amplitude gate, and is marked `unloaded`.
 NodeResult analyseNode(const RunInputs& run, std::int64_t node, const MaterialValues& material,
                        bool writesDetailFiles, NodeScratch& scratch);
@@ -65,7 +66,11 @@ struct NodeOutcome {
     std::optional<FatalStop> stop;
 };
 
-// Up to kMaxPathsInTurns nodes of format 2 without detail files, each
+// Whether the nodes of this run can be taken in turns: node stresses with a
+// combination.
+bool takesNodesInTurns(const RunInputs& run);
+
+// Up to kMaxPathsInTurns nodes of such a run without detail files, each
 // analysed as analyseNode analyses it, with their extractions walked in
 // turns on this thread (extractHalfCyclesInTurns): the same results and the
 // same stops, sooner. outcomes[k] is the outcome of nodes[k].
@@ -74,7 +79,7 @@ void analyseNodesInTurns(const RunInputs& run, std::span<const NodeToAnalyse> no
 
 // What --check does at a node: the stops analyseNode makes before and
 // without the half-cycle analysis, in its order (the material check, the
-// S-N curve, the constant path, cycles extraction with format 2), and in
+// S-N curve, the constant path, cycles extraction outside a single history), and in
 // place of every detail file a test that it could be written. Nothing is
 // written; the result holds only `unloaded`.
 NodeResult checkNode(const RunInputs& run, std::int64_t node, const MaterialValues& material,

@@ -53,7 +53,6 @@ RunInputs makeRun(std::int64_t format, std::int64_t elastoPlastic, std::int64_t 
     p.loadVariabilityFactor = 1;
     p.blocksDamageType = BlocksDamageType{1};
     p.lifeUnitsPerRepeat = 1000;
-    run.nodeCount = kNodes;
 
     std::mt19937_64 random(7);
     std::normal_distribution<double> normal(0.0, 1.0);
@@ -62,7 +61,7 @@ RunInputs makeRun(std::int64_t format, std::int64_t elastoPlastic, std::int64_t 
         for (int k = 0; k < 6; ++k) s[k] = normal(random) * scale * (k < 3 ? 1.0 : 0.4);
         return s;
     };
-    NodeStressTable& t = run.nodeStress;
+    NodeStressTable t;
     t.nodeCount = kNodes;
     t.loadCaseCount = kLoadCases;
     for (std::int64_t n = 0; n < kNodes; ++n) {
@@ -72,11 +71,10 @@ RunInputs makeRun(std::int64_t format, std::int64_t elastoPlastic, std::int64_t 
             t.loadCaseStress.push_back(state(30.0 + 10.0 * static_cast<double>(n)));
     }
     std::uniform_real_distribution<double> factor(-1.0, 1.0);
-    run.combination = CombinationTable{kTimePoints, kLoadCases, {}};
+    CombinationTable combination{kTimePoints, kLoadCases, {}};
     for (std::int64_t i = 0; i < kTimePoints * kLoadCases; ++i)
-        run.combination.factor.push_back(factor(random));
-    run.timePointCount = kTimePoints;
-    BlockSpectrum& b = run.blockSpectrum;
+        combination.factor.push_back(factor(random));
+    BlockSpectrum b;
     b.blockCount = kBlocks;
     b.loadCaseCount = kLoadCases;
     for (std::int64_t i = 0; i < kBlocks * kLoadCases; ++i) {
@@ -84,6 +82,10 @@ RunInputs makeRun(std::int64_t format, std::int64_t elastoPlastic, std::int64_t 
         b.blockTo.push_back(factor(random));
     }
     for (std::int64_t i = 0; i < kBlocks; ++i) b.blockCycles.push_back(1000.0 * (1 + i % 7));
+    if (format == 2)
+        run.input = CombinationInput{std::move(t), std::move(combination)};
+    else
+        run.input = SpectrumInput{std::move(t), std::move(b)};
     return run;
 }
 

@@ -5,233 +5,151 @@
 #include <atomic>
 #include <limits>
 #include <mutex>
-#include <new>
-#include <optional>
 #include <span>
 #include <string>
-#include <stdexcept>
 
-#include "input/material_selection.hpp"
 #include "base/fatal_stop.hpp"
-#include "base/helper_threads.hpp"
 #include "base/signal_guard.hpp"
-#include "run/job_location.hpp"
+#include "input/material_selection.hpp"
 #include "run/material_schedule.hpp"
 #include "run/node_analysis.hpp"
-#include "run/progress_display.hpp"
+#include "run/parallel_chunks.hpp"
 
 namespace korvanel {
 namespace {
 
-enum class NodeState : unsigned char { pending, done, failed, deferred };
+// Nodes analysed together, their extractions walked in turns.
+constexpr std::size_t kNodesInTurns = 2;  // three or four ran slower than two
+static_assert(kNodesInTurns <= kMaxPathsInTurns);
 
-// What the worker threads share while the loop runs.
-struct LoopState {
-    std::atomic<std::int64_t> nextNode{0};
-    std::atomic<std::int64_t> completed{0};
-    // Nodes from here on need no analysis: an earlier node stops the run.
-    std::atomic<std::int64_t> stopAt{std::numeric_limits<std::int64_t>::max()};
-    std::mutex failureMutex;
-    std::int64_t failureNode = std::numeric_limits<std::int64_t>::max();
-    std::optional<FatalStop> failure;
+// A worker's work tables: one for each place of a group of nodes.
+struct WorkerScratch {
+    NodeScratch scratch[kNodesInTurns];
 };
 
-struct LoopContext {
+// What the workers of one slice share.
+struct SliceState {
     const RunInputs& run;
-    const MaterialSchedule& schedule;
-    NodeTables& tables;
-    std::vector<NodeState>& states;
-    std::vector<unsigned char>& unloaded;  // per node, written by the thread that has it
-    LoopState& shared;
-    std::int64_t chunk;
+    const NodeSlice& slice;
+    const MaterialSchedule& schedule;   // from row slice.begin on
     bool checkOnly;
-    bool detailFiles;             // nodes with detail files are left for the ordered pass
-    std::int64_t firstNode;       // these nodes' place in the whole model
-    std::int64_t modelNodeCount;
+    bool inTurns;
+    SliceOutcome& outcome;
+    // Rows from here on need no analysis: an earlier row stops the run.
+    std::atomic<std::int64_t> stopAt;
+    std::mutex stopMutex;
 };
-
-// Every node with the complete-output ID writes the detail files, not only
-// the one findCompleteOutputNode keeps: in node order, the last one's stay.
-bool writesDetailFiles(const RunInputs& run, std::int64_t node) {
-    if (run.parameters.stressInputFormat == StressInputFormat::singleHistory) return true;
-    return run.nodeStress.nodes[node].nodeId == run.parameters.completeOutputNode;
-}
-
-// "node ID 20 (node index 2 of 3, material ID 1)", or the stress history of
-// format 1. `node` indexes the nodes of `run`, the first of which is node
-// `firstNode` of a model of `modelNodeCount` nodes.
-std::string nodeText(const RunInputs& run, std::int64_t node, std::int64_t firstNode,
-                     std::int64_t modelNodeCount) {
-    if (run.parameters.stressInputFormat == StressInputFormat::singleHistory)
-        return "the stress history (node ID 1)";
-    const NodeEntry& entry = run.nodeStress.nodes[node];
-    std::string text = "node ID " + std::to_string(entry.nodeId) + " (node index " +
-                       std::to_string(firstNode + node + 1) + " of " +
-                       std::to_string(modelNodeCount);
-    if (run.parameters.materialsMode == MaterialsMode::multiple)
-        text += ", material ID " + std::to_string(entry.nodeMaterialId);
-    return text + ")";
-}
 
 // Puts the node in front of the stop's cause (or makes it the only detail).
-void addNodeToStop(FatalStop& stop, const LoopContext& c, std::int64_t node) {
-    const std::string where = "at " + nodeText(c.run, node, c.firstNode, c.modelNodeCount);
+void addNodeToStop(FatalStop& stop, const SliceState& w, std::int64_t row) {
+    const std::string where =
+        "at " + nodeText(w.run, row, w.slice.firstModelNode, w.slice.modelNodeCount);
     if (stop.details.empty())
         stop.details.push_back(where);
     else
         stop.details.front() = where + ": " + stop.details.front();
 }
 
-// The material values in effect at a node.
-MaterialValues scheduledMaterial(const LoopContext& c, std::int64_t node) {
-    const RunInputs& run = c.run;
-    if (node == c.schedule.failingNode) {
+void recordStop(SliceState& w, std::int64_t row, FatalStop stop) {
+    addNodeToStop(stop, w, row);
+    std::lock_guard<std::mutex> lock(w.stopMutex);
+    keepFirstStop(w.outcome, w.slice.firstModelNode + row, std::move(stop));
+    if (row < w.stopAt.load(std::memory_order_relaxed)) w.stopAt.store(row, std::memory_order_relaxed);
+}
+
+// The material values in effect at a row.
+MaterialValues scheduledMaterial(const SliceState& w, std::int64_t row) {
+    const RunInputs& run = w.run;
+    const std::int64_t n = row - w.slice.begin;
+    if (n == w.schedule.failingNode) {
         // The node's material records hold an unusable curve type:
         // selecting them raises the stop.
         MaterialValues values = run.parameters.material;
-        selectMaterial(run.nodeStress.nodes[node].nodeMaterialId, run.materials,
-                       run.parameters.stressInputFormat == StressInputFormat::blockSpectrum,
-                       values);
+        selectMaterial(nodeStressOf(run.input)->nodes[row].nodeMaterialId, run.materials,
+                       blocksAnalysis(run), values);
     }
-    return materialAt(c.schedule, node, run.parameters.material, run.materials);
+    return materialAt(w.schedule, n, run.parameters.material, run.materials);
 }
 
-NodeResult analyseScheduledNode(const LoopContext& c, std::int64_t node, bool detailFiles,
-                                NodeScratch& scratch) {
-    const RunInputs& run = c.run;
-    try {
-        const MaterialValues material = scheduledMaterial(c, node);
-        if (c.checkOnly) return checkNode(run, node, material, detailFiles, scratch);
-        return analyseNode(run, node, material, detailFiles, scratch);
-    } catch (FatalStop& stop) {
-        addNodeToStop(stop, c, node);
-        throw;
-    }
-}
-
-void store(const LoopContext& c, NodeLoopOutcome& outcome, std::int64_t node, const NodeResult& r) {
-    c.unloaded[node] = r.unloaded;
-    if (c.run.parameters.stressInputFormat == StressInputFormat::singleHistory) {
-        outcome.singleHistory = r.singleHistory;
+void store(SliceState& w, std::int64_t row, const NodeResult& r) {
+    const auto n = static_cast<std::size_t>(row - w.slice.begin);
+    SliceOutcome& o = w.outcome;
+    o.unloaded[n] = r.unloaded;
+    if (o.tables.nodeDamage.empty()) {
+        o.singleHistory = r.singleHistory;
         return;
     }
-    c.tables.nodeDamage[node] = r.nodeDamage;
-    c.tables.lifeRepeats[node] = r.lifeRepeats;
-    c.tables.staticFailureCode[node] = r.staticFailureCode;
+    o.tables.nodeDamage[n] = r.nodeDamage;
+    o.tables.lifeRepeats[n] = r.lifeRepeats;
+    o.tables.staticFailureCode[n] = r.staticFailureCode;
 }
 
-void recordFailure(LoopState& shared, std::int64_t node, FatalStop stop) {
-    std::lock_guard<std::mutex> lock(shared.failureMutex);
-    if (node >= shared.failureNode) return;
-    shared.failureNode = node;
-    shared.failure = std::move(stop);
-    shared.stopAt.store(node, std::memory_order_relaxed);
-}
-
-void noteFailure(const LoopContext& c, std::int64_t node, const FatalStop& stop) {
-    recordFailure(c.shared, node, stop);
-    c.states[node] = NodeState::failed;
-}
-
-void analyseOne(const LoopContext& c, NodeLoopOutcome& outcome, std::int64_t node,
-                NodeScratch& scratch) {
+void analyseOne(SliceState& w, std::int64_t row, NodeScratch& scratch) {
     try {
-        stopIfOutOfMemory([&] { store(c, outcome, node, analyseScheduledNode(c, node, false, scratch)); });
-        c.states[node] = NodeState::done;
+        stopIfOutOfMemory([&] {
+            const MaterialValues material = scheduledMaterial(w, row);
+            const bool files = w.slice.detailFiles && writesDetailFiles(w.run, row);
+            store(w, row, w.checkOnly ? checkNode(w.run, row, material, files, scratch)
+                                      : analyseNode(w.run, row, material, files, scratch));
+        });
     } catch (const FatalStop& stop) {
-        noteFailure(c, node, stop);
+        recordStop(w, row, stop);
     }
 }
 
-// Nodes analysed together, their extractions walked in turns, and the
-// work tables of each place in the group.
-constexpr std::size_t kNodesInTurns = 2;  // three or four ran slower than two
-static_assert(kNodesInTurns <= kMaxPathsInTurns);
-struct NodeGroup {
-    std::int64_t node[kNodesInTurns] = {};
-    std::size_t count = 0;
-    NodeScratch* scratch[kNodesInTurns] = {};
-};
-
-// A group of nodes with their extractions walked in turns; a node whose
+// Nodes taken together, their extractions walked in turns; a node whose
 // material cannot be had stops, and the others go on without it.
-void analyseGroup(const LoopContext& c, NodeLoopOutcome& outcome, const NodeGroup& group) {
+void analyseGroup(SliceState& w, std::span<const std::int64_t> rows, WorkerScratch& scratch) {
     MaterialValues materials[kNodesInTurns];
     std::array<NodeToAnalyse, kNodesInTurns> members;
     std::size_t count = 0;
-    for (std::size_t k = 0; k < group.count; ++k) {
-        const std::int64_t node = group.node[k];
+    for (std::size_t k = 0; k < rows.size(); ++k) {
         try {
-            stopIfOutOfMemory([&] { materials[count] = scheduledMaterial(c, node); });
-            members[count] = NodeToAnalyse{node, &materials[count], group.scratch[k]};
+            stopIfOutOfMemory([&] { materials[count] = scheduledMaterial(w, rows[k]); });
+            members[count] = NodeToAnalyse{rows[k], &materials[count], &scratch.scratch[k]};
             ++count;
-        } catch (FatalStop& stop) {
-            addNodeToStop(stop, c, node);
-            noteFailure(c, node, stop);
+        } catch (const FatalStop& stop) {
+            recordStop(w, rows[k], stop);
         }
     }
     std::array<NodeOutcome, kNodesInTurns> outcomes;
-    analyseNodesInTurns(c.run, std::span<const NodeToAnalyse>(members.data(), count),
+    analyseNodesInTurns(w.run, std::span<const NodeToAnalyse>(members.data(), count),
                         std::span<NodeOutcome>(outcomes.data(), count));
     for (std::size_t k = 0; k < count; ++k) {
-        const std::int64_t node = members[k].node;
-        if (outcomes[k].stop) {
-            addNodeToStop(*outcomes[k].stop, c, node);
-            noteFailure(c, node, *outcomes[k].stop);
-        } else {
-            store(c, outcome, node, outcomes[k].result);
-            c.states[node] = NodeState::done;
-        }
+        if (outcomes[k].stop)
+            recordStop(w, members[k].node, std::move(*outcomes[k].stop));
+        else
+            store(w, members[k].node, outcomes[k].result);
     }
 }
 
-// The first node from `node` on, before `end`, that is analysed here: nodes
-// that write detail files are marked for the ordered pass and passed over.
-std::int64_t nextNodeHere(const LoopContext& c, std::int64_t node, std::int64_t end) {
-    while (node < end && c.detailFiles && writesDetailFiles(c.run, node)) {
-        c.states[node] = NodeState::deferred;
-        ++node;
-    }
-    return node;
+// The first row from `row` on, before `end`, that is analysed here: nodes
+// that write detail files are left out unless the slice writes them.
+std::int64_t nextRowHere(const SliceState& w, std::int64_t row, std::int64_t end) {
+    while (row < end && !w.slice.detailFiles && writesDetailFiles(w.run, row)) ++row;
+    return row;
 }
 
-// Analyses nodes chunk by chunk until none is left. Nodes that write
-// detail files are left for the ordered pass. In format 2 the nodes go two
-// at a time, their extractions walked in turns (analyseNodesInTurns).
-void analyseChunks(const LoopContext& c, NodeLoopOutcome& outcome, NodeScratch& scratch,
-                   ProgressDisplay* progress) {
-    const std::int64_t total = c.run.nodeCount;
-    const bool inTurns = !c.checkOnly && c.run.parameters.stressInputFormat ==
-                                             StressInputFormat::nodeCombination;
-    NodeScratch otherScratch[kNodesInTurns - 1];
-    NodeGroup group;
-    group.scratch[0] = &scratch;
-    for (std::size_t k = 1; k < kNodesInTurns; ++k) group.scratch[k] = &otherScratch[k - 1];
-    for (;;) {
-        std::int64_t begin = c.shared.nextNode.fetch_add(c.chunk, std::memory_order_relaxed);
-        if (begin >= total) break;
-        std::int64_t end = std::min(total, begin + c.chunk);
-        for (std::int64_t node = begin; node < end; ++node) {
-            node = nextNodeHere(c, node, end);
-            const std::int64_t stopAt = c.shared.stopAt.load(std::memory_order_relaxed);
-            if (node >= end || node >= stopAt) break;
-            if (stopSignal() != 0) break;  // the main thread stops the run after the loop
-            if (!inTurns) {
-                analyseOne(c, outcome, node, scratch);
-                continue;
-            }
-            group.node[0] = node;
-            group.count = 1;
-            while (group.count < kNodesInTurns) {
-                const std::int64_t next = nextNodeHere(c, node + 1, end);
-                if (next >= end || next >= stopAt) break;
-                node = next;
-                group.node[group.count++] = node;
-            }
-            analyseGroup(c, outcome, group);
+// One chunk of rows, alone or a group at a time.
+void analyseChunk(SliceState& w, std::int64_t begin, std::int64_t end, WorkerScratch& scratch) {
+    std::int64_t group[kNodesInTurns];
+    for (std::int64_t row = nextRowHere(w, begin, end); row < end;
+         row = nextRowHere(w, row + 1, end)) {
+        const std::int64_t stopAt = w.stopAt.load(std::memory_order_relaxed);
+        if (row >= stopAt) break;
+        if (stopSignal() != 0) break;  // the calling thread stops the run after the loop
+        if (!w.inTurns) {
+            analyseOne(w, row, scratch.scratch[0]);
+            continue;
         }
-        std::int64_t done = c.shared.completed.fetch_add(end - begin) + (end - begin);
-        if (progress != nullptr) updateProgress(*progress, done, total);
+        std::size_t count = 1;
+        group[0] = row;
+        while (count < kNodesInTurns) {
+            const std::int64_t next = nextRowHere(w, row + 1, end);
+            if (next >= end || next >= stopAt) break;
+            row = group[count++] = next;
+        }
+        analyseGroup(w, std::span<const std::int64_t>(group, count), scratch);
     }
 }
 
@@ -244,106 +162,82 @@ std::int64_t chunkSize(std::int64_t nodes, int threads) {
 
 }  // namespace
 
-NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options,
-                            InputWarnings& warnings) {
-    NodeLoopRun loop = runNodeLoopFrom(run, options, NodeRange{}, &warnings);
-    if (loop.stop) {
-        reportUnloadedNodes(run, loop.unloaded, loop.stopNode, warnings);
-        throw std::move(*loop.stop);
+SliceOutcome emptyOutcome(const RunInputs& run, std::int64_t count) {
+    SliceOutcome o;
+    const auto n = static_cast<std::size_t>(count);
+    if (nodeStressOf(run.input) != nullptr) {
+        o.tables.nodeDamage.assign(n, 0.0);
+        o.tables.lifeRepeats.assign(n, 0.0);
+        o.tables.staticFailureCode.assign(n, StaticFailureCode::none);
     }
-    loop.outcome.unloadedNodeCount =
-        reportUnloadedNodes(run, loop.unloaded, run.nodeCount, warnings);
-    return std::move(loop.outcome);
+    o.unloaded.assign(n, 0);
+    return o;
 }
 
-NodeLoopRun runNodeLoopFrom(const RunInputs& run, const NodeLoopOptions& options,
-                            const NodeRange& range, InputWarnings* warnings) {
-    int threads = options.threads;
-    const AnalysisParameters& p = run.parameters;
-    const std::int64_t nodeCount = run.nodeCount;
-    NodeLoopRun loop;
-    NodeLoopOutcome& outcome = loop.outcome;
-    const bool modelNodes = p.stressInputFormat != StressInputFormat::singleHistory;
-    if (modelNodes) {
-        outcome.tables.nodeDamage.assign(nodeCount, 0.0);
-        outcome.tables.lifeRepeats.assign(nodeCount, 0.0);
-        outcome.tables.staticFailureCode.assign(nodeCount, StaticFailureCode::none);
-    }
+void placeOutcome(SliceOutcome& all, const SliceOutcome& part, std::int64_t first) {
+    const auto at = static_cast<std::ptrdiff_t>(first);
+    std::copy(part.unloaded.begin(), part.unloaded.end(), all.unloaded.begin() + at);
+    const NodeTables& from = part.tables;
+    NodeTables& to = all.tables;
+    std::copy(from.nodeDamage.begin(), from.nodeDamage.end(), to.nodeDamage.begin() + at);
+    std::copy(from.lifeRepeats.begin(), from.lifeRepeats.end(), to.lifeRepeats.begin() + at);
+    std::copy(from.staticFailureCode.begin(), from.staticFailureCode.end(),
+              to.staticFailureCode.begin() + at);
+    all.singleHistory = part.singleHistory;
+}
+
+void keepFirstStop(SliceOutcome& into, std::int64_t node, FatalStop stop) {
+    if (into.stop && into.stopNode <= node) return;
+    into.stopNode = node;
+    into.stop = std::move(stop);
+}
+
+SliceOutcome analyseSlice(const RunInputs& run, const NodeSlice& slice,
+                          const NodeLoopOptions& options) {
+    const std::int64_t count = slice.end - slice.begin;
+    SliceOutcome outcome = emptyOutcome(run, count);
+    const NodeStressTable* nodes = nodeStressOf(run.input);
     MaterialSchedule schedule;
-    if (p.materialsMode == MaterialsMode::multiple && modelNodes) {
-        schedule = scheduleMaterials(run.nodeStress.nodes, run.materials, range.carriedIn);
-        if (warnings != nullptr)
-            warnAboutMaterials(schedule.withoutRecord, run.nodeStress.nodes, run.materials,
-                               jobFilePath(run.job, ".mtr"), *warnings);
-    }
-
-    std::vector<NodeState> states(nodeCount, NodeState::pending);
-    std::vector<unsigned char>& unloaded = loop.unloaded;
-    unloaded.assign(nodeCount, 0);
-    LoopState shared;
-    if (schedule.failingNode >= 0) shared.stopAt = schedule.failingNode + 1;  // no node after it matters
-    threads = static_cast<int>(std::clamp<std::int64_t>(threads, 1, std::max<std::int64_t>(nodeCount, 1)));
-    const std::int64_t modelNodeCount = range.modelNodeCount < 0 ? nodeCount : range.modelNodeCount;
-    LoopContext context{run,
-                        schedule,
-                        outcome.tables,
-                        states,
-                        unloaded,
-                        shared,
-                        chunkSize(nodeCount, threads),
-                        options.checkOnly,
-                        range.detailFiles,
-                        range.firstNode,
-                        modelNodeCount};
-    ProgressDisplay progress = startProgress(nodeCount);
-
-    NodeScratch mainScratch;
-    {
-        auto stopAll = [&shared]() noexcept { shared.stopAt.store(0); };
-        HelperThreads<decltype(stopAll)> helpers(stopAll);
-        helpers.start(threads - 1, [&context, &outcome] {
-            NodeScratch scratch;
-            analyseChunks(context, outcome, scratch, nullptr);
-        });
-        analyseChunks(context, outcome, mainScratch, &progress);
-        helpers.joinAll();
-    }
-    finishProgress(progress);
+    if (run.parameters.materialsMode == MaterialsMode::multiple && nodes != nullptr)
+        schedule = scheduleMaterials(
+            std::span<const NodeEntry>(nodes->nodes).subspan(static_cast<std::size_t>(slice.begin),
+                                                             static_cast<std::size_t>(count)),
+            run.materials, slice.carriedIn);
+    // Detail files are written in node order, on this thread.
+    const int threads = slice.detailFiles ? 1
+                                          : static_cast<int>(std::clamp<std::int64_t>(
+                                                options.threads, 1, std::max<std::int64_t>(count, 1)));
+    // No node after one that stops the run for its material matters.
+    const std::int64_t stopAt = schedule.failingNode >= 0 ? slice.begin + schedule.failingNode + 1
+                                                          : std::numeric_limits<std::int64_t>::max();
+    const bool inTurns = !options.checkOnly && !slice.detailFiles && takesNodesInTurns(run);
+    SliceState work{run, slice, schedule, options.checkOnly, inTurns, outcome, {stopAt}, {}};
+    std::vector<WorkerScratch> scratch(static_cast<std::size_t>(threads));
+    forEachChunk(count, chunkSize(count, threads), threads,
+                 [&](std::int64_t begin, std::int64_t end, int worker) {
+                     analyseChunk(work, slice.begin + begin, slice.begin + end,
+                                  scratch[static_cast<std::size_t>(worker)]);
+                 });
     stopIfInterrupted();
-
-    // In node order: the nodes with detail files, and the first stop.
-    // An interruption is thrown.
-    for (std::int64_t node = 0; node < nodeCount; ++node) {
-        stopIfInterrupted();
-        try {
-            if (node == shared.failureNode) throw *shared.failure;
-            if (states[node] == NodeState::deferred)
-                store(context, outcome, node, analyseScheduledNode(context, node, true, mainScratch));
-        } catch (const FatalStop& stop) {
-            loop.stopNode = node;
-            loop.stop = stop;
-            return loop;
-        }
-    }
-    if (modelNodes)
-        for (StaticFailureCode code : outcome.tables.staticFailureCode)
-            if (code != StaticFailureCode::none) outcome.staticFailureAtSomeNode = true;
-    return loop;
+    return outcome;
 }
 
-std::int64_t reportUnloadedNodes(const RunInputs& run, const std::vector<unsigned char>& unloaded,
-                                 std::int64_t end, InputWarnings& warnings) {
-    std::int64_t count = 0;
-    for (std::int64_t node = 0; node < end; ++node) {
-        if (!unloaded[node]) continue;
-        ++count;
-        warn(warnings, WarningKind::unloadedNode, [&] {
-            return nodeText(run, node, 0, run.nodeCount) +
-                   ": the stress path is constant within 0.0001 (an unloaded node): damage 1e-18, "
-                   "life 1e18 repeats, static failure code 0";
-        });
-    }
-    return count;
+bool writesDetailFiles(const RunInputs& run, std::int64_t row) {
+    const NodeStressTable* nodes = nodeStressOf(run.input);
+    return nodes == nullptr || nodes->nodes[row].nodeId == run.parameters.completeOutputNode;
+}
+
+std::string nodeText(const RunInputs& run, std::int64_t row, std::int64_t firstModelNode,
+                     std::int64_t modelNodeCount) {
+    const NodeStressTable* nodes = nodeStressOf(run.input);
+    if (nodes == nullptr) return "the stress history (node ID 1)";
+    const NodeEntry& entry = nodes->nodes[row];
+    std::string text = "node ID " + std::to_string(entry.nodeId) + " (node index " +
+                       std::to_string(firstModelNode + row + 1) + " of " +
+                       std::to_string(modelNodeCount);
+    if (run.parameters.materialsMode == MaterialsMode::multiple)
+        text += ", material ID " + std::to_string(entry.nodeMaterialId);
+    return text + ")";
 }
 
 }  // namespace korvanel

@@ -1,32 +1,26 @@
 #pragma once
 
+// The analysis of a slice of consecutive nodes on several threads. Which
+// slices there are, and how their outcomes become the run's, is
+// run/node_order.hpp.
+
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "base/fatal_stop.hpp"
-#include "base/input_warnings.hpp"
 #include "fatigue/damage.hpp"
 #include "run/material_schedule.hpp"
 #include "run/run_inputs.hpp"
 
 namespace korvanel {
 
-// The stored results of every node of a model, indexed like the node table.
+// The stored results of nodes of a model, indexed like their node table.
 struct NodeTables {
     std::vector<double> nodeDamage;
     std::vector<double> lifeRepeats;
     std::vector<StaticFailureCode> staticFailureCode;
-};
-
-struct NodeLoopOutcome {
-    // The nodes of a model (empty tables for a single history).
-    NodeTables tables;
-    bool staticFailureAtSomeNode = false;
-    // A single history.
-    SingleHistoryResult singleHistory;
-    // Format 2 with unloaded nodes allowed: the nodes given no damage.
-    std::int64_t unloadedNodeCount = 0;
 };
 
 struct NodeLoopOptions {
@@ -34,41 +28,63 @@ struct NodeLoopOptions {
     bool checkOnly = false;  // --check: the per-node checks only, no analysis, no file
 };
 
-// Analyses every node on `options.threads` threads. The outcome, every file
-// and the stop raised are those of a one-thread run in node order: nodes
-// that write detail files are analysed in node order after the others, and
-// the first node (in node order) that stops the run decides the stop, which
-// is thrown once every node before it has been analysed. A stop raised at a
-// node carries the node (ID, index, material ID) in its details.
-// `warnings` gets, before the loop, each material ID without a record, and
-// after it, in node order, the nodes given no damage as unloaded.
-NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options,
-                            InputWarnings& warnings);
-
-// The same loop over a run of consecutive nodes of a larger model (one
-// process's share): `run` holds these nodes only. Stops name the nodes by
-// their place in the whole model. The first stop in node order is returned
-// with its index among these nodes instead of being thrown (an interruption
-// is thrown), and the unloaded nodes are flagged, not reported. Material
-// warnings go to `warnings` when given.
-struct NodeRange {
-    std::int64_t firstNode = 0;        // index of the first of them in the whole model
-    std::int64_t modelNodeCount = -1;  // nodes of the whole model; -1: these are all
-    MaterialCarry carriedIn;           // the material in effect before the first of them
-    bool detailFiles = true;           // false: no node writes detail files
+// A run of consecutive nodes: rows `begin` to `end` of the run's node table,
+// whose row 0 is node index `firstModelNode` of a model of `modelNodeCount`
+// nodes (a process may hold its own nodes only).
+struct NodeSlice {
+    std::int64_t begin = 0;
+    std::int64_t end = 0;
+    std::int64_t firstModelNode = 0;
+    std::int64_t modelNodeCount = 0;
+    MaterialCarry carriedIn;   // the material in effect before row `begin`
+    // Off: the nodes that write detail files are left out, for the pass in
+    // node order. On: they are analysed and write them (one thread).
+    bool detailFiles = false;
 };
-struct NodeLoopRun {
-    NodeLoopOutcome outcome;
+
+// A slice's share of a run: the material in effect before its first node,
+// and whether its nodes matter at all (they do not when an earlier node
+// stops the run for its material).
+struct SliceWork {
+    MaterialCarry carriedIn;
+    bool analyse = true;
+};
+
+// What a slice comes to: its nodes' results and unloaded flags (from row
+// `begin` on), and the first stop among its nodes in node order.
+struct SliceOutcome {
+    NodeTables tables;                    // empty for a single history
+    SingleHistoryResult singleHistory;
     std::vector<unsigned char> unloaded;  // per node: given no damage as unloaded
-    std::int64_t stopNode = -1;           // -1: no node stopped the run
+    std::int64_t stopNode = -1;           // the stop's node index in the model
     std::optional<FatalStop> stop;
 };
-NodeLoopRun runNodeLoopFrom(const RunInputs& run, const NodeLoopOptions& options,
-                            const NodeRange& range, InputWarnings* warnings);
 
-// Lists the nodes flagged unloaded before `end` in node order as warnings
-// and returns their count; `run` holds every node of the model.
-std::int64_t reportUnloadedNodes(const RunInputs& run, const std::vector<unsigned char>& unloaded,
-                                 std::int64_t end, InputWarnings& warnings);
+// The outcome of `count` nodes: tables of that size, nothing analysed.
+SliceOutcome emptyOutcome(const RunInputs& run, std::int64_t count);
+
+// The rows of `part` in `all` from row `first` on.
+void placeOutcome(SliceOutcome& all, const SliceOutcome& part, std::int64_t first);
+
+// Keeps `stop` at model node `node` unless `into` has one at an earlier node.
+void keepFirstStop(SliceOutcome& into, std::int64_t node, FatalStop stop);
+
+// Analyses the nodes of a slice on `options.threads` threads: they take
+// chunks of consecutive nodes, and each node's result goes to its own row,
+// so the outcome does not depend on the threads. A node that stops records
+// its stop as keepFirstStop says, and no node after it is started. A stop
+// carries the node (ID, index, material ID) in its details. An
+// interruption is thrown.
+SliceOutcome analyseSlice(const RunInputs& run, const NodeSlice& slice,
+                          const NodeLoopOptions& options);
+
+// Every node with the complete-output ID writes the detail files, and the
+// one node of a single history.
+bool writesDetailFiles(const RunInputs& run, std::int64_t row);
+
+// "node ID 20 (node index 2 of 3, material ID 1)", or the single stress
+// history.
+std::string nodeText(const RunInputs& run, std::int64_t row, std::int64_t firstModelNode,
+                     std::int64_t modelNodeCount);
 
 }  // namespace korvanel

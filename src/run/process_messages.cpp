@@ -3,58 +3,144 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <concepts>
 #include <cstring>
 #include <type_traits>
+#include <utility>
+#include <variant>
 
 namespace korvanel {
 namespace {
+
+// The fields of each record that travels, in order, handed to `field`
+// (which puts or gets them). Values that are trivially copyable travel as
+// their bytes, tables as their count and rows.
+template <class T, class Record>
+concept Is = std::same_as<std::remove_const_t<T>, Record>;
+
+template <Is<JobLocation> T, class F>
+void fields(T& job, F& field) {
+    field(job.directory);
+    field(job.name);
+}
+
+template <Is<NodeStressSlice> T, class F>
+void fields(T& slice, F& field) {
+    field(slice.firstNode);
+    field(slice.nodeCount);
+    field(slice.offsets);
+}
+
+template <Is<SliceReading> T, class F>
+void fields(T& reading, F& field) {
+    field(reading.path);
+    field(reading.loadCaseCount);
+    field(reading.stamp);
+    field(reading.slices);
+}
+
+template <Is<SingleHistoryInput> T, class F>
+void fields(T& in, F& field) {
+    field(in.history.states);
+}
+
+// Of the node stresses only their shape travels: every process reads its own.
+template <Is<CombinationInput> T, class F>
+void fields(T& in, F& field) {
+    field(in.nodeStress.nodeCount);
+    field(in.nodeStress.loadCaseCount);
+    field(in.combination.timePointCount);
+    field(in.combination.loadCaseCount);
+    field(in.combination.factor);
+}
+
+template <Is<SpectrumInput> T, class F>
+void fields(T& in, F& field) {
+    field(in.nodeStress.nodeCount);
+    field(in.nodeStress.loadCaseCount);
+    field(in.spectrum.blockCount);
+    field(in.spectrum.loadCaseCount);
+    field(in.spectrum.blockFrom);
+    field(in.spectrum.blockTo);
+    field(in.spectrum.blockCycles);
+}
+
+// Everything but the vector form of the kernels, which is each process's own.
+template <Is<RunInputs> T, class F>
+void fields(T& run, F& field) {
+    field(run.parameters);
+    field(run.job);
+    field(run.decimalSeparator);
+    field(run.blockGroups);
+    field(run.materials);
+    field(run.input);
+    field(run.allowUnloadedNodes);
+    field(run.completeOutputNodeFound);
+    field(run.completeOutputIndex);
+}
+
+template <Is<FatalStop> T, class F>
+void fields(T& stop, F& field) {
+    field(stop.consoleLines);
+    field(stop.advisoryLines);
+    field(stop.details);
+    field(stop.exitStatus);
+}
 
 // Appends values to a message.
 struct MessageWriter {
     std::string bytes;
 
     template <class T>
-    void put(const T& value) {
-        static_assert(std::is_trivially_copyable_v<T>);
-        bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+    void operator()(const T& value) {
+        if constexpr (std::is_trivially_copyable_v<T>)
+            bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+        else
+            fields(value, *this);
     }
-    template <class T>
-    void put(const std::vector<T>& values) {
-        static_assert(std::is_trivially_copyable_v<T>);
-        put(static_cast<std::uint64_t>(values.size()));
-        bytes.append(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(T));
-    }
-    void put(const std::string& text) {
-        put(static_cast<std::uint64_t>(text.size()));
+    void operator()(const std::string& text) {
+        (*this)(static_cast<std::uint64_t>(text.size()));
         bytes.append(text);
     }
-    void put(const std::vector<std::string>& texts) {
-        put(static_cast<std::uint64_t>(texts.size()));
-        for (const auto& text : texts) put(text);
+    template <class T>
+    void operator()(const std::vector<T>& values) {
+        (*this)(static_cast<std::uint64_t>(values.size()));
+        if constexpr (std::is_trivially_copyable_v<T>)
+            bytes.append(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(T));
+        else
+            for (const T& value : values) (*this)(value);
+    }
+    // The kind, then its record.
+    template <class... T>
+    void operator()(const std::variant<T...>& value) {
+        (*this)(static_cast<std::uint64_t>(value.index()));
+        std::visit([&](const auto& record) { (*this)(record); }, value);
     }
 };
 
 // Takes values from a message in the order they were put. A message cut
-// short, or a count in it beyond its own length, can only come from a fault
-// of the program itself (or of the transport): the internal check 951,
-// naming the message and what was wrong with it.
+// short, a count in it beyond its own length or a kind it does not know can
+// only come from a fault of the program itself (or of the transport): the
+// internal check 951, naming the message and what was wrong with it.
 struct MessageReader {
     std::string_view bytes;
     const char* message;  // what the message carries, for the stop
     std::size_t pos = 0;
 
-    // `count` items of `unit` bytes (a value, a text, a table: `what`) at
-    // the position: the stop when they run past the end of the message.
+    [[noreturn]] void broken(const std::string& what) const {
+        FatalStop stop = runtimeError(InternalCheck::processMessageBroken);
+        stop.details.push_back("the message of " + std::string(message) + " " + what);
+        throw stop;
+    }
+    // `count` items of at least `unit` bytes at the position: the stop when
+    // they run past the end of the message.
     void need(std::uint64_t count, std::uint64_t unit, const char* what) const {
         if (count <= (bytes.size() - pos) / unit) return;
-        FatalStop stop = runtimeError(InternalCheck::processMessageBroken);
         const std::string size = unit == 1 ? std::to_string(count) + " bytes"
                                            : std::to_string(count) + " rows of " +
                                                  std::to_string(unit) + " bytes";
-        stop.details.push_back("the message of " + std::string(message) + " is cut short: " +
-                               what + " of " + size + " at byte " + std::to_string(pos) +
-                               " runs past its end at byte " + std::to_string(bytes.size()));
-        throw stop;
+        broken("is cut short: " + std::string(what) + " of " + size + " at byte " +
+               std::to_string(pos) + " runs past its end at byte " + std::to_string(bytes.size()));
     }
     const char* take(std::uint64_t count, const char* what) {
         need(count, 1, what);
@@ -63,32 +149,59 @@ struct MessageReader {
         return p;
     }
     template <class T>
-    void get(T& value) {
-        static_assert(std::is_trivially_copyable_v<T>);
-        std::memcpy(&value, take(sizeof value, "a value"), sizeof value);
+    void operator()(T& value) {
+        if constexpr (std::is_trivially_copyable_v<T>)
+            std::memcpy(&value, take(sizeof value, "a value"), sizeof value);
+        else
+            fields(value, *this);
     }
-    template <class T>
-    void get(std::vector<T>& values) {
-        static_assert(std::is_trivially_copyable_v<T>);
+    void operator()(std::string& text) {
         std::uint64_t count = 0;
-        get(count);
-        need(count, sizeof(T), "a table");
-        values.resize(static_cast<std::size_t>(count));
-        if (count > 0) std::memcpy(values.data(), take(count * sizeof(T), "a table"), count * sizeof(T));
-    }
-    void get(std::string& text) {
-        std::uint64_t count = 0;
-        get(count);
+        (*this)(count);
         text.assign(take(count, "a text"), static_cast<std::size_t>(count));
     }
-    void get(std::vector<std::string>& texts) {
+    template <class T>
+    void operator()(std::vector<T>& values) {
         std::uint64_t count = 0;
-        get(count);
-        need(count, 1, "a list of texts");
-        texts.resize(static_cast<std::size_t>(count));
-        for (auto& text : texts) get(text);
+        (*this)(count);
+        // Every row takes at least a byte, so the count cannot ask for more rows than bytes.
+        const std::size_t least = std::is_trivially_copyable_v<T> ? sizeof(T) : 1;
+        need(count, least, "a table");
+        values.resize(static_cast<std::size_t>(count));
+        if constexpr (std::is_trivially_copyable_v<T>) {
+            if (count > 0)
+                std::memcpy(values.data(), take(count * sizeof(T), "a table"), count * sizeof(T));
+        } else {
+            for (T& value : values) (*this)(value);
+        }
+    }
+    template <class... T>
+    void operator()(std::variant<T...>& value) {
+        std::uint64_t kind = 0;
+        (*this)(kind);
+        if (kind >= sizeof...(T))
+            broken("is of an unknown kind " + std::to_string(kind) + " at byte " + std::to_string(pos));
+        emplaceKind(value, static_cast<std::size_t>(kind), std::index_sequence_for<T...>{});
+        std::visit([&](auto& record) { (*this)(record); }, value);
+    }
+    template <class V, std::size_t... I>
+    static void emplaceKind(V& value, std::size_t kind, std::index_sequence<I...>) {
+        ((kind == I ? (void)value.template emplace<I>() : void()), ...);
     }
 };
+
+template <class... T>
+std::string pack(const T&... values) {
+    MessageWriter w;
+    (w(values), ...);
+    return std::move(w.bytes);
+}
+
+template <class... T>
+void unpack(std::string_view bytes, const char* message, T&... values) {
+    MessageReader r{bytes, message};
+    (r(values), ...);
+}
 
 }  // namespace
 
@@ -116,115 +229,29 @@ bool sameFile(const FileStamp& a, const FileStamp& b) {
            a.changedSeconds == b.changedSeconds && a.changedNanoseconds == b.changedNanoseconds;
 }
 
-std::string packSliceReading(const SliceReading& reading) {
-    MessageWriter w;
-    w.put(reading.path);
-    w.put(reading.loadCaseCount);
-    w.put(reading.stamp);
-    w.put(static_cast<std::uint64_t>(reading.slices.size()));
-    for (const NodeStressSlice& slice : reading.slices) {
-        w.put(slice.firstNode);
-        w.put(slice.nodeCount);
-        w.put(slice.offsets);
-    }
-    return std::move(w.bytes);
-}
+std::string packSliceReading(const SliceReading& reading) { return pack(reading); }
 
 SliceReading unpackSliceReading(std::string_view bytes) {
-    MessageReader r{bytes, "the node stress slices"};
     SliceReading reading;
-    r.get(reading.path);
-    r.get(reading.loadCaseCount);
-    r.get(reading.stamp);
-    std::uint64_t count = 0;
-    r.get(count);
-    r.need(count, 1, "a list of slices");
-    reading.slices.resize(static_cast<std::size_t>(count));
-    for (NodeStressSlice& slice : reading.slices) {
-        r.get(slice.firstNode);
-        r.get(slice.nodeCount);
-        r.get(slice.offsets);
-    }
+    unpack(bytes, "the node stress slices", reading);
     return reading;
 }
 
-// A field added to RunInputs changes its size: it must then be added to the
-// loop plan below (or left out on purpose) before this compiles again.
-#if defined(__x86_64__) && defined(__GLIBCXX__)
-static_assert(sizeof(RunInputs) == 704, "RunInputs changed: pack the new field in packLoopPlan");
-#endif
-
 std::string packLoopPlan(const RunInputs& run, const std::vector<SliceWork>& work) {
-    static_assert(std::is_trivially_copyable_v<AnalysisParameters>);
-    MessageWriter w;
-    w.put(run.parameters);
-    w.put(run.job.directory);
-    w.put(run.job.name);
-    w.put(run.decimalSeparator);
-    w.put(run.blockGroups);
-    w.put(run.materials);
-    w.put(run.combination.timePointCount);
-    w.put(run.combination.loadCaseCount);
-    w.put(run.combination.factor);
-    w.put(run.blockSpectrum.blockCount);
-    w.put(run.blockSpectrum.loadCaseCount);
-    w.put(run.blockSpectrum.blockFrom);
-    w.put(run.blockSpectrum.blockTo);
-    w.put(run.blockSpectrum.blockCycles);
-    w.put(run.nodeCount);
-    w.put(run.timePointCount);
-    w.put(run.allowUnloadedNodes);
-    w.put(run.completeOutputNodeFound);
-    w.put(run.completeOutputIndex);
-    w.put(work);
-    return std::move(w.bytes);
+    return pack(run, work);
 }
 
 std::pair<RunInputs, std::vector<SliceWork>> unpackLoopPlan(std::string_view bytes) {
-    MessageReader r{bytes, "the loop plan"};
     std::pair<RunInputs, std::vector<SliceWork>> plan;
-    RunInputs& run = plan.first;
-    r.get(run.parameters);
-    r.get(run.job.directory);
-    r.get(run.job.name);
-    r.get(run.decimalSeparator);
-    r.get(run.blockGroups);
-    r.get(run.materials);
-    r.get(run.combination.timePointCount);
-    r.get(run.combination.loadCaseCount);
-    r.get(run.combination.factor);
-    r.get(run.blockSpectrum.blockCount);
-    r.get(run.blockSpectrum.loadCaseCount);
-    r.get(run.blockSpectrum.blockFrom);
-    r.get(run.blockSpectrum.blockTo);
-    r.get(run.blockSpectrum.blockCycles);
-    r.get(run.nodeCount);
-    r.get(run.timePointCount);
-    r.get(run.allowUnloadedNodes);
-    r.get(run.completeOutputNodeFound);
-    r.get(run.completeOutputIndex);
-    r.get(plan.second);
+    unpack(bytes, "the loop plan", plan.first, plan.second);
     return plan;
 }
 
-std::string packStop(std::int64_t node, const FatalStop& stop) {
-    MessageWriter w;
-    w.put(node);
-    w.put(stop.consoleLines);
-    w.put(stop.advisoryLines);
-    w.put(stop.details);
-    w.put(stop.exitStatus);
-    return std::move(w.bytes);
-}
+std::string packStop(std::int64_t node, const FatalStop& stop) { return pack(node, stop); }
 
 std::pair<std::int64_t, FatalStop> unpackStop(std::string_view bytes) {
-    MessageReader r{bytes, "a stop"};
     std::pair<std::int64_t, FatalStop> stop;
-    r.get(stop.first);
-    r.get(stop.second.consoleLines);
-    r.get(stop.second.advisoryLines);
-    r.get(stop.second.details);
-    r.get(stop.second.exitStatus);
+    unpack(bytes, "a stop", stop.first, stop.second);
     return stop;
 }
 

@@ -13,7 +13,7 @@
 
 #include "base/fatal_stop.hpp"
 #include "input/node_stress_file.hpp"
-#include "run/material_schedule.hpp"
+#include "run/node_loop.hpp"
 #include "run/run_inputs.hpp"
 
 namespace korvanel {
@@ -57,16 +57,8 @@ struct SliceReading {
 std::string packSliceReading(const SliceReading& reading);
 SliceReading unpackSliceReading(std::string_view bytes);
 
-// A process's share of the node loop: the material in effect before its
-// first node, and whether its nodes matter at all (they do not when an
-// earlier node stops the run for its material).
-struct SliceWork {
-    MaterialCarry carriedIn;
-    bool analyse = true;
-};
-
-// Everything the node loop reads except the node stresses and the single
-// history, and the share of every process.
+// Everything the node loop reads except the node stresses (their shape
+// travels), and the share of every process.
 std::string packLoopPlan(const RunInputs& run, const std::vector<SliceWork>& work);
 std::pair<RunInputs, std::vector<SliceWork>> unpackLoopPlan(std::string_view bytes);
 

@@ -35,12 +35,11 @@ TEST(ProcessMessages, LoopPlanCarriesEverythingTheLoopReads) {
     run.blockGroups = {BlockGroup{1, 4}};
     run.materials = {MaterialRecord{}};
     run.materials[0].goodmanSmMax = 600.25;
-    run.combination = CombinationTable{2, 1, {0.5, -0.5}};
-    run.blockSpectrum.blockCount = 1;
-    run.blockSpectrum.blockCycles = {1e6};
-    run.blockSpectrum.blockTo = {2.0};
-    run.nodeCount = 7;
-    run.timePointCount = 2;
+    CombinationInput combination;
+    combination.nodeStress.nodeCount = 7;
+    combination.nodeStress.nodes.resize(7);
+    combination.combination = CombinationTable{2, 1, {0.5, -0.5}};
+    run.input = combination;
     run.allowUnloadedNodes = true;
     run.completeOutputNodeFound = true;
     run.completeOutputIndex = 5;
@@ -53,11 +52,20 @@ TEST(ProcessMessages, LoopPlanCarriesEverythingTheLoopReads) {
     EXPECT_EQ(back.decimalSeparator, ',');
     EXPECT_EQ(back.blockGroups[0].lastBlock, 4);
     EXPECT_EQ(back.materials[0].goodmanSmMax, 600.25);
-    EXPECT_EQ(back.combination.factor, (std::vector<double>{0.5, -0.5}));
-    EXPECT_EQ(back.combination.timePointCount, 2);
-    EXPECT_EQ(back.blockSpectrum.blockCycles, (std::vector<double>{1e6}));
-    EXPECT_EQ(back.blockSpectrum.blockTo, (std::vector<double>{2.0}));
-    EXPECT_EQ(back.timePointCount, 2);
+    const auto& in = std::get<CombinationInput>(back.input);
+    EXPECT_EQ(in.combination.factor, (std::vector<double>{0.5, -0.5}));
+    EXPECT_EQ(in.combination.timePointCount, 2);
+    EXPECT_EQ(in.nodeStress.nodeCount, 7);
+    EXPECT_TRUE(in.nodeStress.nodes.empty());  // every process reads its own
+    SpectrumInput spectrum;
+    spectrum.spectrum.blockCount = 1;
+    spectrum.spectrum.blockCycles = {1e6};
+    spectrum.spectrum.blockTo = {2.0};
+    run.input = spectrum;
+    const RunInputs blocksBack = unpackLoopPlan(packLoopPlan(run, work)).first;
+    const auto& blocks = std::get<SpectrumInput>(blocksBack.input);
+    EXPECT_EQ(blocks.spectrum.blockCycles, (std::vector<double>{1e6}));
+    EXPECT_EQ(blocks.spectrum.blockTo, (std::vector<double>{2.0}));
     EXPECT_TRUE(back.allowUnloadedNodes);
     EXPECT_TRUE(back.completeOutputNodeFound);
     EXPECT_EQ(back.completeOutputIndex, 5);
@@ -84,7 +92,9 @@ TEST(ProcessMessages, BrokenMessageIsAnInternalCheckThatNamesIt) {
     reading.path = "d/j.nds";
     reading.slices = {NodeStressSlice{0, 2, {0, 40, 80}}};
     RunInputs run;
-    run.combination = CombinationTable{2, 1, {0.5, -0.5}};
+    CombinationInput combination;
+    combination.combination = CombinationTable{2, 1, {0.5, -0.5}};
+    run.input = combination;
     const struct {
         std::string bytes;
         std::function<void(std::string_view)> unpack;

@@ -26,13 +26,11 @@
 #include "base/text_input.hpp"
 #include "base/value_warnings.hpp"
 #include "run/check_report.hpp"
-#include "run/node_loop.hpp"
+#include "run/node_order.hpp"
 #include "run/output_probe.hpp"
 #include "run/run_environment.hpp"
 #include "model/fixed_settings.hpp"
-#ifdef KORVANEL_MPI
-#include "run/distributed_run.hpp"
-#endif
+#include "run/process_group.hpp"
 
 namespace korvanel {
 namespace {
@@ -58,7 +56,7 @@ void printStartBanner(OutputChannel& console) {
 // On a terminal the lines so far are shown at once (the banner before a
 // long read); elsewhere the console is written in large pieces.
 void showNow(OutputChannel& console) {
-    if (consoleIsTerminal(console)) flushConsole(console);
+    if (console.isTerminal()) console.flush();
 }
 
 void toStandardError(const std::vector<std::string>& lines) {
@@ -77,69 +75,57 @@ void printEndLines(OutputChannel& console) {
     putLineEnd(console);
 }
 
-// The node stress file; on several processes each reads its own nodes.
-NodeStressTable readNodeStress(const RunInputs& run, const RunOptions& options,
-                               InputWarnings& warnings) {
-#ifdef KORVANEL_MPI
-    if (options.processes != nullptr)
-        return readNodeStressOnProcesses(*options.processes, run, warnings);
-#endif
-    (void)options;
-    return readNodeStressFile(jobFilePath(run.job, ".nds"), run.parameters.nodeCount,
-                              run.parameters.loadCaseCount, machineMemoryBytes(), &warnings);
+// The material file when several materials are used, then the node stresses.
+NodeStressTable readModelNodes(RunInputs& run, ProcessGroup& group, InputWarnings& warnings) {
+    if (run.parameters.materialsMode == MaterialsMode::multiple) {
+        run.materials = readMaterialFile(jobFilePath(run.job, ".mtr"), &warnings);
+        showWarnings(warnings);
+    }
+    NodeStressTable nodes = readNodeStressOn(group, run, warnings);
+    showWarnings(warnings);
+    return nodes;
 }
 
-NodeLoopOutcome analyseNodes(const RunInputs& run, const RunOptions& options,
-                             InputWarnings& warnings) {
-#ifdef KORVANEL_MPI
-    if (options.processes != nullptr &&
-        run.parameters.stressInputFormat != StressInputFormat::singleHistory)
-        return runNodeLoopOnProcesses(*options.processes, run, options.threads, warnings);
-#endif
-    return runNodeLoop(run, {options.threads, options.check}, warnings);
-}
-
-// The input files of the chosen stress-input format, in their order.
-void readInputData(RunInputs& run, const RunOptions& options, InputWarnings& warnings) {
+// The input files of the job's kind of stress input, in their order: the
+// one place that decides the kind.
+StressInput readStressInput(RunInputs& run, ProcessGroup& group, InputWarnings& warnings) {
     const AnalysisParameters& p = run.parameters;
     InputWarnings* const w = &warnings;
-    if (p.blocksDamageType == BlocksDamageType::worstGroup) {
-        run.blockGroups = readBlockGroupFile(jobFilePath(run.job, ".btf"), w);
-        showWarnings(warnings);
-    }
+    StressInput input;
     if (p.stressInputFormat == StressInputFormat::singleHistory) {
-        run.stressHistory = readStressHistoryFile(jobFilePath(run.job, ".sig"), w);
-        run.timePointCount = static_cast<std::int64_t>(run.stressHistory.states.size());
-        run.nodeCount = 1;
-        showWarnings(warnings);
-        return;
-    }
-    if (p.materialsMode == MaterialsMode::multiple) {
-        run.materials = readMaterialFile(jobFilePath(run.job, ".mtr"), w);
-        showWarnings(warnings);
-    }
-    run.nodeStress = readNodeStress(run, options, warnings);
-    run.nodeCount = run.nodeStress.nodeCount;
-    showWarnings(warnings);
-    if (p.stressInputFormat == StressInputFormat::nodeCombination) {
-        run.combination = readCombinationFile(jobFilePath(run.job, ".cmb"), p.loadCaseCount, w);
-        run.timePointCount = run.combination.timePointCount;
+        input = SingleHistoryInput{readStressHistoryFile(jobFilePath(run.job, ".sig"), w)};
+    } else if (p.stressInputFormat == StressInputFormat::nodeCombination) {
+        NodeStressTable nodes = readModelNodes(run, group, warnings);
+        input = CombinationInput{std::move(nodes),
+                                 readCombinationFile(jobFilePath(run.job, ".cmb"), p.loadCaseCount, w)};
     } else {
-        run.blockSpectrum = readBlockSpectrumFile(jobFilePath(run.job, ".blc"), p.loadCaseCount, w);
+        NodeStressTable nodes = readModelNodes(run, group, warnings);
+        input = SpectrumInput{std::move(nodes),
+                              readBlockSpectrumFile(jobFilePath(run.job, ".blc"), p.loadCaseCount, w)};
     }
     showWarnings(warnings);
+    return input;
 }
 
-// Formats 2 and 3: the last node index whose ID is the complete-output node.
+void readInputData(RunInputs& run, ProcessGroup& group, InputWarnings& warnings) {
+    if (run.parameters.blocksDamageType == BlocksDamageType::worstGroup) {
+        run.blockGroups = readBlockGroupFile(jobFilePath(run.job, ".btf"), &warnings);
+        showWarnings(warnings);
+    }
+    run.input = readStressInput(run, group, warnings);
+}
+
+// The last node index whose ID is the complete-output node; a single
+// history has its one node.
 void findCompleteOutputNode(RunInputs& run) {
-    if (run.parameters.stressInputFormat == StressInputFormat::singleHistory) {
+    const NodeStressTable* nodes = nodeStressOf(run.input);
+    if (nodes == nullptr) {
         run.completeOutputNodeFound = true;
         run.completeOutputIndex = 1;
         return;
     }
-    const auto& nodes = run.nodeStress.nodes;
-    for (std::int64_t n = 0; n < run.nodeCount; ++n) {
-        if (nodes[n].nodeId == run.parameters.completeOutputNode) {
+    for (std::int64_t n = 0; n < nodes->nodeCount; ++n) {
+        if (nodes->nodes[n].nodeId == run.parameters.completeOutputNode) {
             run.completeOutputNodeFound = true;
             run.completeOutputIndex = n + 1;
         }
@@ -151,7 +137,7 @@ void findCompleteOutputNode(RunInputs& run) {
 void finishCheck(OutputChannel& console, const RunInputs& run, const NodeLoopOutcome& outcome,
                  const InputWarnings& warnings) {
     if (!run.completeOutputNodeFound) probeOutputFile(jobFilePath(run.job, ".cyc"));
-    if (run.parameters.stressInputFormat != StressInputFormat::singleHistory) {
+    if (nodeStressOf(run.input) != nullptr) {
         probeOutputFile(jobFilePath(run.job, ".ndd"));
         probeOutputFile(jobFilePath(run.job, ".ans"));
     }
@@ -193,7 +179,10 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     showWarnings(warnings);
     const AnalysisParameters& p = run.parameters;
 
-    readInputData(run, options, warnings);
+    // Without processes to share the nodes, this one alone.
+    ProcessGroup oneProcess;
+    ProcessGroup& group = options.processes != nullptr ? *options.processes : oneProcess;
+    readInputData(run, group, warnings);
     stopIfInterrupted();
     findCompleteOutputNode(run);
     const std::string cyclePath = jobFilePath(run.job, ".cyc");
@@ -205,7 +194,7 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
             writeMissingNodeLine(cyclePath, p.completeOutputNode, run.decimalSeparator);
     }
 
-    NodeLoopOutcome outcome = analyseNodes(run, options, warnings);
+    NodeLoopOutcome outcome = runNodeLoop(run, {options.threads, options.check}, group, warnings);
     showWarnings(warnings);
     if (outcome.unloadedNodeCount > 0) {
         const std::int64_t listed = std::min(outcome.unloadedNodeCount, kWarningsShownPerKind);
@@ -217,34 +206,44 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
         finishCheck(console, run, outcome, warnings);
         return;
     }
-    const bool nodeStresses = p.stressInputFormat != StressInputFormat::singleHistory;
+    const NodeStressTable* nodes = nodeStressOf(run.input);
     const NodeTables& tables = outcome.tables;
-
-    SummaryData summary;
-    summary.parameters = p;
-    summary.timePointCount = run.timePointCount;
-    summary.blockCount = run.blockSpectrum.blockCount;
-    summary.completeOutputNodeFound = run.completeOutputNodeFound;
-    summary.singleHistory = outcome.singleHistory;
-    summary.staticFailureAtSomeNode = outcome.staticFailureAtSomeNode;
 
     // The same line once more: the .cyc has always been rewritten here, and
     // no node wrote it in between, so its content does not change.
     if (!run.completeOutputNodeFound)
         writeMissingNodeLine(cyclePath, p.completeOutputNode, run.decimalSeparator);
-    if (nodeStresses) {
-        summary.maxDamageNode = writeNodeDamageFile(
-            jobFilePath(run.job, ".ndd"), run.nodeStress.nodes, tables.nodeDamage, tables.lifeRepeats,
+    MaxDamageNode maxDamageNode;
+    if (nodes != nullptr) {
+        maxDamageNode = writeNodeDamageFile(
+            jobFilePath(run.job, ".ndd"), nodes->nodes, tables.nodeDamage, tables.lifeRepeats,
             tables.staticFailureCode, p.lifeUnitsPerRepeat, run.decimalSeparator);
         stopIfInterrupted();
-        writeLogLifeFile(jobFilePath(run.job, ".ans"), run.nodeStress.nodes, tables.lifeRepeats,
+        writeLogLifeFile(jobFilePath(run.job, ".ans"), nodes->nodes, tables.lifeRepeats,
                          p.lifeUnitsPerRepeat, run.decimalSeparator);
         stopIfInterrupted();
     }
+    // A single history's result, or the counts and the node of maximum damage of a model.
+    const auto model = [&](ModelResult::Steps steps, std::int64_t count) {
+        return SummaryData::Result{ModelResult{steps, count, outcome.staticFailureAtSomeNode,
+                                               maxDamageNode, run.completeOutputNodeFound}};
+    };
+    const SummaryData summary{
+        p, std::visit(Overloaded{[&](const SingleHistoryInput&) {
+                                     return SummaryData::Result{outcome.singleHistory};
+                                 },
+                                 [&](const CombinationInput& in) {
+                                     return model(ModelResult::Steps::timePoints,
+                                                  in.combination.timePointCount);
+                                 },
+                                 [&](const SpectrumInput& in) {
+                                     return model(ModelResult::Steps::blocks, in.spectrum.blockCount);
+                                 }},
+                      run.input)};
     writeSummaryFile(jobFilePath(run.job, ".sum"), summary, run.decimalSeparator);
     writeConsoleSummary(console, summary);
     printEndLines(console);
-    flushConsole(console);
+    console.flush();
     // A signal that came before the end still ends the run as a stop.
     stopIfInterrupted();
 }
@@ -254,7 +253,7 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
 void reportFatalStop(OutputChannel& console, const FatalStop& stop, bool check) {
     if (!check) writeAdvisoryFile(kAdvisoryFile, stop.advisoryLines, console.decimalSeparator());
     for (const auto& line : stop.consoleLines) printLine(console, line);
-    flushConsole(console);
+    console.flush();
 }
 
 int runAndReport(OutputChannel& console, const RunOptions& options) {
@@ -272,13 +271,13 @@ int runAndReport(OutputChannel& console, const RunOptions& options) {
         toStandardError(details);
         status = stop.exitStatus;
     }
-    flushConsole(console);
+    console.flush();
     if (status == 0) {
         showWarnings(warnings);
         toStandardError(moreWarningsLines(warnings));
     }
     // The results are kept, but a console that lost text is a failed run.
-    if (status == 0 && consoleWriteFailed(console)) status = 1;
+    if (status == 0 && console.writeFailed()) status = 1;
     return status;
 }
 

@@ -5,7 +5,7 @@
 
 namespace korvanel {
 
-struct ProcessGroup;  // the processes of a run under MPI
+struct ProcessGroup;  // run/process_group.hpp
 
 // Runs the job named by korvanel.inp in the working directory. Everything
 // the run shows goes to `console`; a fatal stop shows its lines there and
@@ -19,8 +19,8 @@ struct RunOptions {
     // (a stop shows its lines on the console only) and report what was read.
     bool check = false;
     bool strict = false;               // the first warning is a fatal stop
-    bool allowUnloadedNodes = false;   // format 2: constant paths get no damage
-    ProcessGroup* processes = nullptr;  // several processes share the nodes (MPI build)
+    bool allowUnloadedNodes = false;   // with a combination: constant paths get no damage
+    ProcessGroup* processes = nullptr;  // those that share the nodes; none: this process alone
     SimdLevel simd = SimdLevel::plain;  // vector form of the kernels; results do not depend on it
 };
 

@@ -35,12 +35,12 @@ char localeDecimalSeparator() {
 bool writeAdvisoryFile(const std::string& path, const std::vector<std::string>& lines,
                        char decimalSeparator) {
     try {
-        OutputChannel file = createOutputFile(path, decimalSeparator);
+        OutputChannel file = OutputChannel::file(path, decimalSeparator);
         for (const auto& line : lines) {
             putText(file, line);
             putLineEnd(file);
         }
-        closeOutputFile(file);
+        file.close();
         return true;
     } catch (const FatalStop&) {
         return false;

@@ -18,28 +18,31 @@ namespace {
 
 // F * (base + G * sum of factor * load case), the sum per component from
 // zero in load-case order.
-Stress6 combinedState(const Stress6& base, const Stress6* loadCaseStress,
-                      std::int64_t loadCaseCount, const double* factors, double stressScale,
-                      double loadCaseScale) {
+// The state of step `step`, with the factors `factors` of every step.
+// Inlined: called per block, its loads stay in registers.
+[[gnu::always_inline]] inline Stress6 combinedState(const LoadHistory& h, const double* factors, std::int64_t step) {
+    const double* stepFactors = factors + step * h.loadCaseCount;
     Stress6 sum;
-    for (std::int64_t lc = 0; lc < loadCaseCount; ++lc) {
-        const double factor = factors[lc];
-        const Stress6& unit = loadCaseStress[lc];
+    for (std::int64_t lc = 0; lc < h.loadCaseCount; ++lc) {
+        const double factor = stepFactors[lc];
+        const Stress6& unit = h.loadCaseStress[lc];
         for (int k = 0; k < 6; ++k) sum.s[k] = sum.s[k] + factor * unit.s[k];
     }
     Stress6 state;
-    for (int k = 0; k < 6; ++k) state.s[k] = stressScale * (base.s[k] + loadCaseScale * sum.s[k]);
+    for (int k = 0; k < 6; ++k)
+        state.s[k] = h.stressScaleFactor * (h.base.s[k] + h.loadCaseScaleFactor * sum.s[k]);
     return state;
 }
 
 #if defined(__SSE2__)
-// combinedState of two time points at once, whose factors are `factors` and
-// `factors + loadCaseCount`: each load case is loaded once for both. The sums
-// are kept as pairs of components; every lane does exactly the operations of
-// combinedState.
-void combinedStatePair(const Stress6& base, const Stress6* loadCaseStress,
-                       std::int64_t loadCaseCount, const double* factors, double stressScale,
-                       double loadCaseScale, Stress6& first, Stress6& second) {
+// combinedState of steps t and t + 1 at once: each load case is loaded once
+// for both. The sums are kept as pairs of components; every lane does
+// exactly the operations of combinedState.
+void combinedStatePair(const LoadHistory& h, std::int64_t t, Stress6& first, Stress6& second) {
+    const Stress6& base = h.base;
+    const Stress6* loadCaseStress = h.loadCaseStress;
+    const std::int64_t loadCaseCount = h.loadCaseCount;
+    const double* factors = h.factors + t * loadCaseCount;
     __m128d a01 = _mm_setzero_pd(), a23 = _mm_setzero_pd(), a45 = _mm_setzero_pd();
     __m128d b01 = _mm_setzero_pd(), b23 = _mm_setzero_pd(), b45 = _mm_setzero_pd();
     const double* secondFactors = factors + loadCaseCount;
@@ -57,8 +60,8 @@ void combinedStatePair(const Stress6& base, const Stress6* loadCaseStress,
         b23 = _mm_add_pd(b23, _mm_mul_pd(fb, u23));
         b45 = _mm_add_pd(b45, _mm_mul_pd(fb, u45));
     }
-    const __m128d f = _mm_set1_pd(stressScale);
-    const __m128d g = _mm_set1_pd(loadCaseScale);
+    const __m128d f = _mm_set1_pd(h.stressScaleFactor);
+    const __m128d g = _mm_set1_pd(h.loadCaseScaleFactor);
     const __m128d base01 = _mm_loadu_pd(base.s);
     const __m128d base23 = _mm_loadu_pd(base.s + 2);
     const __m128d base45 = _mm_loadu_pd(base.s + 4);
@@ -72,8 +75,7 @@ void combinedStatePair(const Stress6& base, const Stress6* loadCaseStress,
 #endif
 
 #if !defined(KORVANEL_X86_SIMD)
-std::int64_t combinePairsAvx2(const Stress6&, const Stress6*, std::int64_t, const double*,
-                              std::int64_t, double, double, Stress6*) {
+std::int64_t combinePairsAvx2(const LoadHistory&, Stress6*) {
     return 0;
 }
 #endif
@@ -84,35 +86,23 @@ void resizeTable(std::vector<Stress6>& table, std::int64_t rows) {
 
 }  // namespace
 
-void combineLoadCases(SimdLevel simd, const Stress6& base, const Stress6* loadCaseStress,
-                      std::int64_t loadCaseCount, const double* factors,
-                      std::int64_t timePointCount, double stressScaleFactor,
-                      double loadCaseScaleFactor, std::vector<Stress6>& history) {
+void combineLoadCases(SimdLevel simd, const LoadHistory& loadsGiven, std::vector<Stress6>& history) {
+    const LoadHistory loads = loadsGiven;  // a copy: the history written cannot alias it
+    const std::int64_t timePointCount = loads.stepCount;
     resizeTable(history, timePointCount);
     std::int64_t t = 0;
     if (simd == SimdLevel::avx2 || simd == SimdLevel::avx512)
-        t = combinePairsAvx2(base, loadCaseStress, loadCaseCount, factors, timePointCount,
-                             stressScaleFactor, loadCaseScaleFactor, history.data());
+        t = combinePairsAvx2(loads, history.data());
 #if defined(__SSE2__)
     if (simd != SimdLevel::plain)
-        for (; t + 1 < timePointCount; t += 2)
-            combinedStatePair(base, loadCaseStress, loadCaseCount, factors + t * loadCaseCount,
-                              stressScaleFactor, loadCaseScaleFactor, history[t], history[t + 1]);
+        for (; t + 1 < timePointCount; t += 2) combinedStatePair(loads, t, history[t], history[t + 1]);
 #endif
-    for (; t < timePointCount; ++t)
-        history[t] = combinedState(base, loadCaseStress, loadCaseCount,
-                                   factors + t * loadCaseCount, stressScaleFactor,
-                                   loadCaseScaleFactor);
+    for (; t < timePointCount; ++t) history[t] = combinedState(loads, loads.factors, t);
 }
 
-bool combinedPathIsConstant(const Stress6& base, const Stress6* loadCaseStress,
-                            std::int64_t loadCaseCount, const double* factors,
-                            std::int64_t timePointCount, double stressScaleFactor,
-                            double loadCaseScaleFactor) {
-    auto point = [&](std::int64_t t) {
-        return combinedState(base, loadCaseStress, loadCaseCount, factors + t * loadCaseCount,
-                             stressScaleFactor, loadCaseScaleFactor);
-    };
+bool combinedPathIsConstant(const LoadHistory& loads) {
+    const std::int64_t timePointCount = loads.stepCount;
+    auto point = [&](std::int64_t t) { return combinedState(loads, loads.factors, t); };
     if (timePointCount <= 1) return true;  // a single point is its own successor
     const Stress6 first = point(0);
     Stress6 current = first;
@@ -125,19 +115,14 @@ bool combinedPathIsConstant(const Stress6& base, const Stress6* loadCaseStress,
     return true;
 }
 
-void blockStates(const Stress6& base, const Stress6* loadCaseStress, std::int64_t loadCaseCount,
-                 const double* blockFrom, const double* blockTo, std::int64_t blockCount,
-                 double stressScaleFactor, double loadCaseScaleFactor,
+void blockStates(const LoadHistory& blocksGiven, const double* blockTo,
                  std::vector<Stress6>& fromStates, std::vector<Stress6>& toStates) {
-    resizeTable(fromStates, blockCount);
-    resizeTable(toStates, blockCount);
-    for (std::int64_t b = 0; b < blockCount; ++b) {
-        fromStates[b] = combinedState(base, loadCaseStress, loadCaseCount,
-                                      blockFrom + b * loadCaseCount, stressScaleFactor,
-                                      loadCaseScaleFactor);
-        toStates[b] = combinedState(base, loadCaseStress, loadCaseCount,
-                                    blockTo + b * loadCaseCount, stressScaleFactor,
-                                    loadCaseScaleFactor);
+    const LoadHistory blocks = blocksGiven;  // a copy: the states written cannot alias it
+    resizeTable(fromStates, blocks.stepCount);
+    resizeTable(toStates, blocks.stepCount);
+    for (std::int64_t b = 0; b < blocks.stepCount; ++b) {
+        fromStates[b] = combinedState(blocks, blocks.factors, b);
+        toStates[b] = combinedState(blocks, blockTo, b);
     }
 }
 

@@ -17,11 +17,11 @@ TEST(HistoryAssemblyCombination, ScaledBasePlusWeightedLoadCases) {
     const Stress6 cases[2] = {state(1, 2, 0, 0, 0, 0), state(0, 1, 0, 0, 0, 4)};
     const double factors[] = {1.0, 0.0, 2.0, -1.0};  // 2 time points x 2 load cases
     std::vector<Stress6> history;
-    combineLoadCases(bestSimdLevel(), base, cases, 2, factors, 2, 2.0, 0.5, history);
+    combineLoadCases(bestSimdLevel(), {base, cases, 2, factors, 2, 2.0, 0.5}, history);
     ASSERT_EQ(history.size(), 2u);
     EXPECT_EQ(history[0], state(21, 2, 0, 2, 0, 0));
     EXPECT_EQ(history[1], state(22, 3, 0, 2, 0, -4));  // sum (2, 3, 0, 0, 0, -4)
-    combineLoadCases(bestSimdLevel(), base, cases, 2, factors, 2, 3.0, 0.0, history);
+    combineLoadCases(bestSimdLevel(), {base, cases, 2, factors, 2, 3.0, 0.0}, history);
     EXPECT_EQ(history[1], 3.0 * base);
 }
 
@@ -33,7 +33,7 @@ TEST(HistoryAssemblyCombination, LoadCasesSummedFromZeroInOrder) {
     std::vector<Stress6> history;
     history.reserve(8);
     const Stress6* storage = history.data();
-    combineLoadCases(bestSimdLevel(), Stress6{}, cases, 3, factors, 1, 1.0, 1.0, history);
+    combineLoadCases(bestSimdLevel(), {Stress6{}, cases, 3, factors, 1, 1.0, 1.0}, history);
     EXPECT_EQ(history[0][0], 0.0);
     EXPECT_EQ(history[0][1], 0.0);  // ((0 + 1) - 1e16) + 1e16
     EXPECT_EQ(history.data(), storage);
@@ -45,7 +45,7 @@ TEST(HistoryAssemblyBlocks, FromAndToStatesOfEveryBlock) {
     const double from[] = {1.0, 0.0, 3.0, 1.0};
     const double to[] = {-1.0, 1.0, 3.0, 1.0};  // block 2: from equals to
     std::vector<Stress6> a, b;
-    blockStates(base, cases, 2, from, to, 2, 1.0, 2.0, a, b);
+    blockStates({base, cases, 2, from, 2, 1.0, 2.0}, to, a, b);
     ASSERT_EQ(a.size(), 2u);
     ASSERT_EQ(b.size(), 2u);
     EXPECT_EQ(a[0], state(2, 0, 0, 0, 0, 10));
@@ -62,12 +62,12 @@ TEST(HistoryAssemblyCombination, EveryTimePointOfAnOddCountKeepsItsOwnFactors) {
                               state(-1e16, 1e16, 0, 0, 0, 4)};
     const double unitRows[] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     std::vector<Stress6> history;
-    combineLoadCases(bestSimdLevel(), state(1, 1, 1, 1, 1, 1), cases, 3, unitRows, 3, 2.0, 1.0, history);
+    combineLoadCases(bestSimdLevel(), {state(1, 1, 1, 1, 1, 1), cases, 3, unitRows, 3, 2.0, 1.0}, history);
     ASSERT_EQ(history.size(), 3u);
     for (int t = 0; t < 3; ++t) EXPECT_EQ(history[t], 2.0 * (state(1, 1, 1, 1, 1, 1) + cases[t]));
     // ((0 + 1e16) + 1) - 1e16 = 0 and ((0 + 1) - 1e16) + 1e16 = 0 at every time point.
     const double ones[] = {1, 1, 1, 1, 1, 1, 1, 1, 1};
-    combineLoadCases(bestSimdLevel(), Stress6{}, cases, 3, ones, 3, 1.0, 1.0, history);
+    combineLoadCases(bestSimdLevel(), {Stress6{}, cases, 3, ones, 3, 1.0, 1.0}, history);
     for (int t = 0; t < 3; ++t) EXPECT_EQ(history[t], state(0, 0, 0, 2, 3, 4));
 }
 
@@ -88,10 +88,10 @@ TEST(HistoryAssemblyCombination, ConstantPathAgreesWithCompaction) {
         const auto count = static_cast<std::int64_t>(factors.size());
         std::vector<Stress6> history;
         std::vector<unsigned char> marks;
-        combineLoadCases(SimdLevel::plain, base, &unit, 1, factors.data(), count, 2.0, 1.0, history);
+        const LoadHistory loads{base, &unit, 1, factors.data(), count, 2.0, 1.0};
+        combineLoadCases(SimdLevel::plain, loads, history);
         compactPath(SimdLevel::plain, history, marks);
-        EXPECT_EQ(combinedPathIsConstant(base, &unit, 1, factors.data(), count, 2.0, 1.0),
-                  history.size() <= 1)
+        EXPECT_EQ(combinedPathIsConstant(loads), history.size() <= 1)
             << count << " time points";
     }
 }
@@ -111,11 +111,11 @@ TEST(HistoryAssemblyCombination, EveryLevelGivesThePlainBits) {
             for (double& x : factors) x = awkward();
             const double scale = awkward(), loadCaseScale = awkward();
             std::vector<Stress6> expected, got;
-            combineLoadCases(SimdLevel::plain, base, cases.data(), loadCases, factors.data(),
-                             timePoints, scale, loadCaseScale, expected);
+            const LoadHistory loads{base,       cases.data(), loadCases,    factors.data(),
+                                    timePoints, scale,        loadCaseScale};
+            combineLoadCases(SimdLevel::plain, loads, expected);
             for (SimdLevel level : availableSimdLevels()) {
-                combineLoadCases(level, base, cases.data(), loadCases, factors.data(), timePoints,
-                                 scale, loadCaseScale, got);
+                combineLoadCases(level, loads, got);
                 ASSERT_EQ(got.size(), expected.size());
                 for (std::size_t t = 0; t < got.size(); ++t)
                     for (int k = 0; k < 6; ++k)

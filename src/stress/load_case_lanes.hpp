@@ -6,15 +6,13 @@
 #include <cstdint>
 
 #include "model/stress6.hpp"
+#include "stress/history_assembly.hpp"
 
 namespace korvanel {
 
 // Combines the time points [0, 2 * floor(timePointCount / 2)) two at a
 // time, exactly as combineLoadCases does one at a time, into history[t];
 // returns the count done. Call only where the processor has AVX2.
-std::int64_t combinePairsAvx2(const Stress6& base, const Stress6* loadCaseStress,
-                              std::int64_t loadCaseCount, const double* factors,
-                              std::int64_t timePointCount, double stressScale,
-                              double loadCaseScale, Stress6* history);
+std::int64_t combinePairsAvx2(const LoadHistory& loads, Stress6* history);
 
 }  // namespace korvanel

@@ -8,12 +8,14 @@ namespace korvanel {
 // Two time points a and b in three registers: components 0-3 of a, 0-3 of b,
 // and 4-5 of a beside 4-5 of b. Every lane runs sum = sum + factor * unit
 // from zero in load-case order, then F * (base + G * sum).
-std::int64_t combinePairsAvx2(const Stress6& base, const Stress6* loadCaseStress,
-                              std::int64_t loadCaseCount, const double* factors,
-                              std::int64_t timePointCount, double stressScale,
-                              double loadCaseScale, Stress6* history) {
-    const __m256d f = _mm256_set1_pd(stressScale);
-    const __m256d g = _mm256_set1_pd(loadCaseScale);
+std::int64_t combinePairsAvx2(const LoadHistory& loads, Stress6* history) {
+    const Stress6& base = loads.base;
+    const Stress6* loadCaseStress = loads.loadCaseStress;
+    const std::int64_t loadCaseCount = loads.loadCaseCount;
+    const double* factors = loads.factors;
+    const std::int64_t timePointCount = loads.stepCount;
+    const __m256d f = _mm256_set1_pd(loads.stressScaleFactor);
+    const __m256d g = _mm256_set1_pd(loads.loadCaseScaleFactor);
     const __m256d base0123 = _mm256_loadu_pd(base.s);
     const __m256d base45 = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(base.s + 4));
     std::int64_t t = 0;

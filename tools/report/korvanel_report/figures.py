@@ -282,3 +282,84 @@ def sn_diagram(curve, seq, cycles, flag, title, what):
     ax.legend(loc="upper center", bbox_to_anchor=(0.5, -0.13), ncol=3, fontsize=8.5,
               frameon=False)
     return fig
+
+
+# Axis labels that are stresses: they get the stress unit the import recorded.
+STRESS_LABELS = ("mean stress (first invariant sx + sy + sz)",
+                 "amplitude (half the von Mises range)", "amplitude",
+                 "von Mises equivalent stress", "equivalent amplitude Seq")
+DECADES_SHOWN = 6.0
+
+
+def with_stress_unit(fig, unit):
+    """Adds " (unit)" to every stress axis label of the figure."""
+    if not unit:
+        return fig
+    for ax in fig.axes:
+        for get, set_ in ((ax.get_xlabel, ax.set_xlabel), (ax.get_ylabel, ax.set_ylabel)):
+            if get() in STRESS_LABELS:
+                set_("%s (%s)" % (get(), unit))
+    return fig
+
+
+def _damage_colours(log_damage):
+    top = np.nanmax(log_damage)
+    return matplotlib.colors.Normalize(vmin=top - DECADES_SHOWN, vmax=top), \
+        matplotlib.colormaps["inferno_r"]
+
+
+def model_flat(points, triangles, log_damage, worst, label):
+    """A plane model coloured by log10 damage (nodes without result grey), the worst node
+    marked."""
+    fig, ax = plt.subplots(figsize=(8.0, 4.6), dpi=DPI, layout="constrained")
+    norm, cmap = _damage_colours(log_damage)
+    known = np.all(np.isfinite(log_damage[triangles]), axis=1)
+    x, y = points[:, 0], points[:, 1]
+    if (~known).any():
+        ax.tripcolor(x, y, triangles[~known], np.zeros((~known).sum()), cmap="Greys",
+                     vmin=-4, vmax=1)
+    if known.any():
+        values = np.where(np.isfinite(log_damage), log_damage, norm.vmin)
+        shaded = ax.tripcolor(x, y, triangles[known], values, shading="gouraud", cmap=cmap,
+                              norm=norm)
+        fig.colorbar(shaded, ax=ax, label="log10 " + label, shrink=0.85)
+    ax.plot([x[worst]], [y[worst]], marker="o", ms=9, mfc="none", mec="#1f5fa8", mew=2)
+    ax.annotate("most damaged node", (x[worst], y[worst]), xytext=(8, 8),
+                textcoords="offset points", color="#1f5fa8")
+    ax.set_aspect("equal")
+    ax.grid(False)
+    ax.set_xlabel("x")
+    ax.set_ylabel("y")
+    return fig
+
+
+VIEWS = ((25, -60, "from the front left"), (25, 120, "from the back right"),
+         (90, -90, "from above (+z)"), (-90, -90, "from below (-z)"))
+
+
+def model_views(points, faces, log_damage, worst, label):
+    """The outer surface of a solid model from four directions, faces coloured by the mean
+    log10 damage of their nodes, the worst node marked."""
+    from mpl_toolkits.mplot3d.art3d import Poly3DCollection
+    fig = plt.figure(figsize=(9.0, 7.2), dpi=DPI, layout="constrained")
+    norm, cmap = _damage_colours(log_damage)
+    polygons = [points[f] for f in faces]
+    with np.errstate(all="ignore"):
+        face_values = np.array([np.mean(log_damage[f]) for f in faces])
+    colours = [cmap(norm(v)) if np.isfinite(v) else (0.8, 0.8, 0.8, 1.0) for v in face_values]
+    lo, hi = points.min(axis=0), points.max(axis=0)
+    for k, (elev, azim, title) in enumerate(VIEWS):
+        ax = fig.add_subplot(2, 2, k + 1, projection="3d")
+        ax.add_collection3d(Poly3DCollection(polygons, facecolors=colours, edgecolors="none"))
+        ax.scatter(*points[worst], s=60, facecolors="none", edgecolors="#1f5fa8",
+                   linewidths=2, depthshade=False)
+        ax.set_xlim(lo[0], hi[0])
+        ax.set_ylim(lo[1], hi[1])
+        ax.set_zlim(lo[2], hi[2])
+        ax.set_box_aspect(np.maximum(hi - lo, 1e-9 * max(hi - lo)))
+        ax.view_init(elev=elev, azim=azim)
+        ax.set_title(title)
+        ax.set_axis_off()
+    mappable = matplotlib.cm.ScalarMappable(norm=norm, cmap=cmap)
+    fig.colorbar(mappable, ax=fig.axes, label="log10 " + label, shrink=0.6)
+    return fig

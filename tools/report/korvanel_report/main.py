@@ -4,11 +4,13 @@ import os
 import sys
 import traceback
 
-USAGE = """korvanel-report [-o DIRECTORY] [JOB]
+USAGE = """korvanel-report [-o DIRECTORY] [--results-only] [JOB]
 
 Writes a self-contained HTML page with plots of a korvanel job's results, and each plot as a
 PNG file, into the job directory (or DIRECTORY): <job name>-report.html and
-<job name>-report-<figure>.png.
+<job name>-report-<figure>.png. When the job has a mesh (<job name>.mesh.vtu, written by
+korvanel-import) it also draws the damage on the model, lists the hotspots and writes the
+results on the mesh, <job name>-results.vtu; --results-only writes only that file.
 
 JOB is the working directory of the run (the one holding korvanel.inp; the default is the
 current directory), its korvanel.inp, a job directory holding one .inp file, or a job's .inp
@@ -29,6 +31,8 @@ def main(argv=None):
     parser.add_argument("job", nargs="?", default=".", help=argparse.SUPPRESS)
     parser.add_argument("-o", "--output", metavar="DIRECTORY",
                         help="write the page and figures here instead of the job directory")
+    parser.add_argument("--results-only", action="store_true",
+                        help="write only <job name>-results.vtu (the job needs a mesh)")
     args = parser.parse_args(argv)
 
     try:
@@ -55,6 +59,8 @@ def main(argv=None):
     if not os.path.isdir(out_dir):
         say("korvanel-report: the output directory %s does not exist" % out_dir, sys.stderr)
         return 1
+    if args.results_only:
+        return _results_only(job, out_dir)
     try:
         html, pngs = report.build(job)
     except Exception as e:  # a fault of the report itself: one line, with where it happened
@@ -67,6 +73,26 @@ def main(argv=None):
     except OSError as e:
         say("korvanel-report: cannot write the report in %s: %s" % (out_dir, e.strerror),
             sys.stderr)
+        return 1
+    say(path)
+    return 0
+
+
+def _results_only(job, out_dir):
+    """Writes <job name>-results.vtu alone."""
+    from . import mesh_results, report
+    from .result_files import UnreadableFile, read_node_damage
+    if not os.path.isfile(mesh_results.mesh_file(job)):
+        say("korvanel-report: the job has no mesh (%s, which korvanel-import writes)"
+            % mesh_results.mesh_file(job), sys.stderr)
+        return 1
+    try:
+        mesh = mesh_results.read_mesh(mesh_results.mesh_file(job))
+        nodes = read_node_damage(job.base + ".ndd")
+        name, vtu, _ = report.results_on_mesh(job, nodes, mesh)
+        path = report.write_file(out_dir, name, vtu)
+    except (OSError, UnreadableFile, KeyError, ValueError) as e:
+        say("korvanel-report: cannot write the results on the mesh: %s" % e, sys.stderr)
         return 1
     say(path)
     return 0

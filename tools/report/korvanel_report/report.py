@@ -7,7 +7,7 @@ import time
 
 import numpy as np
 
-from . import figures, page, sn_curve
+from . import figures, mesh_results, page, sn_curve
 from .job import file_state, job_file, read_advisory
 from .parameters import (BLOCKS_DAMAGE_TYPES, CORRECTION_NAMES, CURVE_NAMES, FORMAT_NAMES,
                          GOODMAN_METHODS, read_parameters)
@@ -16,8 +16,9 @@ from .result_files import (UnreadableFile, read_cycles, read_log_life, read_node
 from .value_reading import NumberOutOfRange
 
 TOP_NODES = 20
-FIGURE_NAMES = ("node-damage", "node-life", "cycles", "damage-share", "block-damage",
-                "path", "sn-curve")
+FIGURE_NAMES = ("node-damage", "node-life", "model", "cycles", "damage-share",
+                "block-damage", "path", "sn-curve")
+HOTSPOT_DECADES = 2.0
 VERSION = "v25.02"
 
 
@@ -56,12 +57,15 @@ class Report:
         self.pngs = {}
         self.problems = []
         self.glance = []
+        self.mesh = None
+        self.stress_unit = ""
 
     def shown(self, ext):
         return self.job.shown + ext
 
     def add_figure(self, name, fig, alt, caption):
         buffer = io.BytesIO()
+        figures.with_stress_unit(fig, self.stress_unit)
         fig.savefig(buffer, format="png", dpi=figures.DPI)
         figures.close(fig)
         file_name = "%s-report-%s.png" % (self.job.name, name)
@@ -76,7 +80,7 @@ class Report:
             self.problems.append("Cannot read %s" % e)
         except OSError as e:
             self.problems.append("Cannot read %s: %s" % (e.filename or what, e.strerror))
-        except (ValueError, ArithmeticError, IndexError) as e:
+        except (ValueError, ArithmeticError, IndexError, KeyError) as e:
             self.problems.append("%s could not be drawn: %s" % (what, e))
         return None
 
@@ -90,6 +94,10 @@ def build(job):
     sum_time = states[".sum"][1] if states[".sum"] else None
     stopped = advisory is not None and (sum_time is None or advisory_time > sum_time)
     p = _parameters(r, states)
+    if os.path.isfile(mesh_results.mesh_file(job)):
+        r.mesh = r.guarded(r.shown(".mesh.vtu"), lambda: mesh_results.read_mesh(
+            mesh_results.mesh_file(job)))
+        r.stress_unit = r.mesh[2] if r.mesh else ""
     _stop_banners(r, states, stopped, advisory, advisory_time)
     summary = r.guarded(".sum", lambda: read_summary(job_file(job, ".sum"))) \
         if states[".sum"] else None
@@ -98,6 +106,8 @@ def build(job):
     nodes = None
     if fmt in (2, 3) and states[".ndd"]:
         nodes = r.guarded(".ndd", lambda: _nodes_section(r, p, states))
+    if nodes is not None and r.mesh is not None:
+        r.guarded("The model", lambda: _model_section(r, p, nodes))
     cycles = None
     if states[".cyc"]:
         cycles = r.guarded(".cyc", lambda: _cycles_section(r, p, fmt))
@@ -223,6 +233,66 @@ def _nodes_section(r, p, states):
         "units of every node, from %s" % source))
     r.sections.append(page.section("nodes", "Nodes", parts))
     return nodes
+
+
+def results_on_mesh(job, nodes, mesh):
+    """(file name, bytes) of <name>-results.vtu, and the point data written in it."""
+    mesh, ids, _ = mesh
+    data = mesh_results.point_results(mesh, mesh_results.join(ids, nodes), nodes)
+    return "%s-results.vtu" % job.name, mesh_results.results_vtu(mesh, data), data
+
+
+def _model_section(r, p, nodes):
+    """The damage drawn on the model, the hotspot table, and the results file."""
+    name, vtu, data = results_on_mesh(r.job, nodes, r.mesh)
+    r.pngs[name] = vtu
+    mesh = r.mesh[0]
+    units = _life_units(p)
+    damage = data["damage_per_life_unit"] * (units if units else 1.0)
+    label = "damage per repeat" if units else "damage per life unit"
+    parts = []
+    if not np.isfinite(damage).any():
+        parts.append(page.paragraph("No node of the mesh %s is in the .ndd."
+                                    % r.shown(".mesh.vtu")))
+        r.sections.append(page.section("model", "On the model", parts))
+        return
+    with np.errstate(all="ignore"):
+        log_damage = np.log10(damage)
+    worst = int(np.nanargmax(damage))
+    points = np.asarray(mesh.points, float)
+    if points.shape[1] < 3:
+        points = np.hstack([points, np.zeros((len(points), 3 - points.shape[1]))])
+    missing = int(np.count_nonzero(~np.isfinite(damage)))
+    if mesh_results.is_flat(mesh):
+        fig = figures.model_flat(points, mesh_results.plane_triangles(mesh), log_damage, worst,
+                                 label)
+        how = "the plane model"
+    else:
+        fig = figures.model_views(points, mesh_results.outer_faces(mesh), log_damage, worst,
+                                  label)
+        how = "the outer surface of the model from four directions"
+    parts.append(r.add_figure("model", fig, "Damage on the model", (
+        "%s coloured by the decimal logarithm of the %s over the %d decades below the "
+        "largest, the most damaged node circled%s" % (
+            how[0].upper() + how[1:], label, int(figures.DECADES_SHOWN),
+            "; grey: %d mesh nodes the job did not analyse" % missing if missing else ""))))
+    rows = []
+    for k, (point, value, count) in enumerate(mesh_results.hotspots(mesh, damage,
+                                                                   HOTSPOT_DECADES), 1):
+        x, y, z = points[point]
+        rows.append([k, "%d" % data["node_id"][point], "%.6e" % value, count,
+                     "%.6g" % x, "%.6g" % y, "%.6g" % z])
+    parts.append("<h3>Hotspots</h3>")
+    parts.append(page.table(["Region", "Worst node ID", label[0].upper() + label[1:],
+                             "Nodes", "x", "y", "z"], rows, cls="hotspots",
+                            numeric=(0, 1, 2, 3, 4, 5, 6)))
+    parts.append(page.paragraph(
+        "A region is a set of nodes whose damage is within %d decades of the largest, joined "
+        "where they share an element; each with its most damaged node and that node's "
+        "position. The results on the mesh are in %s (damage per life unit, life, log10 of "
+        "the life, static failure code; NaN for nodes not analysed)." % (
+            int(HOTSPOT_DECADES), name), "note"))
+    r.sections.append(page.section("model", "On the model", parts))
 
 
 def _cycles_section(r, p, fmt):
@@ -447,21 +517,27 @@ def _files_table(r, p, states):
     return page.table(["File", "Size", "Modified"], rows)
 
 
+def write_file(out_dir, file_name, data):
+    """One file through a temporary file; returns its path."""
+    target = os.path.join(out_dir, file_name)
+    temporary = target + ".tmp%d" % os.getpid()
+    try:
+        with open(temporary, "wb") as f:
+            f.write(data)
+        os.replace(temporary, target)
+    finally:
+        if os.path.exists(temporary):
+            os.remove(temporary)
+    return target
+
+
 def write(out_dir, name, html, pngs):
     """Writes the page and the PNG files (each through a temporary file); removes figures of an
     earlier report of the job that this one no longer has. Returns the page's path."""
     paths = {"%s-report.html" % name: html.encode("utf-8")}
     paths.update(pngs)
     for file_name, data in paths.items():
-        target = os.path.join(out_dir, file_name)
-        temporary = target + ".tmp%d" % os.getpid()
-        try:
-            with open(temporary, "wb") as f:
-                f.write(data)
-            os.replace(temporary, target)
-        finally:
-            if os.path.exists(temporary):
-                os.remove(temporary)
+        write_file(out_dir, file_name, data)
     for figure in FIGURE_NAMES:
         stale = "%s-report-%s.png" % (name, figure)
         if stale not in pngs and os.path.isfile(os.path.join(out_dir, stale)):

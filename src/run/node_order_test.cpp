@@ -1,4 +1,4 @@
-#include "run/node_loop.hpp"
+#include "run/node_order.hpp"
 
 #include <cmath>
 #include <cstring>
@@ -78,8 +78,6 @@ RunInputs makeRun(StressInputFormat format, const std::map<std::int64_t, std::in
     p.blocksDamageType = BlocksDamageType::wholeSpectrum;
     p.lifeUnitsPerRepeat = 1000;
     run.materials = materialFile();
-    run.nodeCount = kNodes;
-    run.timePointCount = kTimePoints;
 
     std::mt19937_64 random(11);
     std::normal_distribution<double> normal(0.0, 1.0);
@@ -88,7 +86,7 @@ RunInputs makeRun(StressInputFormat format, const std::map<std::int64_t, std::in
         for (int k = 0; k < 6; ++k) s[k] = normal(random) * scale * (k < 3 ? 1.0 : 0.4);
         return s;
     };
-    NodeStressTable& t = run.nodeStress;
+    NodeStressTable t;
     t.nodeCount = kNodes;
     t.loadCaseCount = kLoadCases;
     for (std::int64_t n = 0; n < kNodes; ++n) {
@@ -100,10 +98,10 @@ RunInputs makeRun(StressInputFormat format, const std::map<std::int64_t, std::in
     }
     t.nodes[6].nodeId = completeOutputNode;
     std::uniform_real_distribution<double> factor(-1.0, 1.0);
-    run.combination = CombinationTable{kTimePoints, kLoadCases, {}};
+    CombinationTable combination{kTimePoints, kLoadCases, {}};
     for (std::int64_t i = 0; i < kTimePoints * kLoadCases; ++i)
-        run.combination.factor.push_back(factor(random));
-    BlockSpectrum& b = run.blockSpectrum;
+        combination.factor.push_back(factor(random));
+    BlockSpectrum b;
     b.blockCount = kBlocks;
     b.loadCaseCount = kLoadCases;
     for (std::int64_t i = 0; i < kBlocks * kLoadCases; ++i) {
@@ -111,6 +109,10 @@ RunInputs makeRun(StressInputFormat format, const std::map<std::int64_t, std::in
         b.blockTo.push_back(factor(random));
     }
     for (std::int64_t i = 0; i < kBlocks; ++i) b.blockCycles.push_back(1000.0 * (1 + i % 5));
+    if (format == StressInputFormat::nodeCombination)
+        run.input = CombinationInput{std::move(t), std::move(combination)};
+    else
+        run.input = SpectrumInput{std::move(t), std::move(b)};
     return run;
 }
 
@@ -132,9 +134,8 @@ LoopResult runInNodeOrder(const RunInputs& run) {
     NodeScratch scratch;
     try {
         for (std::int64_t n = 0; n < kNodes; ++n) {
-            const NodeEntry& node = run.nodeStress.nodes[n];
-            selectMaterial(node.nodeMaterialId, run.materials,
-                           p.stressInputFormat == StressInputFormat::blockSpectrum, material);
+            const NodeEntry& node = nodeStressOf(run.input)->nodes[n];
+            selectMaterial(node.nodeMaterialId, run.materials, blocksAnalysis(run), material);
             const NodeResult r =
                 analyseNode(run, n, material, node.nodeId == p.completeOutputNode, scratch);
             tables.nodeDamage[n] = r.nodeDamage;
@@ -149,11 +150,14 @@ LoopResult runInNodeOrder(const RunInputs& run) {
     return result;
 }
 
-LoopResult runLoop(const RunInputs& run, int threads) {
+// `slices` slices, analysed one after the other in this process.
+LoopResult runLoop(const RunInputs& run, int threads, int slices) {
     LoopResult result;
     try {
         InputWarnings warnings;
-        result.outcome = runNodeLoop(run, {threads, false}, warnings);
+        ProcessGroup group;
+        group.size = slices;
+        result.outcome = runNodeLoop(run, {threads, false}, group, warnings);
     } catch (const FatalStop& stop) {
         result.stop = stop;
     }
@@ -181,9 +185,10 @@ struct Case {
 
 using NodeLoop = TempDirTest;
 
-// Whatever the number of threads, the loop gives what one thread in node
-// order gives: the same tables, the same detail files and the same stop.
-TEST_F(NodeLoop, SameResultsFilesAndStopForAnyNumberOfThreads) {
+// Whatever the number of threads and slices, the loop gives what one thread
+// in node order gives: the same tables, the same detail files and the same
+// stop.
+TEST_F(NodeLoop, SameResultsFilesAndStopForAnyThreadsAndSlices) {
     const std::string nanAt = "Error: the damage is not a number at node ID ";
     const std::vector<Case> cases = {
         {"no stop", {}, 1027, nullptr},
@@ -213,12 +218,15 @@ TEST_F(NodeLoop, SameResultsFilesAndStopForAnyNumberOfThreads) {
                 EXPECT_NE(expected.stop->consoleLines.at(0).find(c.stopLine), std::string::npos);
             }
 
-            for (int threads : {1, 2, 8}) {
-                SCOPED_TRACE(std::to_string(threads) + " threads");
-                const std::filesystem::path threadsDir = dir / std::to_string(threads);
+            for (const auto& [threads, slices] : {std::pair{1, 1}, {2, 1}, {8, 1}, {1, 2}, {2, 2},
+                                                 {1, 3}, {2, 3}, {8, 3}}) {
+                const std::string name = std::to_string(threads) + " threads, " +
+                                         std::to_string(slices) + " slices";
+                SCOPED_TRACE(name);
+                const std::filesystem::path threadsDir = dir / name;
                 std::filesystem::create_directories(threadsDir);
                 run.job = JobLocation{threadsDir.string(), "job"};
-                const LoopResult got = runLoop(run, threads);
+                const LoopResult got = runLoop(run, threads, slices);
                 EXPECT_EQ(filesIn(threadsDir), filesIn(inOrderDir));
                 ASSERT_EQ(got.stop.has_value(), expected.stop.has_value());
                 if (expected.stop) {

@@ -1,5 +1,11 @@
-#include "run/distributed_run.hpp"
+#include "run/process_group.hpp"
 
+#include "input/node_stress_file.hpp"
+#include "run/job_location.hpp"
+#include "run/node_order.hpp"
+#include "run/run_environment.hpp"
+
+#ifdef KORVANEL_MPI
 #include <mpi.h>
 
 #include <algorithm>
@@ -13,28 +19,14 @@
 
 #include "base/fatal_stop.hpp"
 #include "base/signal_guard.hpp"
-#include "input/node_stress_file.hpp"
 #include "run/available_cpus.hpp"
-#include "run/job_location.hpp"
 #include "run/material_schedule.hpp"
 #include "run/process_messages.hpp"
+#endif
 
 namespace korvanel {
 
-struct ProcessGroup {
-    int rank = 0;
-    int size = 1;
-    std::vector<std::int64_t> sliceFirst;  // first node of every process's slice
-    NodeStressTable slice;                 // this process's nodes
-    // First process: the nodes with the complete-output ID, whole, and
-    // their node indexes.
-    NodeStressTable keptNodes;
-    std::vector<std::int64_t> keptNodeIndexes;
-    // The vector form of the kernels on this process's own processor (the
-    // machines of a cluster may differ); the results do not depend on it.
-    SimdLevel simd = SimdLevel::plain;
-};
-
+#ifdef KORVANEL_MPI
 namespace {
 
 // What the first process asks the others to do next.
@@ -177,16 +169,6 @@ FatalStop changedWhileRead(const std::string& path) {
     return fatalStop("The input file " + path + " changed while it was being read");
 }
 
-// Slice r holds nodes nodeCount * r / processes up to the next slice's first.
-std::vector<std::int64_t> evenSlices(std::int64_t nodeCount, int processes) {
-    std::vector<std::int64_t> first(static_cast<std::size_t>(processes), 0);
-    if (nodeCount <= 0) return first;
-    for (int r = 0; r < processes; ++r)
-        first[static_cast<std::size_t>(r)] =
-            static_cast<std::int64_t>(static_cast<__int128>(nodeCount) * r / processes);
-    return first;
-}
-
 // Every process: its own slice, from the file the first process indexed.
 void readOwnSlice(ProcessGroup& group, const SliceReading& reading) {
     group.sliceFirst.clear();
@@ -199,39 +181,28 @@ void readOwnSlice(ProcessGroup& group, const SliceReading& reading) {
         throw changedWhileRead(reading.path);
 }
 
-// Every process: the node loop over its slice. The detail files are left
+// Every process: the node loop over its slice, nodes with detail files left
 // to the first process; a stop's node index is that of the whole run. The
 // unloaded-node flags cover the whole slice, whatever happened.
-NodeLoopRun analyseOwnSlice(ProcessGroup& group, std::string_view plan, int threads) {
+SliceOutcome analyseOwnSlice(ProcessGroup& group, std::string_view plan, int threads) {
     const std::int64_t first = group.sliceFirst.at(static_cast<std::size_t>(group.rank));
     const std::int64_t count = group.slice.nodeCount;
-    NodeLoopRun loop;
+    SliceOutcome own;
     std::optional<FatalStop> stop = stopOf([&] {
         auto [inputs, work] = unpackLoopPlan(plan);
         inputs.simd = group.simd;
         const SliceWork& mine = work.at(static_cast<std::size_t>(group.rank));
-        const std::int64_t modelNodeCount = inputs.nodeCount;
-        inputs.nodeStress = std::move(group.slice);
-        inputs.nodeCount = count;
-        if (mine.analyse) {
-            loop = runNodeLoopFrom(inputs, NodeLoopOptions{threads, false},
-                                   NodeRange{first, modelNodeCount, mine.carriedIn, false},
-                                   nullptr);
-        } else {
-            // An earlier node stops the run: these results are never used.
-            loop.outcome.tables.nodeDamage.assign(static_cast<std::size_t>(count), 0.0);
-            loop.outcome.tables.lifeRepeats.assign(static_cast<std::size_t>(count), 0.0);
-            loop.outcome.tables.staticFailureCode.assign(static_cast<std::size_t>(count),
-                                                         StaticFailureCode::none);
-        }
+        const std::int64_t modelNodeCount = nodeCountOf(inputs);
+        *nodeStressOf(inputs.input) = std::move(group.slice);
+        // Unless an earlier node stops the run: these results are never used.
+        own = mine.analyse ? analyseSlice(inputs,
+                                          NodeSlice{0, count, first, modelNodeCount, mine.carriedIn, false},
+                                          NodeLoopOptions{threads, false})
+                           : emptyOutcome(inputs, count);
     });
-    if (stop) {
-        loop.stop = std::move(stop);
-        loop.stopNode = 0;
-    }
-    if (loop.stop) loop.stopNode += first;
-    loop.unloaded.resize(static_cast<std::size_t>(count), 0);
-    return loop;
+    if (stop) keepFirstStop(own, first, std::move(*stop));
+    own.unloaded.resize(static_cast<std::size_t>(count), 0);
+    return own;
 }
 
 template <class T>
@@ -251,67 +222,22 @@ std::int64_t sliceEnd(const ProcessGroup& group, int r, std::int64_t nodeCount) 
 
 // The first process: every process's unloaded-node flags in place, in node
 // order (gathered also when a node stops the run: the nodes before it are
-// listed).
-void gatherUnloaded(const ProcessGroup& group, const std::vector<unsigned char>& own,
-                    std::int64_t nodeCount, std::vector<unsigned char>& all) {
-    std::copy(own.begin(), own.end(), all.begin());
+// listed), and their results unless a node stopped the run.
+SliceOutcome gatherOutcomes(const ProcessGroup& group, const RunInputs& run,
+                            const SliceOutcome& own, bool stopped) {
+    const std::int64_t nodeCount = nodeCountOf(run);
+    SliceOutcome all = emptyOutcome(run, nodeCount);
+    placeOutcome(all, own, 0);
     for (int r = 1; r < group.size; ++r) {
         const std::int64_t first = group.sliceFirst[static_cast<std::size_t>(r)];
-        receiveTable(all, first, sliceEnd(group, r, nodeCount) - first, r, kUnloadedTag);
+        const std::int64_t count = sliceEnd(group, r, nodeCount) - first;
+        receiveTable(all.unloaded, first, count, r, kUnloadedTag);
+        if (stopped) continue;
+        receiveTable(all.tables.nodeDamage, first, count, r);
+        receiveTable(all.tables.lifeRepeats, first, count, r);
+        receiveTable(all.tables.staticFailureCode, first, count, r);
     }
-}
-
-// The first process: every process's results in place, in node order.
-void gatherTables(const ProcessGroup& group, const NodeTables& own, std::int64_t nodeCount,
-                  NodeTables& all) {
-    std::copy(own.nodeDamage.begin(), own.nodeDamage.end(), all.nodeDamage.begin());
-    std::copy(own.lifeRepeats.begin(), own.lifeRepeats.end(), all.lifeRepeats.begin());
-    std::copy(own.staticFailureCode.begin(), own.staticFailureCode.end(),
-              all.staticFailureCode.begin());
-    for (int r = 1; r < group.size; ++r) {
-        const std::int64_t first = group.sliceFirst[static_cast<std::size_t>(r)];
-        const std::int64_t end = sliceEnd(group, r, nodeCount);
-        receiveTable(all.nodeDamage, first, end - first, r);
-        receiveTable(all.lifeRepeats, first, end - first, r);
-        receiveTable(all.staticFailureCode, first, end - first, r);
-    }
-}
-
-// The first process, after every slice: the nodes with the complete-output
-// ID up to the first stop, in node order, each analysed again with its
-// detail files, exactly as the one-process loop does after its parallel
-// pass. A stop there is returned with its node index.
-NodeLoopRun writeDetailNodes(const ProcessGroup& group, std::string_view plan,
-                             const std::vector<MaterialCarry>& carries, std::int64_t stopNode) {
-    NodeLoopRun result;
-    if (group.keptNodeIndexes.empty()) return result;
-    RunInputs inputs = unpackLoopPlan(plan).first;
-    inputs.simd = group.simd;
-    const std::int64_t modelNodeCount = inputs.nodeCount;
-    inputs.nodeCount = 1;
-    const NodeStressTable& kept = group.keptNodes;
-    for (std::size_t i = 0; i < group.keptNodeIndexes.size(); ++i) {
-        const std::int64_t node = group.keptNodeIndexes[i];
-        if (node > stopNode) break;
-        stopIfInterrupted();
-        NodeStressTable one;
-        one.nodeCount = 1;
-        one.loadCaseCount = kept.loadCaseCount;
-        one.nodes = {kept.nodes[i]};
-        one.baseStress = {kept.baseStress[i]};
-        const Stress6* loadCases = kept.loadCasesOf(static_cast<std::int64_t>(i));
-        one.loadCaseStress.assign(loadCases, loadCases + kept.loadCaseCount);
-        inputs.nodeStress = std::move(one);
-        NodeLoopRun loop = runNodeLoopFrom(inputs, NodeLoopOptions{1, false},
-                                           NodeRange{node, modelNodeCount, carries[i], true},
-                                           nullptr);
-        if (loop.stop) {
-            result.stopNode = node;
-            result.stop = std::move(loop.stop);
-            return result;
-        }
-    }
-    return result;
+    return all;
 }
 
 // The processes other than the first: each step the first asks for.
@@ -326,13 +252,13 @@ int serveFirstProcess(ProcessGroup& group, int threads) {
                 stopOf([&] { readOwnSlice(group, unpackSliceReading(bytes)); });
             firstStop(group, stop, -1);
         } else if (header.step == Step::analyseNodes) {
-            NodeLoopRun loop = analyseOwnSlice(group, bytes, threads);
-            const bool stopped = firstStop(group, loop.stop, loop.stopNode).any;
-            sendTable(loop.unloaded, kUnloadedTag);
+            SliceOutcome own = analyseOwnSlice(group, bytes, threads);
+            const bool stopped = firstStop(group, own.stop, own.stopNode).any;
+            sendTable(own.unloaded, kUnloadedTag);
             if (!stopped) {
-                sendTable(loop.outcome.tables.nodeDamage);
-                sendTable(loop.outcome.tables.lifeRepeats);
-                sendTable(loop.outcome.tables.staticFailureCode);
+                sendTable(own.tables.nodeDamage);
+                sendTable(own.tables.lifeRepeats);
+                sendTable(own.tables.staticFailureCode);
             }
         }
     }
@@ -352,93 +278,89 @@ int threadsPerProcess() {
 }
 
 }  // namespace
+#endif  // KORVANEL_MPI
 
-NodeStressTable readNodeStressOnProcesses(ProcessGroup& group, const RunInputs& run,
-                                          InputWarnings& warnings) {
+NodeStressTable readNodeStressOn([[maybe_unused]] ProcessGroup& group, const RunInputs& run,
+                                 InputWarnings& warnings) {
     const AnalysisParameters& p = run.parameters;
-    SliceReading reading;
-    reading.path = jobFilePath(run.job, ".nds");
-    reading.loadCaseCount = p.loadCaseCount;
-    reading.stamp = fileStampOf(reading.path);
-    NodeStressIndex index = indexNodeStressFile(reading.path, p.nodeCount, p.loadCaseCount,
-                                                evenSlices(p.nodeCount, group.size),
-                                                p.completeOutputNode, machineMemoryBytes(),
-                                                &warnings);
-    if (fileStampOf(reading.path) != reading.stamp || reading.stamp.size != index.fileSize)
-        throw changedWhileRead(reading.path);
-    reading.slices = std::move(index.slices);
-    group.keptNodes = std::move(index.keptNodes);
-    group.keptNodeIndexes = std::move(index.keptNodeIndexes);
-    std::string bytes = packSliceReading(reading);
+#ifdef KORVANEL_MPI
+    if (group.distributed) {
+        SliceReading reading;
+        reading.path = jobFilePath(run.job, ".nds");
+        reading.loadCaseCount = p.loadCaseCount;
+        reading.stamp = fileStampOf(reading.path);
+        NodeStressIndex index = indexNodeStressFile(reading.path, p.nodeCount, p.loadCaseCount,
+                                                    evenSlices(p.nodeCount, group.size),
+                                                    p.completeOutputNode, machineMemoryBytes(),
+                                                    &warnings);
+        if (fileStampOf(reading.path) != reading.stamp || reading.stamp.size != index.fileSize)
+            throw changedWhileRead(reading.path);
+        reading.slices = std::move(index.slices);
+        group.keptNodes = std::move(index.keptNodes);
+        group.keptNodeIndexes = std::move(index.keptNodeIndexes);
+        std::string bytes = packSliceReading(reading);
 
-    broadcastHeader(Header{Step::readSlices, 0});
-    broadcastBytes(group, bytes);
-    const std::optional<FatalStop> own = stopOf([&] { readOwnSlice(group, reading); });
-    StopAcross stop = firstStop(group, own, -1);
-    if (stop.any) throw std::move(stop.stop);
+        broadcastHeader(Header{Step::readSlices, 0});
+        broadcastBytes(group, bytes);
+        const std::optional<FatalStop> own = stopOf([&] { readOwnSlice(group, reading); });
+        StopAcross stop = firstStop(group, own, -1);
+        if (stop.any) throw std::move(stop.stop);
 
-    NodeStressTable table;
-    table.nodeCount = p.nodeCount;
-    table.loadCaseCount = p.loadCaseCount;
-    table.nodes = std::move(index.nodes);
-    return table;
+        NodeStressTable table;
+        table.nodeCount = p.nodeCount;
+        table.loadCaseCount = p.loadCaseCount;
+        table.nodes = std::move(index.nodes);
+        return table;
+    }
+#endif
+    return readNodeStressFile(jobFilePath(run.job, ".nds"), p.nodeCount, p.loadCaseCount,
+                              machineMemoryBytes(), &warnings);
 }
 
-NodeLoopOutcome runNodeLoopOnProcesses(ProcessGroup& group, const RunInputs& run, int threads,
-                                       InputWarnings& warnings) {
-    const AnalysisParameters& p = run.parameters;
-    const std::vector<NodeEntry>& nodes = run.nodeStress.nodes;
-    std::vector<SliceWork> work(static_cast<std::size_t>(group.size));
-    std::vector<MaterialCarry> keptCarries(group.keptNodeIndexes.size());
-    if (p.materialsMode == MaterialsMode::multiple) {
-        const MaterialCarries atSlices = carriesBefore(nodes, run.materials, group.sliceFirst);
-        for (std::size_t r = 0; r < work.size(); ++r) {
-            work[r].carriedIn = atSlices.before[r];
-            // Slices after the node that stops the run for its material are not analysed.
-            work[r].analyse =
-                atSlices.failingNode < 0 || group.sliceFirst[r] <= atSlices.failingNode;
-        }
-        keptCarries = carriesBefore(nodes, run.materials, group.keptNodeIndexes).before;
-        // Before the loop, as the one-process loop gives them.
-        warnAboutMaterials(atSlices.withoutRecord, nodes, run.materials,
-                           jobFilePath(run.job, ".mtr"), warnings);
+SliceOutcome analyseSlicesOn([[maybe_unused]] ProcessGroup& group, const RunInputs& run,
+                             const std::vector<std::int64_t>& sliceFirst,
+                             const std::vector<SliceWork>& work, const NodeLoopOptions& options) {
+#ifdef KORVANEL_MPI
+    if (group.distributed && nodeStressOf(run.input) != nullptr) {
+        std::string plan = packLoopPlan(run, work);
+        broadcastHeader(Header{Step::analyseNodes, 0});
+        broadcastBytes(group, plan);
+        SliceOutcome own = analyseOwnSlice(group, plan, options.threads);
+        StopAcross stop = firstStop(group, own.stop, own.stopNode);
+        SliceOutcome all = gatherOutcomes(group, run, own, stop.any);
+        if (stop.any) keepFirstStop(all, stop.node, std::move(stop.stop));
+        return all;
     }
-    NodeLoopOutcome outcome;
-    outcome.tables.nodeDamage.assign(static_cast<std::size_t>(run.nodeCount), 0.0);
-    outcome.tables.lifeRepeats.assign(static_cast<std::size_t>(run.nodeCount), 0.0);
-    outcome.tables.staticFailureCode.assign(static_cast<std::size_t>(run.nodeCount),
-                                            StaticFailureCode::none);
-    std::vector<unsigned char> unloaded(static_cast<std::size_t>(run.nodeCount), 0);
-    std::string plan = packLoopPlan(run, work);
-
-    broadcastHeader(Header{Step::analyseNodes, 0});
-    broadcastBytes(group, plan);
-    NodeLoopRun own = analyseOwnSlice(group, plan, threads);
-    StopAcross stop = firstStop(group, own.stop, own.stopNode);
-    gatherUnloaded(group, own.unloaded, run.nodeCount, unloaded);
-    if (!stop.any) gatherTables(group, own.outcome.tables, run.nodeCount, outcome.tables);
-    // A signal to any process ends the run here: no detail file is written.
-    if (stop.any && isInterruption(stop.stop)) throw std::move(stop.stop);
-    stopIfInterrupted();
-
-    NodeLoopRun detail = writeDetailNodes(
-        group, plan, keptCarries, stop.any ? stop.node : std::numeric_limits<std::int64_t>::max());
-    if (detail.stop && (!stop.any || detail.stopNode <= stop.node)) {
-        stop.any = true;
-        stop.node = detail.stopNode;
-        stop.stop = std::move(*detail.stop);
-    }
-    if (stop.any) {
-        reportUnloadedNodes(run, unloaded, stop.node, warnings);
-        throw std::move(stop.stop);
-    }
-    outcome.unloadedNodeCount = reportUnloadedNodes(run, unloaded, run.nodeCount, warnings);
-    for (StaticFailureCode code : outcome.tables.staticFailureCode)
-        if (code != StaticFailureCode::none) outcome.staticFailureAtSomeNode = true;
-    return outcome;
+#endif
+    return analyseSlicesHere(run, sliceFirst, work, options);
 }
 
-int runKorvanelOnProcesses(OutputChannel& console, RunOptions options, bool threadsGiven) {
+SliceOutcome analyseDetailNodeOn([[maybe_unused]] const ProcessGroup& group, const RunInputs& run,
+                                 [[maybe_unused]] std::size_t detailIndex, std::int64_t node,
+                                 const MaterialCarry& carriedIn, const NodeLoopOptions& options) {
+#ifdef KORVANEL_MPI
+    if (group.distributed && nodeStressOf(run.input) != nullptr) {
+        // The first process holds this node's stresses among the kept nodes.
+        const NodeStressTable& kept = group.keptNodes;
+        const auto i = static_cast<std::int64_t>(detailIndex);
+        NodeStressTable one;
+        one.nodeCount = 1;
+        one.loadCaseCount = kept.loadCaseCount;
+        one.nodes = {kept.nodes[detailIndex]};
+        one.baseStress = {kept.baseStress[detailIndex]};
+        one.loadCaseStress.assign(kept.loadCasesOf(i), kept.loadCasesOf(i) + kept.loadCaseCount);
+        RunInputs alone = run;  // the node entries come along: a few nodes at most
+        *nodeStressOf(alone.input) = std::move(one);
+        return analyseSlice(alone, NodeSlice{0, 1, node, nodeCountOf(run), carriedIn, true},
+                            options);
+    }
+#endif
+    return analyseDetailNodeHere(run, node, carriedIn, options);
+}
+
+int runKorvanelOnProcesses(OutputChannel& console, RunOptions options,
+                           [[maybe_unused]] bool threadsGiven) {
+#ifdef KORVANEL_MPI
     int provided = 0;
     {
         // The library starts threads of its own here: they take the mask of
@@ -450,6 +372,7 @@ int runKorvanelOnProcesses(OutputChannel& console, RunOptions options, bool thre
     ProcessGroup group;
     MPI_Comm_rank(MPI_COMM_WORLD, &group.rank);
     MPI_Comm_size(MPI_COMM_WORLD, &group.size);
+    group.distributed = true;
     group.simd = options.simd;
     if (!threadsGiven) options.threads = threadsPerProcess();
     int status = 0;
@@ -473,6 +396,9 @@ int runKorvanelOnProcesses(OutputChannel& console, RunOptions options, bool thre
     }
     MPI_Finalize();
     return status;
+#else
+    return runKorvanel(console, options);
+#endif
 }
 
 }  // namespace korvanel

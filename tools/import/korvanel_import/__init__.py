@@ -1,0 +1,1 @@
+"""korvanel-import: a solver's results to a korvanel job's node stresses and mesh."""
