@@ -49,8 +49,7 @@ LoadHistory loadsOf(const RunInputs& run, const CombinationInput& in, std::int64
 // or the node's stresses combined at every time point.
 void assembleHistory(const RunInputs&, const SingleHistoryInput& in, std::int64_t,
                      std::vector<Stress6>& history) {
-    reserveLargeTable(history, in.history.states.size());
-    history.assign(in.history.states.begin(), in.history.states.end());
+    copyLargeTable(history, in.history.states);
 }
 
 void assembleHistory(const RunInputs& run, const CombinationInput& in, std::int64_t node,

@@ -87,6 +87,10 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options
     }
 
     SliceOutcome all = analyseSlicesOn(group, run, sliceFirst, work, options);
+    // A signal to any process ends the run here: no detail file is written
+    // after it, whatever stop a node met.
+    if (all.stop && isInterruption(*all.stop)) throw std::move(*all.stop);
+    stopIfInterrupted();
     for (std::size_t i = 0; i < detailNodes.size(); ++i) {
         const std::int64_t node = detailNodes[i];
         if (all.stop && node > all.stopNode) break;
