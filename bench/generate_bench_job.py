@@ -12,7 +12,11 @@ Kinds: F2 (format 2, 100,000 nodes, 6 load cases, 1,000 time points, no correcti
              20,000 time points), F2-L (the same size with 20,000 load-factor rows that never
              repeat, for comparison),
        F2-M (format 2, 1,000,000 nodes, 20 load cases, 50 time points: node tables of 1 GB
-       and a short analysis, for the memory of runs on several processes).
+       and a short analysis, for the memory of runs on several processes),
+       F2-P (format 2, a real part: 200,000 nodes of a plate with a central hole, the stresses
+             of three unit load cases (tension along x and y, in-plane shear) and a preload,
+             under 1,000 turning points of random amplitude; the hole edge lives about 10^6
+             repeats and about 80 % of the nodes stay below the endurance limit).
 Stresses are realistic multiaxial states of a steel part (yield 355): a base stress plus unit
 load cases whose combination reaches about 1.3 times the yield stress at the worst nodes.
 """
@@ -76,6 +80,7 @@ KINDS = {
     "F1-S": dict(fmt=1, ep=0, method=1, points=20, repeats=200000, sine=True),
     "F2-R": dict(fmt=2, ep=0, method=1, nodes=1000, lcs=6, points=50, repeats=400),
     "F2-L": dict(fmt=2, ep=0, method=1, nodes=1000, lcs=6, points=20000),
+    "F2-P": dict(fmt=2, ep=0, method=1, nodes=200000, lcs=3, points=1000, part=True),
 }
 
 
@@ -107,6 +112,57 @@ def load_factors(rng, lcs, points):
     for t in range(points):
         yield [math.sin(2 * math.pi * t / periods[k] + phases[k]) + 0.2 * rng.gauss(0, 1)
                for k in range(lcs)]
+
+
+def hole_plate_stress(x, y, direction):
+    """Plane stress (sx, sy, sz, txy, tyz, txz) at (x, y) of an infinite plate with a hole of
+    radius 1 at the origin, under a remote unit tension along the angle `direction`."""
+    r2 = x * x + y * y
+    theta = math.atan2(y, x)
+    a2, a4 = 1.0 / r2, 1.0 / (r2 * r2)
+    c2, s2 = math.cos(2 * (theta - direction)), math.sin(2 * (theta - direction))
+    srr = 0.5 * (1 - a2) + 0.5 * (1 - 4 * a2 + 3 * a4) * c2
+    stt = 0.5 * (1 + a2) - 0.5 * (1 + 3 * a4) * c2
+    srt = -0.5 * (1 + 2 * a2 - 3 * a4) * s2
+    c, s = math.cos(theta), math.sin(theta)
+    sx = srr * c * c + stt * s * s - 2 * srt * s * c
+    sy = srr * s * s + stt * c * c + 2 * srt * s * c
+    txy = (srr - stt) * s * c + srt * (c * c - s * s)
+    return [sx, sy, 0.0, txy, 0.0, 0.0]
+
+
+def write_part(job, rng, nodes, points):
+    """F2-P: the node stresses of a plate with a hole, meshed finer towards the hole edge as
+    a model would be (radii 1 to 6, logarithmically spaced), and turning points of random
+    amplitude: mostly tension along x, with y tension and shear following in part."""
+    cases = []
+    for n in range(nodes):
+        r = math.exp(rng.random() * math.log(2.5))
+        theta = rng.uniform(0, 2 * math.pi)
+        x, y = r * math.cos(theta), r * math.sin(theta)
+        tx = hole_plate_stress(x, y, 0.0)
+        ty = hole_plate_stress(x, y, 0.5 * math.pi)
+        shear = [a - b for a, b in zip(hole_plate_stress(x, y, 0.25 * math.pi),
+                                       hole_plate_stress(x, y, 0.75 * math.pi))]
+        cases.append((tx, ty, shear))
+    unit = 28.0  # remote stress of a unit load factor
+    with open(os.path.join(job, "bench.nds"), "w", newline="") as f:
+        for block in range(4):
+            rows = []
+            for n, (tx, ty, shear) in enumerate(cases):
+                if block == 0:  # a preload: 0.3 of the x tension
+                    values = [0.3 * unit * v for v in tx]
+                else:
+                    values = [unit * v for v in (tx, ty, shear)[block - 1]]
+                rows.append("%d, 1, %s\r\n" % (1000 + n, ", ".join("%.3f" % v for v in values)))
+            f.write("".join(rows))
+    with open(os.path.join(job, "bench.cmb"), "w", newline="") as f:
+        for t in range(points):
+            sign = 1.0 if t % 2 == 0 else -1.0
+            amplitude = 0.1 + 0.9 * rng.random() ** 2
+            main = sign * amplitude
+            factors = [main, 0.3 * main + 0.1 * rng.uniform(-1, 1), 0.15 * rng.uniform(-1, 1)]
+            f.write(", ".join("%.4f" % v for v in factors) + "\r\n")
 
 
 def main():
@@ -153,6 +209,9 @@ def main():
         with open(os.path.join(job, "bench.sig"), "w", newline="") as f:
             for _ in range(repeats):
                 f.write(block)
+        return
+    if k.get("part"):
+        write_part(job, rng, nodes, k["points"])
         return
     write_nds(os.path.join(job, "bench.nds"), rng, nodes, lcs,
               "%.6E" if a.exponent_form else "%.3f")

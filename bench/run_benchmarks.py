@@ -3,7 +3,7 @@
 
 Usage: run_benchmarks.py [--jobs-dir DIR] [--repeat N] [--baseline BINARY] [--threads N]
                          [kind ...]
-Kinds: F2 F2-N1 F2-N2 F3 F1 F1-N1 F1-R F1-S F2-R F2-L read read-E (default: all). Each job
+Kinds: F2 F2-P F2-N1 F2-N2 F3 F1 F1-N1 F1-R F1-S F2-R F2-L read read-E (default: all). Each job
 runs with one thread and with all hardware threads (--threads 1: one thread only); the table
 gives the best of N runs (wall time), the best processor time (user + system: on a machine
 shared with other work it varies less than the wall time), microseconds of processor time per
@@ -16,7 +16,9 @@ file of F2 alone: the job is given one node more than the file holds, so the run
 right after reading it; "read-E" does the same with the node stresses of F2 written in
 exponent form with seven digits (-5.858234E+00), as solvers write them. Output files of the one-thread and all-thread runs are compared.
 After F2, one one-thread F2 run per core runs side by side: what the cores deliver together
-bounds the speed-up any parallel loop can show on the machine at that time.
+bounds the speed-up any parallel loop can show on the machine at that time. F2-P is a real
+part (a plate with a hole, most nodes below the endurance limit); after each format 2 job a
+line gives how many nodes the damage screen passed (--count-screened-nodes).
 """
 import argparse
 import filecmp
@@ -29,7 +31,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
-KINDS = ["F2", "F2-N1", "F2-N2", "F3", "F1", "F1-N1", "F1-R", "F1-S", "F2-R", "F2-L", "read",
+KINDS = ["F2", "F2-P", "F2-N1", "F2-N2", "F3", "F1", "F1-N1", "F1-R", "F1-S", "F2-R", "F2-L", "read",
          "read-E"]
 BASELINE_TIMEOUT = 60
 # Reading benchmarks: the job directory they read from, its kind and generator options.
@@ -96,6 +98,16 @@ def node_count(path):
     if fmt == 1:
         return 1
     return int(lines[lines.index("Number of nodes, number of load cases") + 1].split(",")[0])
+
+
+def screened_nodes(binary, path):
+    """The damage screen's count for a format 2 job, from --count-screened-nodes."""
+    proc = subprocess.run([binary, "--threads", "1", "--count-screened-nodes"], cwd=path,
+                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    for line in proc.stderr.decode().splitlines():
+        if "nodes screened as taking no damage" in line:
+            return line.rsplit(": ", 1)[1]
+    return None
 
 
 def run_once(binary, path, threads, timeout=None):
@@ -199,6 +211,7 @@ def main():
     baseline = os.path.abspath(a.baseline) if a.baseline else None
     cores = os.cpu_count() or 1
     ceilings = []
+    notes = []
     head = "| job | nodes | input MB | threads | time s | cpu s | us/pt | nodes/s | MB/s | peak RSS MB | speed-up | same output |"
     rule = "|---|---|---|---|---|---|---|---|---|---|---|---|"
     if baseline:
@@ -240,8 +253,14 @@ def main():
                                                          theirs_same)
             print(line)
             sys.stdout.flush()
+        if kind.startswith("F2") and kind not in READ_SOURCES:
+            count = screened_nodes(binary, path)
+            if count:
+                notes.append("%s: the damage screen passed %s nodes" % (kind, count))
         if kind == "F2" and cores > 1 and not a.threads:
             ceilings.append((kind, base) + machine_ceiling(binary, path, cores, base))
+    for note in notes:
+        print("\n" + note)
     for kind, alone, times, ceiling in ceilings:
         print("\n%s: %d one-thread runs side by side took %s s; the cores together allow a "
               "speed-up of at most %.2f" % (kind, len(times), ", ".join("%.2f" % t for t in times),

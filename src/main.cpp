@@ -1,9 +1,12 @@
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "base/signal_guard.hpp"
+#include "base/standard_error_text.hpp"
 #include "run/available_cpus.hpp"
 #include "run/command_line.hpp"
 #include "run/run_driver.hpp"
@@ -12,6 +15,20 @@
 #include "run/user_guide.hpp"
 #include "model/fixed_settings.hpp"
 #include "run/process_group.hpp"
+
+namespace {
+
+// Text for standard output outside a run (--version, --help): a write that
+// fails (a full disk, /dev/full) fails the command.
+int printOrFail(const std::string& text) {
+    std::fputs(text.c_str(), stdout);
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+    const int error = errno;
+    std::fputs(("standard output: " + std::string(std::strerror(error)) + "\r\n").c_str(), stderr);
+    return 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     using korvanel::CommandLine;
@@ -27,13 +44,12 @@ int main(int argc, char** argv) {
     const auto usage = [] { return korvanel::usageText(korvanel::installedUserGuide(KORVANEL_GUIDE_FROM_BINDIR)); };
     switch (line.action) {
         case CommandLine::Action::showVersion:
-            std::fputs((std::string(korvanel::config::kVersionTitle) + "\r\n").c_str(), stdout);
-            return 0;
+            return printOrFail(std::string(korvanel::config::kVersionTitle) + "\r\n");
         case CommandLine::Action::showHelp:
-            std::fputs(usage().c_str(), stdout);
-            return 0;
+            return printOrFail(usage());
         case CommandLine::Action::usageError:
-            std::fputs(("korvanel: " + line.problem + "\r\n").c_str(), stderr);
+            std::fputs(("korvanel: " + korvanel::escapedControlCharacters(line.problem) + "\r\n").c_str(),
+                       stderr);
             std::fputs(usage().c_str(), stderr);
             return 2;
         case CommandLine::Action::run:
@@ -47,6 +63,8 @@ int main(int argc, char** argv) {
     options.strict = line.strict;
     options.allowUnloadedNodes = line.allowUnloadedNodes;
     options.detailNode = line.detailNode;
+    options.damageScreen = line.damageScreen;
+    options.countScreenedNodes = line.countScreenedNodes;
     korvanel::OutputChannel console = korvanel::OutputChannel::console(korvanel::localeDecimalSeparator());
     // One run of the job on every process started with this one (mpirun).
     return korvanel::runKorvanelOnProcesses(console, options, line.threads > 0);

@@ -177,6 +177,24 @@ def many_nodes(count, material_ids=(1,), unloaded=None, output_at=()):
     return lines(*rows)
 
 
+def graded_nodes(count, output_at=()):
+    """A node stress file of `count` nodes under two load cases whose stresses grow from node to
+    node, from far below the endurance limit to above it, about a base stress of their own."""
+    rows = []
+    for block in range(3):
+        for n in range(count):
+            node_id = 1000 if n in output_at else 3000 + n
+            scale = 2.0 + 40.0 * n / count
+            pattern = [(n * 7 + block * 13 + k * 3) % 11 - 5 for k in range(6)]
+            if block == 0:
+                values = [10.0 + 2 * pattern[k] if k < 3 else pattern[k] for k in range(6)]
+            else:
+                values = [scale * (1.0 + 0.1 * pattern[k]) if k == block - 1 else 0.1 * scale * pattern[k]
+                          for k in range(6)]
+            rows.append("%d, 1, " % node_id + ", ".join("%.4f" % v for v in values))
+    return lines(*rows)
+
+
 MANY_MATERIALS = lines("heading", "heading",
                        "1, 355, 210000, 510, 20, 1, 12.6, -3.5, 0, 40, 1, 1, 600, 0, 0, 0, 0",
                        "2, 275, 205000, 430, 24, 2, 60, 380, 6, 2, 1.2, 3, 500, 0, 0, 0, 0",
@@ -191,6 +209,15 @@ case("f2-many-materials", "240 nodes of materials 1, 2, 9, 3 (9 has no record an
                              scale="2.5, 1"),
           ".nds": many_nodes(240, material_ids=(1, 2, 9, 3), output_at=(7,)), ".cmb": COMBINATION,
           ".mtr": MANY_MATERIALS}))
+case("f2-screened-nodes", "120 nodes from far below to above the endurance limit: the damage "
+     "screen passes the nodes below it, the rest get the whole half-cycle analysis",
+     job({".inp": parameters(format="2", counts="120, 2", output="1000"),
+          ".nds": graded_nodes(120, output_at=(3,)), ".cmb": COMBINATION}))
+case("f2-screened-nodes-weibull", "the nodes of f2-screened-nodes under Weibull, Goodman method 3 "
+     "with exponent 2, the stress-path based correction and Ground-Air-Ground",
+     job({".inp": parameters(format="2", counts="120, 2", output="5", curve="2",
+                             weibull="45, 450, 6.5, 2", goodman="2, 3, 300", spc="1", gag="1"),
+          ".nds": graded_nodes(120), ".cmb": COMBINATION}))
 case("f3-many-nodes", "300 nodes of a block spectrum with several complete-output indexes",
      job({".inp": parameters(format="3", counts="300, 2", output="1000", ep="1", method="2", scale="2, 1"),
           ".nds": many_nodes(300, output_at=(5, 250)), ".blc": BLOCKS}))
@@ -461,6 +488,18 @@ case("option-check", "--check on a job with a material ID without a record and a
           ".nds": many_nodes(240, material_ids=(1, 2, 9, 3), output_at=(7,)),
           ".cmb": COMBINATION + "0.5\r\n", ".mtr": MANY_MATERIALS}),
      options=["--check"])
+case("option-no-damage-screen", "--no-damage-screen: the job of f2-screened-nodes, every node "
+     "through the whole half-cycle analysis, the same files (expected files those of "
+     "f2-screened-nodes)",
+     job({".inp": parameters(format="2", counts="120, 2", output="1000"),
+          ".nds": graded_nodes(120, output_at=(3,)), ".cmb": COMBINATION}),
+     options=["--no-damage-screen"])
+case("option-count-screened-nodes", "--count-screened-nodes: the job of f2-screened-nodes, the "
+     "count of the nodes the damage screen passed on standard error (expected files those of "
+     "f2-screened-nodes)",
+     job({".inp": parameters(format="2", counts="120, 2", output="1000"),
+          ".nds": graded_nodes(120, output_at=(3,)), ".cmb": COMBINATION}),
+     options=["--count-screened-nodes"])
 case("option-strict", "--strict: a stress written 1S0 in the .nds is the fatal stop with the "
      "warning's text (expected files checked by hand)",
      job({".inp": parameters(format="2", counts="3, 2", output="20"),

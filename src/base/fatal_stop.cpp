@@ -32,6 +32,8 @@ const char* causeOf(InternalCheck check) {
             return "the static failure code came out below 0";
         case InternalCheck::cycleFileHalfCycleCount:
             return "the .cyc would list more half-cycles than were extracted";
+        case InternalCheck::processMessageBroken:
+            return "a message between the processes of the run was not what its reader expects";
         case InternalCheck::cycleEndsOutsideSingleHistory:
             return "cycles extraction (record 17 = 1) writes the .cif of a single stress history "
                    "only: set record 17 to 0 with stress-input format 2";
@@ -52,7 +54,7 @@ FatalStop runtimeError(InternalCheck check) {
     return stop;
 }
 
-FatalStop outOfMemory() { return fatalStop("Not enough memory for the analysis"); }
+FatalStop outOfMemory() { return fatalStop(std::string(kOutOfMemoryMessage)); }
 
 FatalStop interruptedBySignal(int signal) {
     FatalStop stop = fatalStop("The run was interrupted by signal " + std::to_string(signal));

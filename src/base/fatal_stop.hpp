@@ -4,6 +4,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -46,6 +47,7 @@ enum class InternalCheck : int {
     negativeStaticFailureCode = 109,    // a node's static failure code below zero
     cycleFileHalfCycleCount = 409,      // the .cyc lists more half-cycles than were extracted
     cycleEndsOutsideSingleHistory = 912,  // the .cif asked for a node of a model
+    processMessageBroken = 951,         // a message between the processes of a run was malformed
 };
 
 // An internal consistency stop: "Runtime Error Code NNN: please contact the
@@ -58,6 +60,7 @@ FatalStop runtimeError(InternalCheck check);
 FatalStop fatalStop(const std::string& message, std::string detail);
 
 // The table that could not be allocated.
+inline constexpr std::string_view kOutOfMemoryMessage = "Not enough memory for the analysis";
 FatalStop outOfMemory();
 
 // Runs `work`; a failed allocation in it (or a table size beyond what a
@@ -76,5 +79,8 @@ decltype(auto) stopIfOutOfMemory(Work&& work) {
 
 // The run was asked to stop by a signal: exit status 128 + the signal number.
 FatalStop interruptedBySignal(int signal);
+
+// True for the stop of a signal (interruptedBySignal).
+inline bool isInterruption(const FatalStop& stop) { return stop.exitStatus > 128; }
 
 }  // namespace korvanel

@@ -26,8 +26,10 @@ private:
     bool heldElsewhere_ = false;
 };
 
-// Takes the lock without waiting. A file system that keeps no locks (and a
-// text given in memory) gives a lock that holds nothing and is not refused.
+// Takes the lock without waiting. A text given in memory gives a lock that
+// holds nothing. A lock that cannot be taken for any reason but another
+// holder (no descriptor left, a file system that refuses locks) is the fatal
+// stop "Cannot lock the file <path>", its reason in the details.
 FileLock lockExclusively(const InputText& file);
 
 }  // namespace korvanel

@@ -68,6 +68,13 @@ std::vector<std::string> moreWarningsLines(const InputWarnings& w) {
     return lines;
 }
 
+WarningsMark markWarnings(const InputWarnings& w) { return {w.pending.size(), w.counts}; }
+
+void dropWarningsSince(InputWarnings& w, const WarningsMark& mark) {
+    if (w.pending.size() > mark.pending) w.pending.resize(mark.pending);
+    w.counts = mark.counts;
+}
+
 std::int64_t warningCount(const InputWarnings& w) {
     std::int64_t total = 0;
     for (std::size_t k = 0; k < kWarningKinds; ++k)

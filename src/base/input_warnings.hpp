@@ -75,6 +75,16 @@ std::vector<std::string> takeWarningLines(InputWarnings& w);
 // line of their own).
 std::vector<std::string> moreWarningsLines(const InputWarnings& w);
 
+// What the collector held at a moment, so that the warnings made since can
+// be taken back (those of a file that turned out to have changed while it
+// was read: its stop comes alone).
+struct WarningsMark {
+    std::size_t pending = 0;
+    std::array<std::int64_t, kWarningKinds> counts{};
+};
+WarningsMark markWarnings(const InputWarnings& w);
+void dropWarningsSince(InputWarnings& w, const WarningsMark& mark);
+
 // Warnings of every kind but unloadedNode.
 std::int64_t warningCount(const InputWarnings& w);
 

@@ -12,6 +12,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "base/signal_guard.hpp"
+
 namespace korvanel {
 
 // Memory and swap of the machine together: tables larger than this can never
@@ -47,11 +49,37 @@ void reserveLargeTableForGuess(std::vector<T>& table, std::size_t count) {
 }
 
 // Resizes a table to `count` rows (new rows value-initialised) in storage
-// made room for as above.
+// made room for as above. New rows are written some megabytes at a time, and
+// a stop asked for by a signal stops between them: the first touch of
+// gigabytes of new memory takes seconds.
+template <class T>
+constexpr std::size_t kLargeTableSlice = std::max<std::size_t>(1, (std::size_t{16} << 20) / sizeof(T));
+
 template <class T>
 void resizeLargeTable(std::vector<T>& table, std::size_t count) {
     reserveLargeTable(table, count);
+    constexpr std::size_t kSlice = kLargeTableSlice<T>;
+    while (table.size() < count && count - table.size() > kSlice) {
+        table.resize(table.size() + kSlice);
+        stopIfInterrupted();
+    }
     table.resize(count);
+}
+
+// Makes `table` a copy of `rows`, in storage made room for as above, some
+// megabytes at a time with the same stops between them.
+template <class T>
+void copyLargeTable(std::vector<T>& table, const std::vector<T>& rows) {
+    table.clear();
+    reserveLargeTable(table, rows.size());
+    constexpr std::size_t kSlice = kLargeTableSlice<T>;
+    for (auto from = rows.begin(); from != rows.end();) {
+        const auto to = from + static_cast<std::ptrdiff_t>(
+                                   std::min<std::size_t>(kSlice, static_cast<std::size_t>(rows.end() - from)));
+        table.insert(table.end(), from, to);
+        from = to;
+        if (from != rows.end()) stopIfInterrupted();
+    }
 }
 
 }  // namespace korvanel

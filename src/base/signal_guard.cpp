@@ -104,7 +104,14 @@ void installSignalHandlers() {
     stop.sa_handler = onStopSignal;
     stop.sa_mask = stopSignalSet();
     stop.sa_flags = 0;  // no restart: a waiting read returns
-    for (int s : kStopSignals) setAction(s, stop);
+    for (int s : kStopSignals) {
+        // A signal the program was started with ignored (nohup, a script's
+        // background job ignoring SIGINT) stays ignored: whoever started the
+        // run asked for it to survive that signal.
+        struct sigaction inherited {};
+        if (::sigaction(s, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
+        setAction(s, stop);
+    }
 
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;

@@ -17,7 +17,8 @@ namespace korvanel {
 // Installs the handlers of the run:
 // - SIGINT, SIGTERM, SIGHUP: the first is remembered as the stop request and
 //   every temporary file is removed; a second one ends the process at once,
-//   as if there were no handler (the temporary files removed first).
+//   as if there were no handler (the temporary files removed first). One
+//   that the process inherited as ignored (nohup) stays ignored.
 // - SIGPIPE, SIGXFSZ: ignored, so that the failing write returns an error.
 // - SIGBUS inside a mapped input file (the file was cut short): the rest of
 //   the mapping reads as zeros and the file is marked as cut. Anywhere else
@@ -32,6 +33,14 @@ int stopSignal();
 // Throws the stop "The run was interrupted by signal N" (exit status 128 + N)
 // when a stop was requested.
 void stopIfInterrupted();
+
+// Long loops (the read of a large file, the extraction and the damage of a
+// long history) look at the stop request once every this many steps: often
+// enough to stop within milliseconds, rarely enough to cost nothing.
+inline constexpr std::size_t kStepsBetweenStopChecks = std::size_t{1} << 16;
+inline void stopIfInterruptedAtStep(std::size_t step) {
+    if (step % kStepsBetweenStopChecks == 0) stopIfInterrupted();
+}
 
 // Blocks the stop signals on the calling thread while it lives, so that
 // threads started meanwhile never run the handler: it then always runs on

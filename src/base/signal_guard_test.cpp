@@ -61,5 +61,22 @@ TEST(SignalGuardDeathTest, PipeAndFileSizeSignalsAreIgnored) {
         ::testing::ExitedWithCode(0), "");
 }
 
+// Started with SIGHUP and SIGINT ignored (nohup, a script's background job):
+// they stay ignored, while SIGTERM still stops the run.
+TEST(SignalGuardDeathTest, InheritedIgnoredSignalsStayIgnored) {
+    EXPECT_EXIT(
+        {
+            std::signal(SIGHUP, SIG_IGN);
+            std::signal(SIGINT, SIG_IGN);
+            installSignalHandlers();
+            std::raise(SIGHUP);
+            std::raise(SIGINT);
+            const bool ignored = stopSignal() == 0;
+            std::raise(SIGTERM);
+            std::_Exit(ignored && stopSignal() == SIGTERM ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 }  // namespace
 }  // namespace korvanel

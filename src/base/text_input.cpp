@@ -18,6 +18,9 @@ namespace korvanel {
 namespace {
 
 constexpr std::size_t kMaxStringValue = 4096;
+// The stretch of one value's text scanned between two looks at the stop
+// request and at the memory of the text behind.
+constexpr std::size_t kLongValueStretch = std::size_t{16} << 20;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
@@ -113,6 +116,7 @@ InputText& InputText::operator=(InputText&& other) noexcept {
     path_ = std::move(other.path_);
     viewed_ = other.viewed_;
     warnings_ = other.warnings_;
+    warningsBefore_ = other.warningsBefore_;
     owned_ = std::move(other.owned_);
     mapped_ = other.mapped_;
     mappedSize_ = other.mappedSize_;
@@ -126,6 +130,7 @@ InputText& InputText::operator=(InputText&& other) noexcept {
     inode_ = other.inode_;
     fileSize_ = other.fileSize_;
     modified_ = other.modified_;
+    statusChanged_ = other.statusChanged_;
     other.mapped_ = nullptr;
     other.mappedSize_ = 0;
     other.data_ = {};
@@ -178,6 +183,7 @@ InputText openInputText(const std::string& path) {
     in.inode_ = info.st_ino;
     in.fileSize_ = info.st_size;
     in.modified_ = info.st_mtim;
+    in.statusChanged_ = info.st_ctim;
     if (in.regular_ && info.st_size > 0) {
         // Mapped read-only: the text is read straight from the page cache,
         // with no copy and no zero-filled buffer.
@@ -212,17 +218,25 @@ void InputText::stopIfChanged() const {
     struct stat now {};
     bool same = ::stat(path_.c_str(), &now) == 0 && now.st_dev == device_ && now.st_ino == inode_;
     if (same && regular_)
-        same = now.st_size == fileSize_ && sameTime(now.st_mtim, modified_) && !mappingMark_.cut();
-    if (!same) throw fatalStop("The input file " + path_ + " changed while it was being read");
+        same = now.st_size == fileSize_ && sameTime(now.st_mtim, modified_) &&
+               sameTime(now.st_ctim, statusChanged_) && !mappingMark_.cut();
+    if (same) return;
+    if (warnings_ != nullptr) dropWarningsSince(*warnings_, warningsBefore_);
+    throw fatalStop("The input file " + path_ + " changed while it was being read");
 }
 
 void InputText::moveTo(std::size_t position) { pos_ = std::min(position, data_.size()); }
 
 void InputText::releaseConsumedText() {
+    stopIfInterrupted();
+    releaseTextBefore(pos_);
+}
+
+void InputText::releaseTextBefore(std::size_t position) {
     if (mapped_ == nullptr) return;
     const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
     constexpr std::size_t kReleaseStep = std::size_t{8} << 20;
-    std::size_t upTo = pos_ / page * page;
+    std::size_t upTo = position / page * page;
     if (upTo < released_ + kReleaseStep) return;
     ::madvise(static_cast<char*>(mapped_) + released_, upTo - released_, MADV_DONTNEED);
     released_ = upTo;
@@ -252,10 +266,19 @@ std::string_view InputText::readValueText() {
         std::size_t start = pos_;
         const char* p = data_.data();
         std::size_t n = data_.size(), i = start;
-        while (i < n) {
-            char c = p[i];
-            if (c == ',' || c == ' ' || c == '\t' || c == '\r' || c == '\n') break;
-            ++i;
+        for (;;) {
+            const std::size_t stretchEnd = std::min(n, i + kLongValueStretch);
+            while (i < stretchEnd) {
+                char c = p[i];
+                if (c == ',' || c == ' ' || c == '\t' || c == '\r' || c == '\n') break;
+                ++i;
+            }
+            if (i < stretchEnd || i == n) break;
+            // A value of many megabytes (a file of zeros, a hole in a sparse
+            // file): the text behind the scan is given back as it goes, and
+            // a stop asked for by a signal stops it.
+            releaseTextBefore(i);
+            stopIfInterrupted();
         }
         pos_ = i;
         value = data_.substr(start, i - start);
@@ -301,7 +324,9 @@ double InputText::readReal() {
     skipBlanks();
     if (readShortNumber(value, scanShortReal)) return value;
     const std::size_t start = pos_;
-    return realFromText(*this, readValueText(), start);
+    value = realFromText(*this, readValueText(), start);
+    releaseLongValue(start);
+    return value;
 }
 
 std::int64_t InputText::readInteger() {
@@ -309,13 +334,24 @@ std::int64_t InputText::readInteger() {
     skipBlanks();
     if (readShortNumber(value, scanShortInteger)) return value;
     const std::size_t start = pos_;
-    return integerFromText(*this, readValueText(), start);
+    value = integerFromText(*this, readValueText(), start);
+    releaseLongValue(start);
+    return value;
+}
+
+// After the conversion of a value of many megabytes, which went over its
+// text again: that text is given back.
+void InputText::releaseLongValue(std::size_t start) {
+    if (pos_ - start > kLongValueStretch) releaseTextBefore(pos_);
 }
 
 std::vector<double> readAllReals(InputText& in) {
     std::vector<double> values;
     reserveLargeTableForGuess(values, in.size() / 8 + 1);  // about eight bytes per value
-    while (!in.atEnd()) values.push_back(in.readReal());
+    while (!in.atEnd()) {
+        values.push_back(in.readReal());
+        stopIfInterruptedAtStep(values.size());
+    }
     return values;
 }
 

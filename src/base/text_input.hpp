@@ -20,12 +20,11 @@
 #include <utility>
 #include <vector>
 
+#include "base/input_warnings.hpp"
 #include "base/numeric_conversion.hpp"
 #include "base/signal_guard.hpp"
 
 namespace korvanel {
-
-struct InputWarnings;
 
 // An input file being read: its text and the reading position. A regular
 // file is mapped read-only (should it be cut short meanwhile, the missing
@@ -71,12 +70,17 @@ public:
 
     // Gives back the memory of the part of a mapped file already read (whole
     // pages before the position), so that reading a large file does not keep
-    // all of it resident. Reads of that part must not happen again.
+    // all of it resident. A read of that part again reads the file again.
+    // Readers call it every so many lines; there, a run asked to stop by a
+    // signal stops.
     void releaseConsumedText();
 
     // The stop "The input file <path> changed while it was being read" when
-    // the file's size, modification time or identity is no longer what it
-    // was when it was opened, or a part of it could not be read.
+    // the file's size, modification time, status-change time or identity
+    // (device and inode) is no longer what it was when it was opened, or a
+    // part of it could not be read. The warnings made about the file since
+    // it was given its collector are taken back: they are about a text that
+    // is no longer the file (the zeros of a file cut short, for example).
     void stopIfChanged() const;
 
     // A file opened for reading, for locking; -1 for a text in memory.
@@ -85,7 +89,10 @@ public:
     // Where the warnings about the values read go; none when null (see
     // value_warnings.hpp).
     InputWarnings* warnings() const { return warnings_; }
-    void setWarnings(InputWarnings* warnings) { warnings_ = warnings; }
+    void setWarnings(InputWarnings* warnings) {
+        warnings_ = warnings;
+        if (warnings != nullptr) warningsBefore_ = markWarnings(*warnings);
+    }
 
     // Skips blanks and tabs: the position where the next value read starts.
     std::size_t skipToValue();
@@ -100,6 +107,8 @@ private:
     friend InputText inputTextOver(std::string_view text);
 
     void close();
+    void releaseTextBefore(std::size_t position);
+    void releaseLongValue(std::size_t start);
     void skipBlanks();
     bool consumeLineEnd();
     void finishValue();
@@ -117,6 +126,7 @@ private:
     std::size_t released_ = 0;    // bytes of the mapping already given back
     bool viewed_ = false;         // or a text owned elsewhere
     InputWarnings* warnings_ = nullptr;
+    WarningsMark warningsBefore_;
     InputMappingMark mappingMark_;
     int fd_ = -1;
     // What the file was when it was opened.
@@ -125,6 +135,9 @@ private:
     ino_t inode_ = 0;
     off_t fileSize_ = 0;
     timespec modified_{};
+    // Set by every write, and by a time put back: a rewrite of the same
+    // size that keeps the modification time still shows here.
+    timespec statusChanged_{};
 };
 
 // Opens the file for reading. A file that cannot be opened, a directory and

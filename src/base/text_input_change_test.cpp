@@ -1,6 +1,7 @@
 // Input files that change while they are read, devices, and the lock of a
 // file being read.
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 
 #include "base/fatal_stop.hpp"
 #include "base/file_lock.hpp"
+#include "base/input_warnings.hpp"
 #include "base/signal_guard.hpp"
 #include "base/test_directory.hpp"
 #include "base/text_input.hpp"
@@ -28,11 +30,28 @@ std::string oldFile(const TestDirectory& dir, const std::string& bytes) {
     return path;
 }
 
+// Waits until a change made now gives the file another status-change time
+// than it has: file times follow a clock that may advance in steps of
+// milliseconds, so a change right after the file was written could keep
+// the time it had.
+void nextStatusTime(const std::string& path) {
+    struct stat file {};
+    ::stat(path.c_str(), &file);
+    const std::string probe = path + ".probe";
+    writeBytes(probe, "");
+    for (struct stat now {}; ::stat(probe.c_str(), &now) == 0;) {
+        if (now.st_ctim.tv_sec != file.st_ctim.tv_sec || now.st_ctim.tv_nsec != file.st_ctim.tv_nsec)
+            break;
+        ::utimes(probe.c_str(), nullptr);
+    }
+    std::remove(probe.c_str());
+}
+
 std::string changedMessage(const std::string& path) {
     return "The input file " + path + " changed while it was being read";
 }
 
-TEST(InputChange, SizeTimeOrIdentityChangedStopsTheRun) {
+TEST(InputChange, SizeTimesOrIdentityChangedStopsTheRun) {
     const auto writeAt = [](const std::string& p, const char* mode, const char* text) {
         std::FILE* f = std::fopen(p.c_str(), mode);
         std::fputs(text, f);
@@ -41,6 +60,13 @@ TEST(InputChange, SizeTimeOrIdentityChangedStopsTheRun) {
     const std::function<void(const std::string&)> changes[] = {
         [&](const std::string& p) { writeAt(p, "ab", "7"); },   // size
         [&](const std::string& p) { writeAt(p, "r+b", "9"); },  // time, same size
+        [&](const std::string& p) {  // same size, the time put back
+            struct stat before {};
+            ::stat(p.c_str(), &before);
+            writeAt(p, "r+b", "9");
+            const timespec times[2] = {before.st_atim, before.st_mtim};
+            ::utimensat(AT_FDCWD, p.c_str(), times, 0);
+        },
         [](const std::string& p) {                              // another file at the name
             writeBytes(p + ".new", "1, 2\r\n");
             std::rename((p + ".new").c_str(), p.c_str());
@@ -52,6 +78,7 @@ TEST(InputChange, SizeTimeOrIdentityChangedStopsTheRun) {
         const std::string path = oldFile(dir, "1, 2\r\n");
         InputText in = openInputText(path);
         EXPECT_NO_THROW(in.stopIfChanged());
+        nextStatusTime(path);
         change(path);
         try {
             in.stopIfChanged();
@@ -91,6 +118,30 @@ TEST(InputChange, FileCutShortWhileMappedReadsOnAndCountsAsChanged) {
     const std::vector<double> values = readAllReals(in);
     EXPECT_GE(values.size(), 1u);
     EXPECT_THROW(in.stopIfChanged(), FatalStop);
+}
+
+// The warnings about the zeros of the cut part are taken back: the stop
+// comes alone.
+TEST(InputChange, CutFileStopsWithoutItsWarnings) {
+    installSignalHandlers();
+    TestDirectory dir;
+    std::string text;
+    for (int i = 0; i < 20000; ++i) text += "1.5, 2.5\r\n";
+    const std::string path = oldFile(dir, text);
+    InputWarnings warnings;
+    addWarning(warnings, WarningKind::notANumber, "an earlier file's warning");
+    try {
+        readInputFile(path, [&](InputText& in) {
+            in.setWarnings(&warnings);
+            EXPECT_EQ(::truncate(path.c_str(), 4000), 0);
+            return readAllReals(in);
+        });
+        FAIL() << "no stop";
+    } catch (const FatalStop& stop) {
+        EXPECT_EQ(stop.consoleLines.at(0), changedMessage(path));
+    }
+    EXPECT_EQ(warnings.pending, std::vector<std::string>{"korvanel: warning: an earlier file's warning"});
+    EXPECT_EQ(warningCount(warnings), 1);
 }
 
 TEST(InputChange, DevicesCannotBeOpened) {

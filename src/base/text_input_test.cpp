@@ -1,8 +1,13 @@
 #include "base/text_input.hpp"
 
+#include <unistd.h>
+
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 #include "base/fatal_stop.hpp"
+#include "base/test_directory.hpp"
 #include "base/test_support.hpp"
 
 namespace korvanel {
@@ -65,6 +70,35 @@ TEST(InputFile, MissingFileOrDirectoryCannotBeOpened) {
     EXPECT_EQ(expectStop([] { openInputText("/nonexistent/dir/x.inp"); }).advisoryLines.at(0),
               "Cannot open the input file /nonexistent/dir/x.inp");
     EXPECT_THROW(openInputText("/tmp"), FatalStop);
+}
+
+// Pages of this process in memory (the mapped text included).
+long residentPages() {
+    long size = 0, resident = 0;
+    std::FILE* f = std::fopen("/proc/self/statm", "r");
+    if (f == nullptr) return -1;
+    if (std::fscanf(f, "%ld %ld", &size, &resident) != 2) resident = -1;
+    std::fclose(f);
+    return resident;
+}
+
+// A file of zeros is one value from end to end: it reads as one empty-looking
+// value, and the text behind the scan is given back as it goes instead of
+// staying in memory whole.
+TEST(InputFile, ValueOfManyMegabytesIsNotKeptInMemoryWhole) {
+    TestDirectory dir;
+    const std::string path = dir / "zeros.nds";
+    constexpr std::size_t kBytes = std::size_t{96} << 20;
+    writeBytes(path, std::string(kBytes, '\0') + ", 7");
+    InputText in = openInputText(path);
+    const long before = residentPages();
+    const std::string_view value = readValueText(in);
+    const long grown = residentPages() - before;
+    EXPECT_EQ(value.size(), kBytes);
+    EXPECT_EQ(readInteger(in), 7);
+    const long page = ::sysconf(_SC_PAGESIZE);
+    EXPECT_LT(grown * page, static_cast<long>(kBytes / 3)) << grown << " pages stayed";
+    EXPECT_EQ(value.front(), '\0');  // the text given back reads from the file again
 }
 
 }  // namespace

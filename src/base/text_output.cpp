@@ -12,7 +12,9 @@
 #include <cstring>
 
 #include "base/fatal_stop.hpp"
+#include "base/output_temporaries.hpp"
 #include "base/signal_guard.hpp"
+#include "base/standard_error_text.hpp"
 
 namespace korvanel {
 namespace {
@@ -116,9 +118,6 @@ std::string formatted(double value, char decimalSeparator) {
 
 namespace {
 
-// The longest part of a file's name kept in the name of its temporary: the
-// temporary's name must stay within the system's limit of a name.
-constexpr std::size_t kLongestKeptName = 200;
 constexpr int kTemporaryAttempts = 1000;
 
 FatalStop cannotWrite(const std::string& path) {
@@ -174,7 +173,7 @@ int writeAllToStream(int fd, const char* data, std::size_t size) {
 
 // The reason of a failed write, on standard error: "<name>: <reason>".
 void reportWriteError(const std::string& name, int error) {
-    const std::string line = name + ": " + std::strerror(error) + "\r\n";
+    const std::string line = escapedControlCharacters(name) + ": " + std::strerror(error) + "\r\n";
     writeAllToStream(STDERR_FILENO, line.data(), line.size());
 }
 
@@ -247,9 +246,7 @@ void OutputChannel::failWrite() {
 OutputChannel OutputChannel::file(const std::string& path, char decimalSeparator) {
     OutputChannel ch(decimalSeparator);
     ch.path_ = path;
-    const auto [directory, name] = splitPath(path);
-    const std::string stem = directory + "." + name.substr(0, kLongestKeptName) + "." +
-                             std::to_string(::getpid());
+    const std::string stem = temporaryPrefix(path) + std::to_string(::getpid());
     for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
         std::string temporary = stem + "." + std::to_string(attempt) + ".tmp";
         // Marked before it exists, so that no moment passes in which a

@@ -111,10 +111,12 @@ std::string lineText(const InputText& in, std::size_t pos) {
     return in.path() + " line " + std::to_string(lineNumber(in, pos));
 }
 
-std::int64_t countValuesFrom(const InputText& in, std::size_t from) {
-    InputText rest = inputTextOver(in.text().substr(std::min(from, in.size())));
+std::int64_t countValuesFrom(InputText& in, std::size_t from, std::int64_t most) {
+    const std::size_t saved = in.position();
+    in.moveTo(from);
     std::int64_t count = 0;
-    for (; !atEnd(rest); ++count) readValueText(rest);
+    for (; count < most && !atEnd(in); ++count) readValueText(in);
+    in.moveTo(saved);
     return count;
 }
 
@@ -129,7 +131,7 @@ std::string_view restOfLine(const InputText& in) {
 void warnIfLastGroupShort(InputText& in, std::size_t lastGroupStart, std::int64_t groups,
                           std::int64_t groupSize, std::string_view groupName) {
     if (in.warnings() == nullptr || groups == 0) return;
-    const std::int64_t present = countValuesFrom(in, lastGroupStart);
+    const std::int64_t present = countValuesFrom(in, lastGroupStart, groupSize);
     if (present >= groupSize) return;
     warn(*in.warnings(), WarningKind::incompleteGroup, [&] {
         const std::int64_t total = (groups - 1) * groupSize + present;

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -45,8 +46,12 @@ std::string placeText(const InputText& in, std::size_t pos);
 // "<path> line L".
 std::string lineText(const InputText& in, std::size_t pos);
 
-// The number of values that value reads from `from` to the end of the file give.
-std::int64_t countValuesFrom(const InputText& in, std::size_t from);
+// The number of values that value reads from `from` to the end of the file
+// give, counted up to `most`. The reads walk the text itself (a value of
+// many megabytes gives back its memory as it is passed); the position is
+// left where it was.
+std::int64_t countValuesFrom(InputText& in, std::size_t from,
+                             std::int64_t most = std::numeric_limits<std::int64_t>::max());
 
 // True at the start of a line (or of the file): the last read ended with a
 // line end. Inline: the node stress reader asks it at every group.

@@ -10,6 +10,7 @@
 
 #include "base/fatal_stop.hpp"
 #include "base/large_tables.hpp"
+#include "base/signal_guard.hpp"
 #include "fatigue/key_group_walk.hpp"
 #include "fatigue/open_key_groups.hpp"
 #include "fatigue/open_distances.hpp"
@@ -263,6 +264,8 @@ void correctAlongPath(const ExtractionScratch& scratch, std::vector<HalfCycle>& 
     }
 }
 
+constexpr std::size_t kSegmentsBetweenStopChecks = 256;
+
 // One extraction, walked a segment at a time.
 struct ExtractionWalk {
     SimdLevel simd;
@@ -322,6 +325,11 @@ struct ExtractionWalk {
         if (open.count > groupingLength) [[unlikely]]
             groupingLength = groupOldestOpen(open, scratch.openKeyGroups);
         ++pos;
+        // A long history must not hold up a stop. A segment may walk a
+        // hundred thousand open half-cycles (a history of decreasing
+        // amplitude keeps every one open), so the request is looked at
+        // every few hundred segments.
+        if (pos % kSegmentsBetweenStopChecks == 0) stopIfInterrupted();
     }
 
     void finish() {

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "base/fatal_stop.hpp"
+#include "base/large_tables.hpp"
+#include "base/signal_guard.hpp"
 #include "stress/stress_measures.hpp"
 #include "model/fixed_settings.hpp"
 
@@ -56,12 +58,14 @@ void stopIfNotANumber(double damage, std::int64_t nodeId) {
 
 template <typename T>
 void resizeTable(std::vector<T>& table, std::size_t size) {
-    stopIfOutOfMemory([&] { table.resize(size); });
+    stopIfOutOfMemory([&] { resizeLargeTable(table, size); });
 }
 
+// Every row T{}.
 template <typename T>
 void resetTable(std::vector<T>& table, std::size_t size) {
-    stopIfOutOfMemory([&] { table.assign(size, T{}); });
+    table.clear();
+    resizeTable(table, size);
 }
 
 }  // namespace
@@ -85,6 +89,7 @@ HistoryDamage accumulateHalfCycles(std::vector<HalfCycle>& halfCycles, bool mode
     resizeTable(scratch.countedRange, count);
     std::size_t countedCount = 0;
     for (std::size_t j = 0; j < count; ++j) {
+        stopIfInterruptedAtStep(j);  // a long history must not hold up a stop
         const double range = std::sqrt(halfCycles[j].rangeSquared);
         const double amplitude = range / 2.0;
         scratch.counted[countedCount] = j;
@@ -105,6 +110,7 @@ HistoryDamage accumulateHalfCycles(std::vector<HalfCycle>& halfCycles, bool mode
     }
 
     for (std::size_t k = 0; k < countedCount; ++k) {
+        stopIfInterruptedAtStep(k + 1);
         const std::size_t j = scratch.counted[k];
         const double mean = halfCycles[j].meanIntegral;
         const CycleVerdict verdict = cycleVerdict(equivalent[k], mean, m, curve);

@@ -183,31 +183,55 @@ unsigned __int128 tableBytes(std::int64_t nodeCount, std::int64_t groups) {
            Wide(groups - nodeCount) * sizeof(Stress6);
 }
 
-// Sizes the node tables; false when they would need more than the memory
-// limit or cannot be allocated.
+// Makes room for the node tables; false when they would need more than the
+// memory limit or cannot be allocated. The rows are taken as the walk gets
+// to them (growRows), so that the memory used follows what the file holds,
+// not what the counts claim: a file of the right size that holds something
+// else (zeros) takes no more than its text.
 bool sizeTables(NodeStressTable& t, std::int64_t nodeCount, std::int64_t loadCaseCount,
                 std::int64_t groups, std::uint64_t memoryLimit) {
     if (tableBytes(nodeCount, groups) > memoryLimit) return false;
     t.nodeCount = nodeCount;
     t.loadCaseCount = loadCaseCount;
     if (allocated([&] {
-            resizeLargeTable(t.nodes, static_cast<std::size_t>(nodeCount));
-            resizeLargeTable(t.baseStress, static_cast<std::size_t>(nodeCount));
-            resizeLargeTable(t.loadCaseStress, static_cast<std::size_t>(groups - nodeCount));
+            reserveLargeTable(t.nodes, static_cast<std::size_t>(nodeCount));
+            reserveLargeTable(t.baseStress, static_cast<std::size_t>(nodeCount));
+            reserveLargeTable(t.loadCaseStress, static_cast<std::size_t>(groups - nodeCount));
         }))
         return true;
     t = NodeStressTable{};
     return false;
 }
 
+// Rows up to `row` of a table of `rows` rows made room for by sizeTables,
+// taken some megabytes at a time.
+template <class T>
+void growRows(std::vector<T>& table, std::size_t row, std::int64_t rows) {
+    if (row < table.size()) return;
+    resizeLargeTable(table, std::min(static_cast<std::size_t>(rows), row + kLargeTableSlice<T>));
+}
+
+// Before the walk reads a group of block 1: its node's rows.
+void growBeforeGroup(NodeStressTable& t, NodeStressCursor& c) {
+    if (c.groupsRead >= t.nodeCount) return;
+    const auto n = static_cast<std::size_t>(c.groupsRead);
+    if (n < t.nodes.size()) return;
+    growRows(t.nodes, n, t.nodeCount);
+    growRows(t.baseStress, n, t.nodeCount);
+    c.entries = t.nodes;
+}
+
 // Stores a coherent group's stresses in its node's row.
 void storeStresses(NodeStressTable& t, const NodeStressCursor& c, std::int64_t row) {
     const auto n = static_cast<std::size_t>(row);
-    if (c.block == 0)
+    if (c.block == 0) {
         t.baseStress[n] = c.stress;
-    else
-        t.loadCaseStress[n * static_cast<std::size_t>(t.loadCaseCount) +
-                         static_cast<std::size_t>(c.block - 1)] = c.stress;
+    } else {
+        const std::size_t at = n * static_cast<std::size_t>(t.loadCaseCount) +
+                               static_cast<std::size_t>(c.block - 1);
+        growRows(t.loadCaseStress, at, t.nodeCount * t.loadCaseCount);
+        t.loadCaseStress[at] = c.stress;
+    }
 }
 
 // Converts every value of the file (so that a number out of range anywhere
@@ -220,12 +244,16 @@ Scan<NodeStressTable> scanNodeStress(InputText& in, std::int64_t nodeCount,
     Scan<NodeStressTable> scan;
     NodeStressTable& t = scan.result;
     NodeStressCursor c = startWalk(in, nodeCount, loadCaseCount);
+    bool sized = false;
     if (fileCanHold(in, c.expectedGroups)) {
-        scan.tablesTooLarge = !sizeTables(t, nodeCount, loadCaseCount, c.expectedGroups, memoryLimit);
-        if (!scan.tablesTooLarge) c.entries = t.nodes;
+        sized = sizeTables(t, nodeCount, loadCaseCount, c.expectedGroups, memoryLimit);
+        scan.tablesTooLarge = !sized;
     }
-    while (nextGroup(c))
+    for (;;) {
+        if (sized) growBeforeGroup(t, c);
+        if (!nextGroup(c)) break;
         if (c.coherent) storeStresses(t, c, c.nodeInBlock);
+    }
     finishWalk(c, scan);
     t.nodeCount = nodeCount;  // also for an empty file of no nodes
     t.loadCaseCount = loadCaseCount;
@@ -447,6 +475,10 @@ NodeStressTable readNodeStressSlice(InputText& in, std::int64_t loadCaseCount,
     const std::int64_t groups = count * (loadCaseCount + 1);  // at most the file's groups
     NodeStressTable t;
     if (!sizeTables(t, count, loadCaseCount, groups, memoryLimit)) throw outOfMemory();
+    // The first process has read the whole file: every row of the slice is there.
+    resizeLargeTable(t.nodes, static_cast<std::size_t>(count));
+    resizeLargeTable(t.baseStress, static_cast<std::size_t>(count));
+    resizeLargeTable(t.loadCaseStress, static_cast<std::size_t>(groups - count));
     if (slice.offsets.size() != static_cast<std::size_t>(loadCaseCount) + 1)
         throw changedWhileRead(in);
     // Blocks are found by their offsets, not by counting nodes.

@@ -149,11 +149,16 @@ TEST(NodeStressFile, SlicesReadAsTheWholeFile) {
         const NodeStressIndex index = indexOf(data, 3, 2, firsts);
         ASSERT_EQ(index.slices.size(), firsts.size());
         EXPECT_EQ(index.fileSize, data.size());
+        ASSERT_EQ(index.nodes.size(), 3u);
         for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(index.nodes[i].nodeId, whole.nodes[i].nodeId);
         for (const NodeStressSlice& slice : index.slices) {
             InputText in = inputTextFromString("job.nds", data);
             const NodeStressTable t = readNodeStressSlice(in, 2, slice);
             ASSERT_EQ(t.nodeCount, slice.nodeCount);
+            const auto rows = static_cast<std::size_t>(slice.nodeCount);
+            ASSERT_EQ(t.nodes.size(), rows);
+            ASSERT_EQ(t.baseStress.size(), rows);
+            ASSERT_EQ(t.loadCaseStress.size(), 2 * rows);
             for (std::int64_t n = 0; n < slice.nodeCount; ++n) {
                 const std::int64_t w = slice.firstNode + n;
                 EXPECT_EQ(t.nodes[n].nodeMaterialId, whole.nodes[w].nodeMaterialId);

@@ -2,6 +2,7 @@
 
 #include "base/fatal_stop.hpp"
 #include "base/large_tables.hpp"
+#include "base/signal_guard.hpp"
 #include "base/value_warnings.hpp"
 
 namespace korvanel {
@@ -25,6 +26,7 @@ StressHistoryFile readStressHistoryFile(InputText& in) {
         Stress6 state;
         for (int k = 0; k < 6; ++k) state[k] = readReal(in);
         file.states.push_back(state);
+        stopIfInterruptedAtStep(file.states.size());
     }
     const auto groups = static_cast<std::int64_t>(file.states.size());
     warnIfLastGroupShort(in, lastGroupStart, groups, 6, "time point");

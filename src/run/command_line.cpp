@@ -62,6 +62,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             line.strict = true;
         } else if (a == "--allow-unloaded-nodes") {
             line.allowUnloadedNodes = true;
+        } else if (a == "--no-damage-screen") {
+            line.damageScreen = false;
+        } else if (a == "--count-screened-nodes") {
+            line.countScreenedNodes = true;
         } else if (a == "--threads") {
             const std::string value = i + 1 < arguments.size() ? arguments[++i] : "";
             if (!parseThreadCount(value, line.threads)) return usageError(line, badThreadCount(value));
@@ -89,7 +93,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
 std::string usageText(const std::string& userGuide) {
     std::string text =
         "usage: korvanel [--threads N] [--check] [--strict] [--allow-unloaded-nodes]\r\n"
-        "                [--detail-node ID|worst] [--version] [--help]\r\n"
+        "                [--detail-node ID|worst] [--no-damage-screen] [--count-screened-nodes]\r\n"
+        "                [--version] [--help]\r\n"
         "Runs the fatigue analysis of the job named by korvanel.inp in the working directory.\r\n"
         "  --threads N  analyse the nodes on N threads (1 to 4096; default: one per processor\r\n"
         "               that the run may use); the results do not depend on N\r\n"
@@ -103,6 +108,11 @@ std::string usageText(const std::string& userGuide) {
         "               formats 2 and 3: write the detail files (.cyc, .cif, .sep) for the\r\n"
         "               node ID, or for the most damaged node, instead of the parameter\r\n"
         "               file's complete-output node\r\n"
+        "  --no-damage-screen\r\n"
+        "               format 2: give every node the whole half-cycle analysis, also the\r\n"
+        "               nodes the screen proves to take no damage (the results are the same)\r\n"
+        "  --count-screened-nodes\r\n"
+        "               write to standard error how many nodes the screen passed\r\n"
         "  --version    show the version and stop\r\n"
         "  --help       show this text and stop\r\n"
         "Exit status: 0 after a normal end, 1 when the run stops on an error (the message\r\n"

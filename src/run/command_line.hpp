@@ -21,6 +21,8 @@ struct CommandLine {
     bool strict = false;
     bool allowUnloadedNodes = false;
     DetailNodeChoice detailNode;  // --detail-node ID|worst
+    bool damageScreen = true;           // --no-damage-screen turns it off
+    bool countScreenedNodes = false;    // --count-screened-nodes
     // For a usage error: what was wrong, e.g. "--threads needs a whole
     // number from 1 to 4096, got 'abc'".
     std::string problem;

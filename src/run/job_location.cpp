@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/fatal_stop.hpp"
-
+#include "base/output_temporaries.hpp"
 #include "base/text_input.hpp"
 #include "base/value_warnings.hpp"
 
@@ -51,6 +51,11 @@ std::string jobFilePath(const JobLocation& job, std::string_view extension) {
     path.reserve(job.directory.size() + job.name.size() + extension.size() + 1);
     path.append(job.directory).append("/").append(job.name).append(extension);
     return path;
+}
+
+void removeLeftResultTemporaries(const JobLocation& job) {
+    for (const char* extension : {".cyc", ".cif", ".sep", ".ndd", ".ans", ".sum"})
+        removeLeftTemporaries(jobFilePath(job, extension));
 }
 
 }  // namespace korvanel

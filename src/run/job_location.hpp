@@ -22,4 +22,9 @@ JobLocation readJobControlFile(const std::string& path);
 // doubled separator, an empty directory a path beginning with "/".
 std::string jobFilePath(const JobLocation& job, std::string_view extension);
 
+// Removes the hidden temporaries of the job's result files (.cyc, .cif,
+// .sep, .ndd, .ans, .sum) that a run killed while writing them left behind
+// (see output_temporaries.hpp). Only a run holding the job's lock calls it.
+void removeLeftResultTemporaries(const JobLocation& job);
+
 }  // namespace korvanel

@@ -7,6 +7,7 @@
 #include <type_traits>
 #include <variant>
 
+#include "fatigue/damage_screen.hpp"
 #include "fatigue/sn_curve.hpp"
 #include "output/cycle_detail_files.hpp"
 #include "output/path_file.hpp"
@@ -48,8 +49,7 @@ LoadHistory loadsOf(const RunInputs& run, const CombinationInput& in, std::int64
 // or the node's stresses combined at every time point.
 void assembleHistory(const RunInputs&, const SingleHistoryInput& in, std::int64_t,
                      std::vector<Stress6>& history) {
-    reserveLargeTable(history, in.history.states.size());
-    history.assign(in.history.states.begin(), in.history.states.end());
+    copyLargeTable(history, in.history.states);
 }
 
 void assembleHistory(const RunInputs& run, const CombinationInput& in, std::int64_t node,
@@ -159,6 +159,31 @@ NodeResult historyResult(const RunInputs& run, const CombinationInput& in, std::
     return result;
 }
 
+// A node of a combination without detail files, whose extraction cannot
+// stop: the screen's proof that every half-cycle of its path is "no damage".
+// The node then gets what the half-cycle analysis would give it, without it.
+bool screenedOut(const RunInputs&, const SingleHistoryInput&, const MaterialValues&, const SnCurve&,
+                 bool, const NodeScratch&) {
+    return false;
+}
+bool screenedOut(const RunInputs& run, const CombinationInput&, const MaterialValues& material,
+                 const SnCurve& curve, bool writesDetailFiles, const NodeScratch& scratch) {
+    const AnalysisParameters& p = run.parameters;
+    if (!run.damageScreen || writesDetailFiles || isOn(p.cyclesExtraction)) return false;
+    return provesNoDamage(run.simd, scratch.history, isOn(p.stressPathCorrection), material, curve);
+}
+
+// The result of a node whose half-cycles are all "no damage": no static
+// failure, the damage floor (a sum of 0, or with Ground-Air-Ground half of
+// 0 or of the untouched start of the largest, is below it).
+NodeResult screenedResult() {
+    HistoryDamage none;
+    none.damage = 0.0;
+    NodeResult result = modelNodeResult(none);
+    result.screened = true;
+    return result;
+}
+
 // The material checks every node begins with: the elasto-plastic correction
 // must be possible, and the S-N curve usable.
 SnCurve checkedCurve(const RunInputs& run, const MaterialValues& inEffect, PlasticMaterial& plastic) {
@@ -174,6 +199,8 @@ NodeResult analyseInput(const RunInputs& run, const History& in, std::int64_t no
                         const MaterialValues& material, const PlasticMaterial& plastic,
                         const SnCurve& curve, bool writesDetailFiles, NodeScratch& scratch) {
     const bool unloaded = historyToExtract(run, in, node, plastic, writesDetailFiles, scratch);
+    if (!unloaded && screenedOut(run, in, material, curve, writesDetailFiles, scratch))
+        return screenedResult();
     if (!unloaded) extractHistory(run, in, scratch);
     return historyResult(run, in, node, material, curve, unloaded, writesDetailFiles, scratch);
 }
@@ -268,6 +295,7 @@ void analyseNodesInTurns(const RunInputs& run, std::span<const NodeToAnalyse> no
     PlasticMaterial plastic[kMax];
     SnCurve curve[kMax];
     bool unloaded[kMax] = {};
+    bool screened[kMax] = {};
     // Runs one step of node k, unless it has stopped; a stop is its outcome.
     const auto attempt = [&](std::size_t k, auto&& step) {
         if (outcomes[k].stop) return;
@@ -288,6 +316,11 @@ void analyseNodesInTurns(const RunInputs& run, std::span<const NodeToAnalyse> no
             unloaded[k] = historyToExtract(run, in, n.node, plastic[k], false, *n.scratch);
         });
         if (outcomes[k].stop || unloaded[k]) continue;
+        screened[k] = screenedOut(run, in, *n.material, curve[k], false, *n.scratch);
+        if (screened[k]) {
+            outcomes[k].result = screenedResult();
+            continue;
+        }
         NodeScratch& scratch = *n.scratch;
         nodeOfPath[pathCount] = k;
         paths[pathCount++] = PathToExtract{scratch.history, timePointsOf(in), &scratch.extraction,
@@ -299,6 +332,7 @@ void analyseNodesInTurns(const RunInputs& run, std::span<const NodeToAnalyse> no
         if (paths[p].stop) outcomes[nodeOfPath[p]].stop = std::move(paths[p].stop);
     for (std::size_t k = 0; k < count; ++k) {
         const NodeToAnalyse& n = nodes[k];
+        if (screened[k]) continue;
         attempt(k, [&] {
             outcomes[k].result =
                 historyResult(run, in, n.node, *n.material, curve[k], unloaded[k], false, *n.scratch);

@@ -38,6 +38,8 @@ struct NodeResult {
     // Node stresses with a combination, unloaded nodes allowed: a constant
     // path given no damage.
     bool unloaded = false;
+    // Format 2: passed by the damage screen, without the half-cycle analysis.
+    bool screened = false;
     // A single history.
     SingleHistoryResult singleHistory;
 };

@@ -74,7 +74,7 @@ MaterialValues scheduledMaterial(const SliceState& w, std::int64_t row) {
 void store(SliceState& w, std::int64_t row, const NodeResult& r) {
     const auto n = static_cast<std::size_t>(row - w.slice.begin);
     SliceOutcome& o = w.outcome;
-    o.unloaded[n] = r.unloaded;
+    o.unloaded[n] = r.unloaded ? kUnloadedNode : r.screened ? kScreenedNode : 0;
     if (o.tables.nodeDamage.empty()) {
         o.singleHistory = r.singleHistory;
         return;

@@ -50,12 +50,16 @@ struct SliceWork {
     bool analyse = true;
 };
 
+// What a node's flag in SliceOutcome::unloaded says.
+constexpr unsigned char kUnloadedNode = 1;  // given no damage as unloaded
+constexpr unsigned char kScreenedNode = 2;  // passed by the damage screen
+
 // What a slice comes to: its nodes' results and unloaded flags (from row
 // `begin` on), and the first stop among its nodes in node order.
 struct SliceOutcome {
     NodeTables tables;                    // empty for a single history
     SingleHistoryResult singleHistory;
-    std::vector<unsigned char> unloaded;  // per node: given no damage as unloaded
+    std::vector<unsigned char> unloaded;  // per node: 0, kUnloadedNode or kScreenedNode
     std::int64_t stopNode = -1;           // the stop's node index in the model
     std::optional<FatalStop> stop;
 };

@@ -17,7 +17,7 @@ std::int64_t reportUnloadedNodes(const RunInputs& run, const std::vector<unsigne
                                  std::int64_t end, InputWarnings& warnings) {
     std::int64_t count = 0;
     for (std::int64_t node = 0; node < end; ++node) {
-        if (!unloaded[static_cast<std::size_t>(node)]) continue;
+        if (unloaded[static_cast<std::size_t>(node)] != kUnloadedNode) continue;
         ++count;
         warn(warnings, WarningKind::unloadedNode, [&] {
             return nodeText(run, node, 0, nodeCountOf(run)) +
@@ -103,6 +103,10 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options
     }
 
     SliceOutcome all = analyseSlicesOn(group, run, sliceFirst, work, options);
+    // A signal to any process ends the run here: no detail file is written
+    // after it, whatever stop a node met.
+    if (all.stop && isInterruption(*all.stop)) throw std::move(*all.stop);
+    stopIfInterrupted();
     for (std::size_t i = 0; i < detailNodes.size(); ++i) {
         const std::int64_t node = detailNodes[i];
         if (all.stop && node > all.stopNode) break;
@@ -121,6 +125,9 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options
 
     NodeLoopOutcome outcome;
     outcome.unloadedNodeCount = reportUnloadedNodes(run, all.unloaded, nodeCount, warnings);
+    // The detail nodes' flags are those of their own analysis, which the
+    // screen never passes.
+    outcome.screenedNodeCount = std::count(all.unloaded.begin(), all.unloaded.end(), kScreenedNode);
     outcome.tables = std::move(all.tables);
     outcome.singleHistory = all.singleHistory;
     for (StaticFailureCode code : outcome.tables.staticFailureCode)

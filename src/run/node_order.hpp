@@ -30,6 +30,8 @@ struct NodeLoopOutcome {
     // Node stresses with a combination, unloaded nodes allowed: the nodes
     // given no damage.
     std::int64_t unloadedNodeCount = 0;
+    // Node stresses with a combination: the nodes the damage screen passed.
+    std::int64_t screenedNodeCount = 0;
 };
 
 // Analyses every node; the outcome, every file and the stop raised are

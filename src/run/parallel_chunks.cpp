@@ -2,11 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <system_error>
-#include <thread>
-#include <vector>
 
-#include "base/signal_guard.hpp"
+#include "base/helper_threads.hpp"
 #include "run/progress_display.hpp"
 
 namespace korvanel {
@@ -26,20 +23,17 @@ void forEachChunk(std::int64_t count, std::int64_t chunk, int threads,
         }
     };
     ProgressDisplay progress = startProgress(count);
-    std::vector<std::thread> helpers;
     {
+        // No exception leaves a helper, and the helpers are joined before
+        // one leaves this thread (a failed allocation anywhere in the work):
+        // the first is thrown here once no chunk is handed out any more.
         // The helpers never take a stop signal: it reaches the calling thread.
-        StopSignalsBlocked blocked;
-        for (int t = 1; t < threads; ++t) {
-            try {
-                helpers.emplace_back(takeChunks, t, nullptr);
-            } catch (const std::system_error&) {
-                break;  // fewer threads: the same results, only slower
-            }
-        }
+        auto handOutNoMore = [&next, count]() noexcept { next.store(count); };
+        HelperThreads<decltype(handOutNoMore)> helpers(handOutNoMore);
+        helpers.start(threads - 1, [&takeChunks](int worker) { takeChunks(worker, nullptr); });
+        takeChunks(0, &progress);
+        helpers.joinAll();
     }
-    takeChunks(0, &progress);
-    for (auto& helper : helpers) helper.join();
     finishProgress(progress);
 }
 

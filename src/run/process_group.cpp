@@ -7,7 +7,6 @@
 
 #ifdef KORVANEL_MPI
 #include <mpi.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -137,13 +136,17 @@ struct StopAcross {
 
 StopAcross firstStop(const ProcessGroup& group, const std::optional<FatalStop>& local,
                      std::int64_t localNode) {
-    int mine = local ? 1 : 0;
+    // 2: interrupted by a signal, which stops the whole run whatever the
+    // nodes did; 1: a stop at a node.
+    int mine = !local ? 0 : isInterruption(*local) ? 2 : 1;
     std::vector<int> stopped(static_cast<std::size_t>(group.size));
     MPI_Request request;
     MPI_Iallgather(&mine, 1, MPI_INT, stopped.data(), 1, MPI_INT, MPI_COMM_WORLD, &request);
     await(request);
-    const auto first =
-        static_cast<int>(std::find(stopped.begin(), stopped.end(), 1) - stopped.begin());
+    auto firstOf = [&](int kind) {
+        return static_cast<int>(std::find(stopped.begin(), stopped.end(), kind) - stopped.begin());
+    };
+    const int first = firstOf(2) < group.size ? firstOf(2) : firstOf(1);
     StopAcross across;
     if (first == group.size) return across;
     across.any = true;
@@ -162,13 +165,6 @@ StopAcross firstStop(const ProcessGroup& group, const std::optional<FatalStop>& 
     return across;
 }
 
-FileStamp stampOf(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return FileStamp{};
-    return FileStamp{static_cast<std::uint64_t>(info.st_size), info.st_mtim.tv_sec,
-                     info.st_mtim.tv_nsec};
-}
-
 FatalStop changedWhileRead(const std::string& path) {
     return fatalStop("The input file " + path + " changed while it was being read");
 }
@@ -181,7 +177,7 @@ void readOwnSlice(ProcessGroup& group, const SliceReading& reading) {
     group.slice = readNodeStressSlice(reading.path, reading.loadCaseCount, mine);
     // Looked at once the file has been opened: on a network file system the
     // opening brings the size and time up to date.
-    if (mine.nodeCount > 0 && stampOf(reading.path) != reading.stamp)
+    if (mine.nodeCount > 0 && !sameFile(fileStampOf(reading.path), reading.stamp))
         throw changedWhileRead(reading.path);
 }
 
@@ -292,12 +288,12 @@ NodeStressTable readNodeStressOn([[maybe_unused]] ProcessGroup& group, const Run
         SliceReading reading;
         reading.path = jobFilePath(run.job, ".nds");
         reading.loadCaseCount = p.loadCaseCount;
-        reading.stamp = stampOf(reading.path);
+        reading.stamp = fileStampOf(reading.path);
         NodeStressIndex index = indexNodeStressFile(reading.path, p.nodeCount, p.loadCaseCount,
                                                     evenSlices(p.nodeCount, group.size),
                                                     p.completeOutputNode, machineMemoryBytes(),
                                                     &warnings);
-        if (stampOf(reading.path) != reading.stamp || reading.stamp.size != index.fileSize)
+        if (fileStampOf(reading.path) != reading.stamp || reading.stamp.size != index.fileSize)
             throw changedWhileRead(reading.path);
         reading.slices = std::move(index.slices);
         group.keptNodes = std::move(index.keptNodes);
@@ -382,7 +378,13 @@ int runKorvanelOnProcesses(OutputChannel& console, RunOptions options,
                            [[maybe_unused]] bool threadsGiven) {
 #ifdef KORVANEL_MPI
     int provided = 0;
-    MPI_Init_thread(nullptr, nullptr, MPI_THREAD_FUNNELED, &provided);
+    {
+        // The library starts threads of its own here: they take the mask of
+        // this thread, so the stop signals are blocked while it starts them
+        // and only this thread, the main one, takes them afterwards.
+        StopSignalsBlocked blocked;
+        MPI_Init_thread(nullptr, nullptr, MPI_THREAD_FUNNELED, &provided);
+    }
     ProcessGroup group;
     MPI_Comm_rank(MPI_COMM_WORLD, &group.rank);
     MPI_Comm_size(MPI_COMM_WORLD, &group.size);

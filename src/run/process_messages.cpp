@@ -1,8 +1,10 @@
 #include "run/process_messages.hpp"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <concepts>
 #include <cstring>
-#include <stdexcept>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -73,6 +75,7 @@ void fields(T& run, F& field) {
     field(run.materials);
     field(run.input);
     field(run.allowUnloadedNodes);
+    field(run.damageScreen);
     field(run.completeOutputNodeFound);
     field(run.completeOutputIndex);
     field(run.detailFilesAfterLoop);
@@ -118,13 +121,31 @@ struct MessageWriter {
 };
 
 // Takes values from a message in the order they were put. A message cut
-// short can only come from a fault of the program itself.
+// short, a count in it beyond its own length or a kind it does not know can
+// only come from a fault of the program itself (or of the transport): the
+// internal check 951, naming the message and what was wrong with it.
 struct MessageReader {
     std::string_view bytes;
+    const char* message;  // what the message carries, for the stop
     std::size_t pos = 0;
 
-    const char* take(std::uint64_t count) {
-        if (count > bytes.size() - pos) throw std::length_error("message cut short");
+    [[noreturn]] void broken(const std::string& what) const {
+        FatalStop stop = runtimeError(InternalCheck::processMessageBroken);
+        stop.details.push_back("the message of " + std::string(message) + " " + what);
+        throw stop;
+    }
+    // `count` items of at least `unit` bytes at the position: the stop when
+    // they run past the end of the message.
+    void need(std::uint64_t count, std::uint64_t unit, const char* what) const {
+        if (count <= (bytes.size() - pos) / unit) return;
+        const std::string size = unit == 1 ? std::to_string(count) + " bytes"
+                                           : std::to_string(count) + " rows of " +
+                                                 std::to_string(unit) + " bytes";
+        broken("is cut short: " + std::string(what) + " of " + size + " at byte " +
+               std::to_string(pos) + " runs past its end at byte " + std::to_string(bytes.size()));
+    }
+    const char* take(std::uint64_t count, const char* what) {
+        need(count, 1, what);
         const char* p = bytes.data() + pos;
         pos += static_cast<std::size_t>(count);
         return p;
@@ -132,14 +153,14 @@ struct MessageReader {
     template <class T>
     void operator()(T& value) {
         if constexpr (std::is_trivially_copyable_v<T>)
-            std::memcpy(&value, take(sizeof value), sizeof value);
+            std::memcpy(&value, take(sizeof value, "a value"), sizeof value);
         else
             fields(value, *this);
     }
     void operator()(std::string& text) {
         std::uint64_t count = 0;
         (*this)(count);
-        text.assign(take(count), static_cast<std::size_t>(count));
+        text.assign(take(count, "a text"), static_cast<std::size_t>(count));
     }
     template <class T>
     void operator()(std::vector<T>& values) {
@@ -147,10 +168,11 @@ struct MessageReader {
         (*this)(count);
         // Every row takes at least a byte, so the count cannot ask for more rows than bytes.
         const std::size_t least = std::is_trivially_copyable_v<T> ? sizeof(T) : 1;
-        if (count > (bytes.size() - pos) / least) throw std::length_error("message cut short");
+        need(count, least, "a table");
         values.resize(static_cast<std::size_t>(count));
         if constexpr (std::is_trivially_copyable_v<T>) {
-            if (count > 0) std::memcpy(values.data(), take(count * sizeof(T)), count * sizeof(T));
+            if (count > 0)
+                std::memcpy(values.data(), take(count * sizeof(T), "a table"), count * sizeof(T));
         } else {
             for (T& value : values) (*this)(value);
         }
@@ -159,7 +181,8 @@ struct MessageReader {
     void operator()(std::variant<T...>& value) {
         std::uint64_t kind = 0;
         (*this)(kind);
-        if (kind >= sizeof...(T)) throw std::length_error("message of an unknown kind");
+        if (kind >= sizeof...(T))
+            broken("is of an unknown kind " + std::to_string(kind) + " at byte " + std::to_string(pos));
         emplaceKind(value, static_cast<std::size_t>(kind), std::index_sequence_for<T...>{});
         std::visit([&](auto& record) { (*this)(record); }, value);
     }
@@ -177,18 +200,42 @@ std::string pack(const T&... values) {
 }
 
 template <class... T>
-void unpack(std::string_view bytes, T&... values) {
-    MessageReader r{bytes};
+void unpack(std::string_view bytes, const char* message, T&... values) {
+    MessageReader r{bytes, message};
     (r(values), ...);
 }
 
 }  // namespace
 
+FileStamp fileStampOf(const std::string& path) {
+    FileStamp stamp;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return stamp;
+    stamp.device = static_cast<std::uint64_t>(info.st_dev);
+    stamp.inode = static_cast<std::uint64_t>(info.st_ino);
+    stamp.size = static_cast<std::uint64_t>(info.st_size);
+    stamp.modifiedSeconds = info.st_mtim.tv_sec;
+    stamp.modifiedNanoseconds = info.st_mtim.tv_nsec;
+    stamp.changedSeconds = info.st_ctim.tv_sec;
+    stamp.changedNanoseconds = info.st_ctim.tv_nsec;
+    if (::gethostname(stamp.machine, sizeof stamp.machine - 1) != 0) stamp.machine[0] = '\0';
+    stamp.machine[sizeof stamp.machine - 1] = '\0';
+    return stamp;
+}
+
+bool sameFile(const FileStamp& a, const FileStamp& b) {
+    const bool oneMachine = std::strncmp(a.machine, b.machine, sizeof a.machine) == 0;
+    return (!oneMachine || a.device == b.device) && a.inode == b.inode && a.size == b.size &&
+           a.modifiedSeconds == b.modifiedSeconds &&
+           a.modifiedNanoseconds == b.modifiedNanoseconds &&
+           a.changedSeconds == b.changedSeconds && a.changedNanoseconds == b.changedNanoseconds;
+}
+
 std::string packSliceReading(const SliceReading& reading) { return pack(reading); }
 
 SliceReading unpackSliceReading(std::string_view bytes) {
     SliceReading reading;
-    unpack(bytes, reading);
+    unpack(bytes, "the node stress slices", reading);
     return reading;
 }
 
@@ -198,7 +245,7 @@ std::string packLoopPlan(const RunInputs& run, const std::vector<SliceWork>& wor
 
 std::pair<RunInputs, std::vector<SliceWork>> unpackLoopPlan(std::string_view bytes) {
     std::pair<RunInputs, std::vector<SliceWork>> plan;
-    unpack(bytes, plan.first, plan.second);
+    unpack(bytes, "the loop plan", plan.first, plan.second);
     return plan;
 }
 
@@ -206,7 +253,7 @@ std::string packStop(std::int64_t node, const FatalStop& stop) { return pack(nod
 
 std::pair<std::int64_t, FatalStop> unpackStop(std::string_view bytes) {
     std::pair<std::int64_t, FatalStop> stop;
-    unpack(bytes, stop.first, stop.second);
+    unpack(bytes, "a stop", stop.first, stop.second);
     return stop;
 }
 

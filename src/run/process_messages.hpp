@@ -18,15 +18,33 @@
 
 namespace korvanel {
 
-// Size and modification time of a file, to tell that every process reads
-// the file the first one indexed.
+// What tells a file from another, or from itself rewritten, so that every
+// process reads the file the first one indexed: its identity (device and
+// inode), size, modification time and status-change time (which every
+// write, and every change of the times, sets), and the machine it was taken
+// on. All zero: no file at the path.
 struct FileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
     std::uint64_t size = 0;
     std::int64_t modifiedSeconds = 0;
     std::int64_t modifiedNanoseconds = 0;
+    std::int64_t changedSeconds = 0;
+    std::int64_t changedNanoseconds = 0;
+    char machine[64] = {};  // the host name, cut to 63 characters
 
     bool operator==(const FileStamp&) const = default;
 };
+
+// The stamp of the file at `path` now.
+FileStamp fileStampOf(const std::string& path);
+
+// Whether two stamps, taken by processes on the same machine or on two
+// machines sharing a file system, are of the same unchanged file. A device
+// number is the machine's own name for a mounted file system: it is compared
+// only between stamps of one machine; the inode number is the file
+// system's, the same on every machine.
+bool sameFile(const FileStamp& a, const FileStamp& b);
 
 // What every process needs to read its slice of the node stress file.
 struct SliceReading {

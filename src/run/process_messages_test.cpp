@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
+#include <cstring>
+#include <functional>
+
+#include "base/test_support.hpp"
 
 namespace korvanel {
 namespace {
@@ -11,7 +14,7 @@ TEST(ProcessMessages, SliceReadingArrivesWhole) {
     SliceReading reading;
     reading.path = "dir with blanks/job.nds";
     reading.loadCaseCount = 2;
-    reading.stamp = FileStamp{1234, 1700000000, 999};
+    reading.stamp = FileStamp{7, 42, 1234, 1700000000, 999, 1700000001, 5, "node01"};
     reading.slices = {NodeStressSlice{0, 2, {0, 40, 80}}, NodeStressSlice{2, 0, {}}};
     const SliceReading back = unpackSliceReading(packSliceReading(reading));
     EXPECT_EQ(back.path, reading.path);
@@ -82,8 +85,69 @@ TEST(ProcessMessages, StopKeepsItsLinesDetailsStatusAndNode) {
     EXPECT_EQ(node, 41);
     EXPECT_EQ(back.consoleLines, stop.consoleLines);
     EXPECT_EQ(back.advisoryLines, stop.advisoryLines);
-    const std::string bytes = packStop(41, stop);
-    EXPECT_THROW(unpackStop(bytes.substr(0, bytes.size() - 1)), std::length_error);
+}
+
+// A message cut short anywhere, or a count in it beyond its end, is the
+// internal check 951 naming the message, never a memory stop or a crash.
+TEST(ProcessMessages, BrokenMessageIsAnInternalCheckThatNamesIt) {
+    SliceReading reading;
+    reading.path = "d/j.nds";
+    reading.slices = {NodeStressSlice{0, 2, {0, 40, 80}}};
+    RunInputs run;
+    CombinationInput combination;
+    combination.combination = CombinationTable{2, 1, {0.5, -0.5}};
+    run.input = combination;
+    const struct {
+        std::string bytes;
+        std::function<void(std::string_view)> unpack;
+        const char* name;
+        std::size_t countAt;  // where a count of the message lies
+    } messages[] = {
+        {packSliceReading(reading), [](std::string_view b) { unpackSliceReading(b); },
+         "the node stress slices", 0},
+        {packLoopPlan(run, {SliceWork{}}), [](std::string_view b) { unpackLoopPlan(b); },
+         "the loop plan", sizeof(AnalysisParameters)},
+        {packStop(4, fatalStop("a stop", "its detail")), [](std::string_view b) { unpackStop(b); },
+         "a stop", sizeof(std::int64_t)},
+    };
+    for (const auto& m : messages) {
+        std::vector<std::string> broken;
+        for (std::size_t size = 0; size < m.bytes.size(); ++size)
+            broken.push_back(m.bytes.substr(0, size));
+        std::string huge = m.bytes;  // a count made enormous
+        std::memset(huge.data() + m.countAt, 0x7f, 8);
+        broken.push_back(huge);
+        for (const std::string& bytes : broken) {
+            const FatalStop stop = expectStop([&] { m.unpack(bytes); });
+            ASSERT_EQ(stop.consoleLines.at(0),
+                      "Runtime Error Code 951: please contact the KORVANEL support")
+                << m.name << ", " << bytes.size() << " bytes";
+            ASSERT_EQ(stop.details.size(), 2u);
+            EXPECT_EQ(stop.details[1].rfind(std::string("the message of ") + m.name + " is cut short", 0), 0u)
+                << stop.details[1];
+        }
+    }
+}
+
+TEST(ProcessMessages, StampsTellFilesApart) {
+    const FileStamp one{7, 42, 1234, 1700000000, 999, 1700000001, 5, "node01"};
+    FileStamp otherMachine = one;
+    std::strcpy(otherMachine.machine, "node02");
+    otherMachine.device = 9;  // the same file system mounted there under another number
+    FileStamp renamedIn = one;
+    renamedIn.inode = 43;
+    FileStamp rewritten = one;
+    rewritten.changedNanoseconds = 6;
+    FileStamp otherDevice = one;
+    otherDevice.device = 8;
+    EXPECT_TRUE(sameFile(one, one));
+    EXPECT_TRUE(sameFile(one, otherMachine));
+    EXPECT_FALSE(sameFile(one, renamedIn));
+    EXPECT_FALSE(sameFile(one, rewritten));
+    EXPECT_FALSE(sameFile(one, otherDevice));
+    renamedIn.device = 9;
+    std::strcpy(renamedIn.machine, "node02");
+    EXPECT_FALSE(sameFile(one, renamedIn));
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 #include "run/run_driver.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -19,6 +22,7 @@
 #include "base/fatal_stop.hpp"
 #include "base/file_lock.hpp"
 #include "base/signal_guard.hpp"
+#include "base/standard_error_text.hpp"
 #include "base/text_input.hpp"
 #include "base/value_warnings.hpp"
 #include "run/check_report.hpp"
@@ -58,7 +62,8 @@ void showNow(OutputChannel& console) {
 }
 
 void toStandardError(const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) std::fputs((line + "\r\n").c_str(), stderr);
+    for (const std::string& line : lines)
+        std::fputs((escapedControlCharacters(line) + "\r\n").c_str(), stderr);
     std::fflush(stderr);
 }
 
@@ -150,6 +155,7 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     run.simd = options.simd;
     run.decimalSeparator = console.decimalSeparator();
     run.allowUnloadedNodes = options.allowUnloadedNodes;
+    run.damageScreen = options.damageScreen;
     run.job = readJobControlFile(kJobControlFile);
     const std::string parameterPath = jobFilePath(run.job, ".inp");
     putText(console, "Name of input file : ");
@@ -169,6 +175,8 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
         return readAnalysisParameters(in, &origins);
     });
     showWarnings(warnings);
+    // Held by this run now: what a killed run of the job left is stale.
+    if (!options.check) removeLeftResultTemporaries(run.job);
     checkAnalysisParameters(run.parameters, &origins);
     applyDetailNodeId(run, options.detailNode);
     warnAboutParameters(run.parameters, origins, warnings);
@@ -202,6 +210,9 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
                          std::to_string(outcome.unloadedNodeCount) + " in all, " +
                          std::to_string(listed) + " listed"});
     }
+    if (options.countScreenedNodes)
+        toStandardError({"korvanel: nodes screened as taking no damage: " +
+                         std::to_string(outcome.screenedNodeCount) + " of " + std::to_string(nodeCountOf(run))});
     if (options.check) {
         if (run.detailFilesAfterLoop) probeDetailFiles(run);
         finishCheck(console, run, outcome, warnings);
@@ -260,9 +271,7 @@ void reportFatalStop(OutputChannel& console, const FatalStop& stop, bool check) 
     console.flush();
 }
 
-}  // namespace
-
-int runKorvanel(OutputChannel& console, const RunOptions& options) {
+int runAndReport(OutputChannel& console, const RunOptions& options) {
     InputWarnings warnings;
     warnings.strict = options.strict;
     int status = 0;
@@ -287,6 +296,23 @@ int runKorvanel(OutputChannel& console, const RunOptions& options) {
     const std::string tally = warningTallyLine(warnings);
     if (!tally.empty()) toStandardError({tally});
     return status;
+}
+
+}  // namespace
+
+int runKorvanel(OutputChannel& console, const RunOptions& options) {
+    try {
+        return runAndReport(console, options);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out even for the memory stop's texts, once the run's
+        // tables were given back: its line, written without new memory.
+        char line[80];
+        const std::size_t size = std::min(kOutOfMemoryMessage.size(), sizeof line - 2);
+        std::memcpy(line, kOutOfMemoryMessage.data(), size);
+        std::memcpy(line + size, "\r\n", 2);
+        [[maybe_unused]] const ssize_t written = ::write(STDOUT_FILENO, line, size + 2);
+        return 1;
+    }
 }
 
 }  // namespace korvanel

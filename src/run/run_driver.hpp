@@ -22,6 +22,8 @@ struct RunOptions {
     bool strict = false;               // the first warning is a fatal stop
     bool allowUnloadedNodes = false;   // with a combination: constant paths get no damage
     DetailNodeChoice detailNode;       // node stresses: the node of the detail files
+    bool damageScreen = true;          // format 2: nodes proven to take no damage skip the analysis
+    bool countScreenedNodes = false;   // their count goes to standard error
     ProcessGroup* processes = nullptr;  // those that share the nodes; none: this process alone
     SimdLevel simd = SimdLevel::plain;  // vector form of the kernels; results do not depend on it
 };

@@ -53,6 +53,10 @@ struct RunInputs {
     // damage instead of stopping the run.
     bool allowUnloadedNodes = false;
 
+    // Format 2: nodes proven to take no damage skip the half-cycle analysis
+    // (fatigue/damage_screen.hpp), with the same results.
+    bool damageScreen = true;
+
     // Complete-output node: the node ID whose detail files are written.
     bool completeOutputNodeFound = false;
     std::int64_t completeOutputIndex = 0;   // the last index with that ID (1-based)

@@ -25,11 +25,23 @@ double euclideanDistance(const Stress6& from, const Stress6& to) {
     return std::sqrt(sum);
 }
 
-// Marks points j and j + 1, whose successors are j + 1 and j + 2: the two
-// distances side by side in the lanes of SSE2 registers, each lane doing
-// exactly the operations of euclideanDistance.
 #if defined(__SSE2__)
-void markPair(const Stress6* p, unsigned char* marks) {
+// The least sum of squares whose square root reaches the compaction
+// distance. The square root is correctly rounded and so never decreases
+// as its argument grows: sqrt(sum) >= distance exactly when sum >= this
+// (NaN fails both), and the pairs below compare without a square root.
+double leastKeptSumOfSquares() {
+    const double distance = config::kCompactionDistance;
+    double sum = distance * distance;
+    while (std::sqrt(sum) >= distance) sum = std::nextafter(sum, 0.0);
+    while (std::sqrt(sum) < distance) sum = std::nextafter(sum, 1.0);
+    return sum;
+}
+
+// Marks points j and j + 1, whose successors are j + 1 and j + 2: the two
+// sums of squares side by side in the lanes of SSE2 registers, each lane
+// doing exactly the operations of euclideanDistance before its square root.
+void markPair(const Stress6* p, unsigned char* marks, double leastKept) {
     __m128d sum = _mm_setzero_pd();
     for (int k = 0; k < 6; ++k) {
         const __m128d from = _mm_loadh_pd(_mm_load_sd(&p[0].s[k]), &p[1].s[k]);
@@ -37,8 +49,7 @@ void markPair(const Stress6* p, unsigned char* marks) {
         const __m128d d = _mm_sub_pd(to, from);
         sum = _mm_add_pd(sum, _mm_mul_pd(d, d));
     }
-    const int kept = _mm_movemask_pd(
-        _mm_cmpge_pd(_mm_sqrt_pd(sum), _mm_set1_pd(config::kCompactionDistance)));
+    const int kept = _mm_movemask_pd(_mm_cmpge_pd(sum, _mm_set1_pd(leastKept)));
     marks[0] = (kept & 1) != 0 ? 1 : 0;
     marks[1] = (kept & 2) != 0 ? 1 : 0;
 }
@@ -54,8 +65,9 @@ void compactPath(SimdLevel simd, std::vector<Stress6>& history, std::vector<unsi
     const Stress6* points = history.data();
     std::size_t j = 0;
 #if defined(__SSE2__)
+    static const double leastKept = leastKeptSumOfSquares();
     if (simd != SimdLevel::plain)
-        for (; j + 2 < count; j += 2) markPair(points + j, keepScratch.data() + j);
+        for (; j + 2 < count; j += 2) markPair(points + j, keepScratch.data() + j, leastKept);
 #endif
     for (; j < count; ++j) {
         const Stress6& next = points[j + 1 < count ? j + 1 : 0];

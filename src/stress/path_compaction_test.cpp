@@ -78,5 +78,25 @@ TEST(CompactionPath, SameAsPlainRuleNearTheDistance) {
     }
 }
 
+// Steps within a few units in the last place of the compaction distance:
+// every vector form keeps exactly the points the square root keeps.
+TEST(CompactionPath, VectorFormsKeepWhatTheSquareRootKeeps) {
+    for (int component : {0, 3}) {
+        double d = 0.0001;
+        for (int i = 0; i < 40; ++i) d = std::nextafter(d, 0.0);
+        for (int i = 0; i < 80; ++i, d = std::nextafter(d, 1.0)) {
+            Stress6 step;
+            step[component] = d;
+            const std::vector<Stress6> history = {state(0, 0, 0, 0, 0, 0), step, state(1, 1, 1, 1, 1, 1)};
+            std::vector<Stress6> expected;
+            if (std::sqrt(d * d) >= 0.0001) expected.push_back(history[0]);
+            expected.push_back(history[1]);
+            expected.push_back(history[2]);
+            for (SimdLevel level : availableSimdLevels())
+                EXPECT_EQ(compacted(history, level), expected) << simdLevelName(level) << " step " << d;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace korvanel

@@ -2,7 +2,7 @@
 """Differential test: korvanel binary against the Python reference.
 
     python3 compare.py <path-to-korvanel-binary> <first-seed> <count> [--keep DIR]
-                       [--history KIND]
+                       [--history KIND] [--limits] [--option OPTION ...]
 
 For every seed a random job is generated (generate_job.py), copied into two
 fresh directories, and run there by the binary and by the reference (working
@@ -11,7 +11,9 @@ byte: standard output (the two clock times masked), exit status, and every
 file left in the directory tree, korvanel.adv included.  One line per
 mismatch, a summary at the end; exit status 1 on any mismatch.  With --keep
 the generated job of every failing seed is copied into DIR/seed-N. With
---history every job has a history of that shape (see generate_job.py).
+--history every job has a history of that shape (see generate_job.py); with
+--limits every job is of format 2 with many nodes near the fatigue limit and
+SmMAX; --option passes a command-line option to the binary.
 """
 
 import argparse
@@ -64,11 +66,11 @@ def first_difference(a, b):
     return 0, b"", b""
 
 
-def compare_seed(binary, seed, keep, history=None):
+def compare_seed(binary, seed, keep, history=None, limits=False, options=()):
     problems = []
     with tempfile.TemporaryDirectory(prefix="korvanel-cmp-") as tmp:
         gen = os.path.join(tmp, "gen")
-        shape = ["--history", history] if history else []
+        shape = (["--history", history] if history else []) + (["--limits"] if limits else [])
         g = subprocess.run([sys.executable, GENERATOR, str(seed), gen] + shape,
                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         if g.returncode != 0:
@@ -77,7 +79,7 @@ def compare_seed(binary, seed, keep, history=None):
         rdir = os.path.join(tmp, "ref")
         shutil.copytree(gen, bdir)
         shutil.copytree(gen, rdir)
-        bst, bout, berr = run([os.path.abspath(binary)], bdir)
+        bst, bout, berr = run([os.path.abspath(binary)] + list(options), bdir)
         rst, rout, rerr = run([sys.executable, REFERENCE], rdir)
         if rerr:
             problems.append(("reference stderr", rerr.decode("latin-1", "replace").strip()[-300:]))
@@ -112,12 +114,17 @@ def main():
     ap.add_argument("--keep", metavar="DIR", help="copy the jobs of failing seeds here")
     ap.add_argument("--history", choices=["repeated", "constant", "ties"],
                     help="give every job a history of this shape")
+    ap.add_argument("--limits", action="store_true",
+                    help="format 2 jobs with many nodes near the fatigue limit and SmMAX")
+    ap.add_argument("--option", action="append", default=[], metavar="OPTION",
+                    help="give the binary this command-line option (repeatable)")
     args = ap.parse_args()
     if args.keep:
         os.makedirs(args.keep, exist_ok=True)
     failed = 0
     for seed in range(args.first_seed, args.first_seed + args.count):
-        problems = compare_seed(args.binary, seed, args.keep, args.history)
+        problems = compare_seed(args.binary, seed, args.keep, args.history, args.limits,
+                                args.option)
         if problems:
             failed += 1
             for what, detail in problems:

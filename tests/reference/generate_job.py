@@ -166,9 +166,35 @@ def shaped_rows(rng, kind, draw_row):
     return rows
 
 
+def von_mises(s):
+    return math.sqrt(max(0.0, s[0] * s[0] + s[1] * s[1] + s[2] * s[2] - s[0] * s[1] - s[1] * s[2]
+                         - s[0] * s[2] + 3 * (s[3] * s[3] + s[4] * s[4] + s[5] * s[5])))
+
+
+def limit_to_nodes(rng, states, factor_rows, fatigue_limit, sm_max):
+    """Scales each node's load cases so that its largest von Mises half-range lies near the
+    fatigue limit (0.6 to 1.2 times it), and shifts its base stress so that the first
+    invariant of its mean lies near SmMAX (-1.1 to 1.05 times it), or near 0."""
+    for n in range(len(states[0])):
+        path = [[states[0][n][c] + sum(f * states[k + 1][n][c] for k, f in enumerate(row))
+                 for c in range(6)] for row in factor_rows]
+        half = max(von_mises([b[c] - a[c] for c in range(6)]) for a in path for b in path) / 2
+        if half > 0:
+            scale = fatigue_limit * rng.uniform(0.6, 1.2) / half
+            for k in range(1, len(states)):
+                states[k][n] = [scale * x for x in states[k][n]]
+        base = states[0][n]
+        target = sm_max * rng.choice([rng.uniform(-1.1, 1.05), rng.uniform(0.9, 1.02), 0.0])
+        shift = (target - (base[0] + base[1] + base[2])) / 3
+        states[0][n] = [base[c] + (shift if c < 3 else 0.0) for c in range(6)]
+
+
 def main():
     args = sys.argv[1:]
     history_kind = None
+    limits = "--limits" in args
+    if limits:
+        args.remove("--limits")
     if "--history" in args:
         i = args.index("--history")
         history_kind = args[i + 1]
@@ -238,6 +264,16 @@ def main():
     if history_kind:
         ep = rng.choice([0, 1])
         node_count = min(node_count, 4)
+    if limits:
+        # Many format 2 nodes just below and just above the fatigue limit and
+        # SmMAX, under every Goodman method and both curve types.
+        error, error_kind, edge = False, None, False
+        fmt, mat_mode, cyc_extr, F, G = 2, 1, 0, 1.0, 1.0
+        node_count = rng.randint(20, 60)
+        tpc = rng.randint(3, 60)
+        g_method = rng.choice([1, 2, 3, 3, 0, 5])
+        g_exp = rng.choice([1.0, 2.0, 0.5, rnd(rng, 0.5, 3, 3)])
+        El = rnd(rng, 20, 80, 3)
 
     if edge:
         # odd but accepted parameter values
@@ -275,7 +311,7 @@ def main():
     if node_count > 2 and rng.random() < 0.15:
         ids[rng.randrange(node_count)] = ids[0]
     c_node = rng.choice(ids)
-    if rng.random() < 0.1:
+    if rng.random() < 0.1 or limits:
         c_node = 100000 + rng.randint(0, 99)
     materials = []
     if mat_mode == 2:
@@ -475,12 +511,19 @@ def main():
         node_count_file = 0
     else:
         node_count_file = node_count
+    if limits:
+        states = [[gen_stress(rng, level * (0.2 if k == 0 else 1.5 / lc_count), multi)
+                   for n in range(node_count_file)] for k in range(lc_count + 1)]
+        factor_rows = [[rnd(rng, -1.5, 1.5, 3) for _ in range(lc_count)] for _ in range(tpc)]
+        limit_to_nodes(rng, states, factor_rows, El if sn_type == 1 else Sainf, g_smmax)
     blocks = []
     for k in range(lc_count + 1):
         rows = []
         for n in range(node_count_file):
             sc = level * (0.2 if k == 0 else 1.0 / max(1, lc_count) * 1.5)
-            if edge and rng.random() < 0.05:
+            if limits:
+                st = states[k][n]
+            elif edge and rng.random() < 0.05:
                 st = [0.0] * 6
             else:
                 st = gen_stress(rng, sc, multi)
@@ -511,7 +554,10 @@ def main():
                                    lambda r: [rnd(r, -1.5, 1.5, 3) for _ in range(lc_count)]):
                 text += wc.line([wc.real(x) for x in row])
         for t in range(0 if history_kind else tpc):
-            row = list(rng.choice(pool)) if use_pool else [rnd(rng, -1.5, 1.5, 3) for _ in range(lc_count)]
+            if limits:
+                row = factor_rows[t]
+            else:
+                row = list(rng.choice(pool)) if use_pool else [rnd(rng, -1.5, 1.5, 3) for _ in range(lc_count)]
             text += wc.line([wc.real(x) for x in row])
         extra = rng.random()
         if extra < 0.1:

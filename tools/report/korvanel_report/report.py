@@ -153,7 +153,7 @@ def _parameters(r, states):
         with open(job_file(r.job, ".inp"), "rb") as f:
             return read_parameters(f.read())
     except NumberOutOfRange:
-        r.problems.append("The parameter file %s holds a number out of range" % r.shown(".inp"))
+        r.problems.append("Number out of range in the file %s" % r.shown(".inp"))
     except OSError as e:
         r.problems.append("Cannot read %s: %s" % (r.shown(".inp"), e.strerror))
     return None

@@ -110,7 +110,10 @@ def _convert(text):
 
 def to_real(text):
     kind, value = _convert(text)
-    value = float(value)
+    try:
+        value = float(value)
+    except OverflowError:  # an integer of more digits than a double holds
+        raise NumberOutOfRange(text) from None
     if value in (float("inf"), float("-inf")):
         raise NumberOutOfRange(text)
     return value

@@ -18,7 +18,9 @@ class NumberRules(unittest.TestCase):
 
     def test_out_of_range(self):
         for read, text in [(to_real, b"1e400"), (to_integer, b"9223372036854775808"),
-                           (to_integer, b"&H1FFFFFFFFFFFFFFFF"), (to_integer, b"1e19")]:
+                           (to_integer, b"&H1FFFFFFFFFFFFFFFF"), (to_integer, b"1e19"),
+                           (to_real, b"9" * 400), (to_real, b"-" + b"9" * 400),
+                           (to_integer, b"9" * 400 + b".5")]:
             with self.assertRaises(NumberOutOfRange):
                 read(text)
 
