@@ -323,11 +323,11 @@ void keepDetailNodesOn([[maybe_unused]] ProcessGroup& group,
     if (!group.distributed || nodeStressOf(run.input) == nullptr) return;
     const AnalysisParameters& p = run.parameters;
     const std::string path = jobFilePath(run.job, ".nds");
-    const FileStamp stamp = stampOf(path);
+    const auto stamp = fileStampOf(path);
     NodeStressIndex index = indexNodeStressFile(path, p.nodeCount, p.loadCaseCount,
                                                 evenSlices(p.nodeCount, group.size),
                                                 p.completeOutputNode, machineMemoryBytes(), nullptr);
-    if (stampOf(path) != stamp || stamp.size != index.fileSize) throw changedWhileRead(path);
+    if (fileStampOf(path) != stamp || stamp.size != index.fileSize) throw changedWhileRead(path);
     group.keptNodes = std::move(index.keptNodes);
     group.keptNodeIndexes = std::move(index.keptNodeIndexes);
 #endif
