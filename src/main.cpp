@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
     options.check = line.check;
     options.strict = line.strict;
     options.allowUnloadedNodes = line.allowUnloadedNodes;
+    options.detailNode = line.detailNode;
     options.damageScreen = line.damageScreen;
     options.countScreenedNodes = line.countScreenedNodes;
     korvanel::OutputChannel console = korvanel::OutputChannel::console(korvanel::localeDecimalSeparator());

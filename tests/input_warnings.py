@@ -22,8 +22,8 @@ import threading
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from make_cases import (BLOCKS, COMBINATION, HISTORY, MATERIALS, NODES, job, lines,  # noqa: E402
-                        parameters)
+from make_cases import (BLOCKS, COMBINATION, HISTORY, MATERIALS, NODES, CASES,  # noqa: E402
+                        filled_template, job, lines, parameters)
 
 REFERENCE = os.path.join(HERE, "reference", "korvanel_reference.py")
 CLOCK = re.compile(rb"^(Runtime (?:begin|end) *)\d\d:\d\d:\d\d", re.M)
@@ -33,6 +33,17 @@ BOM = "\xef\xbb\xbf"
 
 def f2(nds=NODES, cmb=COMBINATION, **changes):
     return job({".inp": parameters(**dict(F2, **changes)), ".nds": nds, ".cmb": cmb})
+
+
+LUG = CASES["f2-first-job"][1]
+LUG_CMB = LUG["job/lug.cmb"]
+
+
+def first_job(cmb=LUG_CMB, material=None):
+    files = dict(LUG, **{"job/lug.cmb": cmb, "korvanel.inp": "job\nlug\n"})
+    if material is not None:
+        files["job/lug.inp"] = filled_template({1: material, 12: "11", 14: "4, 2", 19: "8"})
+    return files
 
 
 def without_line(text, line):
@@ -47,6 +58,11 @@ ROWS = [
       "read as 3"]),
     ("1S0 for a stress in the .nds", f2(nds=NODES.replace("10, 1, 120,", "10, 1, 1S0,")),
      ["job/j.nds line 4, value 3: '1S0' is not wholly a number; read as 1"]),
+    ("a column too many on one line of the .nds",
+     f2(nds=NODES.replace("10, 1, 120, 30, 0, 25, 0, 0", "10, 1, 120, 30, 0, 25, 0, 0, 7")),
+     ["job/j.nds line 4 holds 9 values ('10, 1, 120, 30, 0, 25, 0, 0, 7'), but a node line is 8 "
+      "values (node ID, material ID, six stresses): the file is read as a stream of values, so "
+      "this line is not one node line (a decimal comma, or a value too many or too few?)"]),
     ("O.5 in the .cmb", f2(cmb=COMBINATION.replace("0.5, 1", "O.5, 1")),
      ["job/j.cmb line 3, value 1: 'O.5' is not wholly a number; read as 0"]),
     ("decimal commas 0,5; 0,5 in a two-load-case .cmb",
@@ -75,8 +91,35 @@ ROWS = [
     ("a .blc whose values are not a whole number of blocks",
      job({".inp": parameters(format="3", counts="3, 2", output="20"), ".nds": NODES,
           ".blc": BLOCKS + "1, 2\r\n"}),
-     ["job/j.blc: its 27 values are not a whole number of blocks of 5 (2 x 2 load cases + 1); "
+     ["job/j.blc line 6 holds 2 values ('1, 2'), but a block is 5 values (from and to of 2 "
+      "load cases, then the cycles): the file is read as a stream of values, so this line is not "
+      "one block (a decimal comma, or a value too many or too few?)",
+      "job/j.blc: its 27 values are not a whole number of blocks of 5 (2 x 2 load cases + 1); "
       "the last 2 values are not used"]),
+    ("a decimal comma in every column of the first job's .cmb",
+     first_job(cmb=LUG_CMB.replace("1.5, 0.2", "1,5, 0,2").replace("0.8, -0.4", "0,8, -0,4")
+               .replace("1.2, 0.3", "1,2, 0,3").replace("0.2, 0", "0,2, 0")),
+     ["job/lug.cmb line 3 holds 4 values ('1,5, 0,2'), but a time point is 2 load-case factors: "
+      "the file is read as a stream of values, so this line is not one time point (a decimal "
+      "comma, or a value too many or too few?)"]),
+    ("an extra column in the first job's .cmb (three factors for two load cases)",
+     first_job(cmb=LUG_CMB.replace("\n", ", 1\n")),
+     ["job/lug.cmb line 1 holds 3 values ('0, 0, 1'), but a time point is 2 load-case factors: "
+      "the file is read as a stream of values, so this line is not one time point (a decimal "
+      "comma, or a value too many or too few?)"]),
+    ("the first job's material in Pa beside stresses, endurance limit and SmMAX in MPa",
+     first_job(material="355e6, 210000e6, 510e6, 20"),
+     ["job/lug.inp: the yield stress 355000000 and static strength 510000000 are about 10^7 "
+      "times the endurance limit 40 and SmMAX 600, which should be stresses of one order: the "
+      "material looks like Pa while the endurance limit and SmMAX look like MPa",
+      "job/lug.inp: the largest stress the job reaches (after the factors) is about 337, about "
+      "10^-6 times the static strength 510000000: the stresses look like MPa while the material "
+      "looks like Pa"]),
+    ("the first job's Young's modulus in GPa",
+     first_job(material="355, 210, 510, 20"),
+     ["job/lug.inp: Young's modulus 210 is 0.5915492957746479 times the yield stress 355 (for "
+      "metals about 100 to 3,000 times): Young's modulus looks like GPa while the yield stress "
+      "looks like MPa (or MPa against kPa)"]),
     ("a UTF-8 byte-order mark at the start of the .nds and korvanel.inp (no warning: the run "
      "reads them as without it)",
      dict(f2(nds=BOM + NODES), **{"korvanel.inp": BOM + "job\r\nj\r\n"}), []),
@@ -95,6 +138,12 @@ USAGE = [
     (["--threads", "0"], "korvanel: --threads needs a whole number from 1 to 4096, got '0'"),
     (["--threads"], "korvanel: --threads needs a whole number from 1 to 4096, got nothing"),
     (["-v"], "korvanel: unknown option '-v'"),
+    (["--detail-node"], "korvanel: --detail-node needs a node ID (a whole number) or 'worst', got "
+     "nothing"),
+    (["--detail-node", "best"], "korvanel: --detail-node needs a node ID (a whole number) or "
+     "'worst', got 'best'"),
+    (["--detail-node=1.5"], "korvanel: --detail-node needs a node ID (a whole number) or 'worst', "
+     "got '1.5'"),
 ]
 
 

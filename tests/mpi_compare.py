@@ -62,6 +62,8 @@ def run(command, cwd):
 def outcome(command, source, work):
     shutil.copytree(source, work)
     status, console, errors = run(command, work)
+    # Each run has a working directory of its own, which a stop may name.
+    errors = errors.replace(os.path.realpath(work).encode(), b"<working directory>")
     return status, console, {rel: read(path) for rel, path in tree(work).items()}, errors
 
 

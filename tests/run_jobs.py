@@ -12,8 +12,9 @@ A job case is a directory holding
   options         (optional) the command-line options of the run, one per line
 Each case runs the real binary, with the case's options, in a fresh temporary copy of input/.
 Every created or changed file must equal its expected file byte for byte; no other file
-may appear or change. Standard error must equal stderr.txt, or be empty without one. The
-two clock times on the console are masked.
+may appear or change. Standard error must equal stderr.txt, or be empty without one; the
+temporary working directory appears there as <working directory>. The two clock times on the
+console are masked.
 
 Usage: run_jobs.py [--threads N] <korvanel-binary> <jobs-dir> [case-name ...]
 With --threads the binary runs with "--threads N": every result must be the same.
@@ -80,11 +81,13 @@ def run_case(binary, case_dir, extra_args=()):
             problems.append("exit status %d, expected %s" % (proc.returncode, status))
         stderr_path = os.path.join(case_dir, "stderr.txt")
         want_stderr = read(stderr_path) if os.path.exists(stderr_path) else b""
-        if proc.stderr != want_stderr:
+        # The working directory is a new temporary one each time; stderr.txt names it so.
+        stderr = proc.stderr.replace(os.path.realpath(work).encode(), b"<working directory>")
+        if stderr != want_stderr:
             if want_stderr:
-                problems.append("standard error: " + first_difference(proc.stderr, want_stderr))
+                problems.append("standard error: " + first_difference(stderr, want_stderr))
             else:
-                problems.append("standard error: expected nothing, got %r" % proc.stderr[:200])
+                problems.append("standard error: expected nothing, got %r" % stderr[:200])
         console = mask_clock(proc.stdout)
         want = mask_clock(read(expected["console.txt"]))
         if console != want:

@@ -17,6 +17,24 @@ const char* const kCountedAs[kWarningKinds] = {
     "material IDs without a record",
     "warnings about the life units",
     "",  // unloaded nodes: the node loop reports their total itself
+    "lines whose number of values is not that of a group",
+    "values whose units do not fit together",
+};
+
+// What the tally calls one warning of each kind, and several.
+const char* const kTallyNames[kWarningKinds][2] = {
+    {"value that is not wholly a number", "values that are not wholly numbers"},
+    {"sign of shifted records in the parameter file",
+     "signs of shifted records in the parameter file"},
+    {"file whose values are not a whole number of groups",
+     "files whose values are not a whole number of groups"},
+    {"material ID without a record", "material IDs without a record"},
+    {"warning about the life units", "warnings about the life units"},
+    {"", ""},
+    {"line whose number of values is not that of a group",
+     "lines whose number of values is not that of a group"},
+    {"pair of values whose units do not fit together",
+     "pairs of values whose units do not fit together"},
 };
 
 }  // namespace
@@ -62,6 +80,22 @@ std::int64_t warningCount(const InputWarnings& w) {
     for (std::size_t k = 0; k < kWarningKinds; ++k)
         if (k != index(WarningKind::unloadedNode)) total += w.counts[k];
     return total;
+}
+
+std::string warningTallyLine(const InputWarnings& w) {
+    const std::int64_t total = warningCount(w);
+    if (total == 0) return {};
+    std::string kinds;
+    for (std::size_t k = 0; k < kWarningKinds; ++k) {
+        if (w.counts[k] == 0 || k == index(WarningKind::unloadedNode)) continue;
+        if (!kinds.empty()) kinds += ", ";
+        kinds += std::to_string(w.counts[k]) + " " + kTallyNames[k][w.counts[k] == 1 ? 0 : 1];
+    }
+    return "korvanel: " + std::to_string(total) + (total == 1 ? " warning" : " warnings") +
+           " in all (" + kinds +
+           "): what was read, and so the results, may not be what was meant; see the warnings "
+           "above, or list them again with korvanel --check, which analyses nothing and writes "
+           "no file";
 }
 
 std::string quotedForMessage(std::string_view text) {

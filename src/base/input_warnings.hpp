@@ -27,8 +27,10 @@ enum class WarningKind : int {
     materialWithoutRecord,  // a node's material ID has no record in the .mtr
     lifeUnits,              // life units per repeat of 0 or below
     unloadedNode,           // a node given no damage under --allow-unloaded-nodes (never a stop)
+    lineShape,              // a line of a one-group-per-line file with another number of values
+    units,                  // stresses of one job that differ by orders of magnitude
 };
-inline constexpr std::size_t kWarningKinds = 6;
+inline constexpr std::size_t kWarningKinds = 8;
 
 // Warnings of one kind shown before the rest are only counted.
 inline constexpr std::int64_t kWarningsShownPerKind = 20;
@@ -85,6 +87,11 @@ void dropWarningsSince(InputWarnings& w, const WarningsMark& mark);
 
 // Warnings of every kind but unloadedNode.
 std::int64_t warningCount(const InputWarnings& w);
+
+// The last line of standard error of a run that had warnings: how many of
+// which kinds, and how to see them again ("korvanel: N warnings in all
+// (...)..."); empty without warnings.
+std::string warningTallyLine(const InputWarnings& w);
 
 // A text found in a file, as a message shows it: in single quotes, bytes
 // other than printable ASCII as \xNN, cut after 40 characters ("...").

@@ -1,6 +1,7 @@
 #include "base/value_warnings.hpp"
 
 #include <algorithm>
+#include <vector>
 
 #include "base/fatal_stop.hpp"
 #include "base/text_output.hpp"
@@ -119,13 +120,6 @@ std::int64_t countValuesFrom(InputText& in, std::size_t from, std::int64_t most)
     return count;
 }
 
-bool atLineStart(const InputText& in) {
-    const std::string_view data = in.text();
-    const std::size_t pos = in.position();
-    return pos == 0 || pos > data.size() || isLineEnd(data[pos - 1]) ||
-           (pos == 3 && data.substr(0, 3) == "\xEF\xBB\xBF");
-}
-
 std::string_view restOfLine(const InputText& in) {
     const std::string_view data = in.text();
     const std::size_t from = std::min(in.position(), data.size());
@@ -147,6 +141,93 @@ void warnIfLastGroupShort(InputText& in, std::size_t lastGroupStart, std::int64_
                std::to_string(total) + " values of the file are not a whole number of " + name +
                "s); the other " + std::to_string(groupSize - present) + " read as 0";
     });
+}
+
+namespace {
+
+// The values of one line of a file read as a stream of values.
+struct LineOfValues {
+    std::size_t start = 0;  // where its first value starts
+    std::size_t end = 0;    // where its last value ends
+    std::int64_t count = 0;
+    bool allEmpty = true;
+};
+
+bool endsLineBetween(std::string_view data, std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to && i < data.size(); ++i)
+        if (isLineEnd(data[i])) return true;
+    return false;
+}
+
+// The lines of the values read from `from` on; with `firstOnly`, the first line only.
+std::vector<LineOfValues> linesOfValues(std::string_view data, std::size_t from, bool firstOnly) {
+    std::vector<LineOfValues> lines;
+    InputText rest = inputTextOver(data.substr(std::min(from, data.size())));
+    std::size_t lastEnd = from;
+    while (!atEnd(rest)) {
+        const std::size_t start = from + skipToValue(rest);
+        const bool newLine = lines.empty() || endsLineBetween(data, lastEnd, start);
+        if (newLine && firstOnly && !lines.empty()) break;
+        const std::string_view text = readValueText(rest);
+        if (newLine) lines.push_back({start, start});
+        LineOfValues& line = lines.back();
+        ++line.count;
+        line.allEmpty = line.allEmpty && text.empty();
+        lastEnd = start + text.size();
+        line.end = lastEnd;
+    }
+    return lines;
+}
+
+std::string lineShapeText(const InputText& in, const LineOfValues& line,
+                          std::string_view groupName, std::string_view sizeText) {
+    const std::string_view text = in.text().substr(line.start, line.end - line.start);
+    return lineText(in, line.start) + " holds " + std::to_string(line.count) +
+           (line.count == 1 ? " value (" : " values (") + quotedForMessage(text) + "), but a " +
+           std::string(groupName) + " is " + std::string(sizeText) +
+           ": the file is read as a stream of values, so this line is not one " +
+           std::string(groupName) + " (a decimal comma, or a value too many or too few?)";
+}
+
+// True when a value follows a line end: the text has more than one line of values.
+bool severalLinesOfValues(std::string_view data) {
+    const std::size_t firstEnd = data.find_first_of("\r\n");
+    return firstEnd != std::string_view::npos &&
+           data.find_first_not_of(" \t\r\n", firstEnd) != std::string_view::npos;
+}
+
+}  // namespace
+
+void warnAboutLineShapes(InputText& in, std::size_t from, std::int64_t groupSize,
+                         std::string_view groupName, std::string_view sizeText) {
+    if (in.warnings() == nullptr) return;
+    std::vector<LineOfValues> lines = linesOfValues(in.text(), from, false);
+    std::erase_if(lines, [](const LineOfValues& line) { return line.allEmpty; });
+    if (lines.size() < 2) return;  // one line, or none: not written a group per line
+    std::int64_t values = 0;
+    for (const LineOfValues& line : lines) values += line.count;
+    if (values < groupSize) return;  // not one group: the reader's stop or warning says it
+    for (const LineOfValues& line : lines) {
+        if (line.count == groupSize) continue;
+        warn(*in.warnings(), WarningKind::lineShape,
+             [&] { return lineShapeText(in, line, groupName, sizeText); });
+    }
+}
+
+void warnIfGroupLeftItsLine(InputText& in, std::size_t groupStart, std::string_view groupName,
+                            std::string_view sizeText) {
+    if (in.warnings() == nullptr || atLineStart(in) || atEnd(in)) return;
+    InputWarnings& w = *in.warnings();
+    if (!warningShown(w, WarningKind::lineShape)) {
+        ++w.counts[static_cast<std::size_t>(WarningKind::lineShape)];
+        return;
+    }
+    // All values on one line is not a file written a group per line.
+    if (!severalLinesOfValues(in.text())) return;
+    const std::vector<LineOfValues> line = linesOfValues(in.text(), groupStart, true);
+    if (line.empty() || line.front().allEmpty) return;
+    warn(w, WarningKind::lineShape,
+         [&] { return lineShapeText(in, line.front(), groupName, sizeText); });
 }
 
 }  // namespace korvanel

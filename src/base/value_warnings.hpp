@@ -53,8 +53,14 @@ std::string lineText(const InputText& in, std::size_t pos);
 std::int64_t countValuesFrom(InputText& in, std::size_t from,
                              std::int64_t most = std::numeric_limits<std::int64_t>::max());
 
-// True at the start of a line (or of the file): the last read ended with a line end.
-bool atLineStart(const InputText& in);
+// True at the start of a line (or of the file): the last read ended with a
+// line end. Inline: the node stress reader asks it at every group.
+inline bool atLineStart(const InputText& in) {
+    const std::string_view data = in.text();
+    const std::size_t pos = in.position();
+    return pos == 0 || pos > data.size() || data[pos - 1] == '\r' || data[pos - 1] == '\n' ||
+           (pos == 3 && data.substr(0, 3) == "\xEF\xBB\xBF");
+}
 
 // The text from the position to the next line end (not consumed).
 std::string_view restOfLine(const InputText& in);
@@ -65,5 +71,26 @@ std::string_view restOfLine(const InputText& in);
 // `groupName` is what a group is ("time point", "node line").
 void warnIfLastGroupShort(InputText& in, std::size_t lastGroupStart, std::int64_t groups,
                           std::int64_t groupSize, std::string_view groupName);
+
+// The readers' warning for a file written one group per line, the usual
+// layout (at least two lines hold values), on each line whose number of
+// values is not `groupSize`: the file is read as a stream of values, so such
+// a line regroups the values into other groups (a decimal comma "1,5" is two
+// values, a column too many shifts every later group). `groupName` is what a
+// group is called ("time point"), `sizeText` what it holds ("2 load-case
+// factors"). Lines whose values are
+// all empty are not counted: each empty value has its warning already.
+// Values are counted from `from`, where the reader's first value starts.
+void warnAboutLineShapes(InputText& in, std::size_t from, std::int64_t groupSize,
+                         std::string_view groupName, std::string_view sizeText);
+
+// The same, cheaply, for a reader of large files that reads group after
+// group: called after a group that started at a line start (`groupStart`)
+// has been read, it warns when the group did not end at a line end (its line
+// holds another number of values than a group), unless the file holds all
+// its values on one line. A line of more values shifts every later group
+// off its line: only the line where a shift begins is named.
+void warnIfGroupLeftItsLine(InputText& in, std::size_t groupStart, std::string_view groupName,
+                            std::string_view sizeText);
 
 }  // namespace korvanel

@@ -102,5 +102,71 @@ TEST(ValueWarnings, OutOfRangeStopNamesTheLineAndTheText) {
     }
 }
 
+TEST(ValueWarnings, LineShapesOfAFileWrittenOneGroupPerLine) {
+    const char* const tail =
+        ", but a time point is 2 load-case factors: the file is read as a stream of values, so "
+        "this line is not one time point (a decimal comma, or a value too many or too few?)";
+    struct ShapeRow {
+        const char* file;
+        std::vector<std::string> shown;  // without "korvanel: warning: " and `tail`
+    };
+    const ShapeRow rows[] = {
+        {"0, 0\r\n1,5, 0,2\r\n1, 0\r\n", {"j.cmb line 2 holds 4 values ('1,5, 0,2')"}},
+        {"1, 0, 1\n2, 0, 2\n", {"j.cmb line 1 holds 3 values ('1, 0, 1')",
+                                "j.cmb line 2 holds 3 values ('2, 0, 2')"}},
+        {"1, 0,\r\n0, 1\r\n", {"j.cmb line 1 holds 3 values ('1, 0,')"}},
+        {"1\r\n0, 1\r\n", {"j.cmb line 1 holds 1 value ('1')"}},
+        // One line holding every value is not a line per time point; empty
+        // lines have warnings of their own; a last line end adds nothing.
+        {"1, 0, 1, 0, 2, 1\r\n", {}},
+        {"1, 0\r\n\r\n0, 1\r\n\r\n", {}},
+        {"\xEF\xBB\xBF" "1, 0\r\n0, 1", {}},
+        {"\"1\", 0\r\n0, 1\r\n", {}},
+    };
+    for (const ShapeRow& row : rows) {
+        InputWarnings warnings;
+        InputText in = inputTextFromString("j.cmb", row.file);
+        attachWarnings(in, warnings);
+        skipByteOrderMark(in);
+        warnAboutLineShapes(in, in.position(), 2, "time point", "2 load-case factors");
+        std::vector<std::string> expected;
+        for (const std::string& line : row.shown) expected.push_back("korvanel: warning: " + line + tail);
+        EXPECT_EQ(takeWarningLines(warnings), expected) << row.file;
+    }
+}
+
+TEST(ValueWarnings, AGroupReadOffItsLineInALargeFile) {
+    const char* const tail =
+        ", but a node line is 3 values: the file is read as a stream of values, so this line is "
+        "not one node line (a decimal comma, or a value too many or too few?)";
+    struct ShiftRow {
+        const char* file;
+        std::vector<std::string> shown;  // without "korvanel: warning: " and `tail`
+    };
+    const ShiftRow rows[] = {
+        {"1, 2, 3\r\n4, 5, 6\r\n", {}},
+        {"1, 2, 3\r\n4, 5, 6, 7\r\n8, 9\r\n1, 2, 3\r\n",
+         {"j.nds line 2 holds 4 values ('4, 5, 6, 7')"}},
+        {"1, 2\r\n3, 4, 5\r\n6\r\n", {"j.nds line 1 holds 2 values ('1, 2')"}},
+        {"1,5, 2, 3\r\n4, 5, 6\r\n", {"j.nds line 1 holds 4 values ('1,5, 2, 3')"}},
+        {"1, 2, 3, 4, 5, 6\r\n", {}},          // all on one line
+        {"1, 2, 3, 4, 5, 6, 7, 8, 9", {}},      // no line end at all
+    };
+    for (const ShiftRow& row : rows) {
+        InputWarnings warnings;
+        InputText in = inputTextFromString("j.nds", row.file);
+        attachWarnings(in, warnings);
+        while (!atEnd(in)) {
+            const std::size_t start = in.position();
+            const bool atStart = atLineStart(in);
+            for (int k = 0; k < 3; ++k) readReal(in);
+            if (atStart) warnIfGroupLeftItsLine(in, start, "node line", "3 values");
+        }
+        std::vector<std::string> expected;
+        for (const std::string& line : row.shown) expected.push_back("korvanel: warning: " + line + tail);
+        EXPECT_EQ(takeWarningLines(warnings), expected) << row.file;
+    }
+}
+
 }  // namespace
 }  // namespace korvanel

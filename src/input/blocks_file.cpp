@@ -22,6 +22,7 @@ BlockSpectrum readBlockSpectrumFile(InputText& in, std::int64_t loadCaseCount) {
             "Please check number of nodes and loadcases and size of .nds file, they look not "
             "coherent");
     skipByteOrderMark(in);
+    const std::size_t firstValue = in.position();
     const std::vector<double> values = readAllReals(in);
     const std::int64_t count = static_cast<std::int64_t>(values.size());
     // count < 2 * loadCaseCount + 1, written so that a huge count of load
@@ -32,6 +33,10 @@ BlockSpectrum readBlockSpectrumFile(InputText& in, std::int64_t loadCaseCount) {
             in.path() + " holds " + std::to_string(count) + " values; one block of 2 x " +
                 std::to_string(loadCaseCount) + " load cases + 1 values is needed");
     const std::int64_t valuesPerBlock = 2 * loadCaseCount + 1;  // at most count
+    warnAboutLineShapes(in, firstValue, valuesPerBlock, "block",
+                        std::to_string(valuesPerBlock) + " values (from and to of " +
+                            std::to_string(loadCaseCount) +
+                            (loadCaseCount == 1 ? " load case" : " load cases") + ", then the cycles)");
     const std::int64_t leftOver = count % valuesPerBlock;
     if (leftOver != 0 && in.warnings() != nullptr)
         warn(*in.warnings(), WarningKind::incompleteGroup, [&] {

@@ -23,6 +23,7 @@ CombinationTable readCombinationFile(InputText& in, std::int64_t loadCaseCount) 
             "Please check number of nodes and loadcases and size of .nds file, they look not "
             "coherent");
     skipByteOrderMark(in);
+    const std::size_t firstValue = in.position();
     std::vector<double> values = readAllReals(in);
     const std::int64_t count = static_cast<std::int64_t>(values.size());
     if (count < 2)
@@ -32,6 +33,9 @@ CombinationTable readCombinationFile(InputText& in, std::int64_t loadCaseCount) 
     if (loadCaseCount == 0)
         throw fatalStop("Error: at least one load case is needed for the load-case combination",
                         "record 14 of the parameter file gives 0 load cases");
+    warnAboutLineShapes(in, firstValue, loadCaseCount, "time point",
+                        std::to_string(loadCaseCount) +
+                            (loadCaseCount == 1 ? " load-case factor" : " load-case factors"));
     const std::int64_t leftOver = count % loadCaseCount;
     if (leftOver != 0 && in.warnings() != nullptr)
         warn(*in.warnings(), WarningKind::incompleteGroup, [&] {

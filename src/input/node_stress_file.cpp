@@ -110,6 +110,13 @@ void checkNumbering(NodeStressCursor& c, const NodeEntry& first) {
                            c.block + 1, c.nodeInBlock + 1, c.offset, {}};
 }
 
+// A node line is one group: written one per line, a line of another count
+// of values is a warning.
+void warnIfNodeLineLeft(InputText& in, std::size_t groupStart) {
+    warnIfGroupLeftItsLine(in, groupStart, "node line",
+                           "8 values (node ID, material ID, six stresses)");
+}
+
 // Reads the next group; false at the end of the file.
 bool nextGroup(NodeStressCursor& c) {
     constexpr std::int64_t kReleaseEvery = 1 << 16;  // groups between giving back read text
@@ -119,9 +126,11 @@ bool nextGroup(NodeStressCursor& c) {
         ++c.block;
     }
     c.offset = c.in.position();
+    const bool startsLine = c.in.warnings() != nullptr && atLineStart(c.in);
     c.entry.nodeId = readInteger(c.in);
     c.entry.nodeMaterialId = readInteger(c.in);
     for (int k = 0; k < 6; ++k) c.stress[k] = readReal(c.in);
+    if (startsLine && !atLineStart(c.in)) warnIfNodeLineLeft(c.in, c.offset);
     // Groups past the expected count only matter to the count check.
     const std::int64_t kept = c.nodeInBlock - c.firstKeptNode;
     c.coherent = !c.entries.empty() && !c.firstMismatch.found && kept >= 0 &&

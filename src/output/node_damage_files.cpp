@@ -37,6 +37,18 @@ MaxDamageNode writeNodeDamageFile(OutputChannel& file, const std::vector<NodeEnt
     return maxNode;
 }
 
+std::int64_t mostDamagedNode(const std::vector<double>& nodeDamage) {
+    std::int64_t most = -1;
+    double damage = MaxDamageNode{}.damage;
+    for (std::size_t n = 0; n < nodeDamage.size(); ++n) {
+        if (!(damage >= nodeDamage[n])) {
+            damage = nodeDamage[n];
+            most = static_cast<std::int64_t>(n);
+        }
+    }
+    return most;
+}
+
 MaxDamageNode writeNodeDamageFile(const std::string& path, const std::vector<NodeEntry>& nodes,
                                   const std::vector<double>& nodeDamage,
                                   const std::vector<double>& lifeRepeats,

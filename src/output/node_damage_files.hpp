@@ -34,6 +34,10 @@ MaxDamageNode writeNodeDamageFile(const std::string& path, const std::vector<Nod
                                   const std::vector<StaticFailureCode>& staticFailureCode,
                                   double lifeUnitsPerRepeat, char decimalSeparator);
 
+// The index of the node writeNodeDamageFile returns (the first of the
+// largest damage); -1 with no node.
+std::int64_t mostDamagedNode(const std::vector<double>& nodeDamage);
+
 // The same into a channel (the file's text in memory, say).
 MaxDamageNode writeNodeDamageFile(OutputChannel& out, const std::vector<NodeEntry>& nodes,
                                   const std::vector<double>& nodeDamage,

@@ -44,6 +44,24 @@ TEST_F(NodeDamageFilesTest, ListsEveryNodeAndKeepsTheFirstOfEqualMaxima) {
                             "-1.300000e+01 2.397940e+00\r\n");
 }
 
+TEST_F(NodeDamageFilesTest, MostDamagedNodeIsTheOneTheFileNames) {
+    const std::vector<std::vector<double>> tables = {
+        {1e-3, 4e-3, 4e-3}, {5e-2}, {1e-18, 1e-18}, {-2e8, -1.5e8, 3e-9, 2e-9}, {}};
+    for (const std::vector<double>& damage : tables) {
+        std::vector<NodeEntry> nodes;
+        for (std::size_t n = 0; n < damage.size(); ++n)
+            nodes.push_back({static_cast<std::int64_t>(100 + n), 0});
+        MaxDamageNode maxNode;
+        textWritten('.', [&](OutputChannel& out) {
+            maxNode = writeNodeDamageFile(out, nodes, damage,
+                                          std::vector<double>(damage.size(), 1.0),
+                                          std::vector<StaticFailureCode>(damage.size()), 1.0);
+        });
+        const std::int64_t most = mostDamagedNode(damage);
+        EXPECT_EQ(most < 0 ? 0 : nodes[static_cast<std::size_t>(most)].nodeId, maxNode.nodeId);
+    }
+}
+
 TEST_F(NodeDamageFilesTest, FloorNodeAndLifeUnits) {
     const std::vector<NodeEntry> nodes{{1, 0}};
     auto ndd = [&](double damage, double life, StaticFailureCode code, double units, char sep) {

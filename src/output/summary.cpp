@@ -113,6 +113,7 @@ void writeResult(OutputChannel& ch, const AnalysisParameters& p, const ModelResu
         labelledInteger(ch, "Number of time points ", d.stepCount);
     else
         labelledInteger(ch, "Number of blocks ", d.stepCount);
+    if (!d.detailNodeLine.empty()) line(ch, d.detailNodeLine);
     line(ch, "For the damage summary on all the nodes see file .ndd");
     if (d.staticFailureAtSomeNode)
         line(ch, "Static Failure occurred at least at one node, see file .ndd for the details at the nodes");

@@ -26,6 +26,9 @@ struct ModelResult {
     bool staticFailureAtSomeNode = false;
     MaxDamageNode maxDamageNode;
     bool completeOutputNodeFound = true;
+    // When the command line chose the node of the detail files: the line
+    // that says which node it is, after the count of time points or blocks.
+    std::string detailNodeLine;
 };
 
 struct SummaryData {

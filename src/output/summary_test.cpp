@@ -113,7 +113,7 @@ TEST_F(SummaryTest, NodesWithWeibullCurveAndBothStaticFailures) {
     d.parameters.completeOutputNode = -8;
     d.parameters.lifeUnitsPerRepeat = 2.0;
     d.result = ModelResult{ModelResult::Steps::timePoints, 40, true,
-                           MaxDamageNode{12, 0.004, 250.0, StaticFailureCode::both}, false};
+                           MaxDamageNode{12, 0.004, 250.0, StaticFailureCode::both}, false, {}};
 
     const std::string setup =
         materialBlock + "The elasto-plastic correction with Neuber Non-Linear has been applied\r\n" +
@@ -152,7 +152,7 @@ TEST_F(SummaryTest, BlockSpectrumLinesAndSingleStaticFailureKinds) {
     d.parameters.loadCaseCount = 4;
     d.parameters.lifeUnitsPerRepeat = 1.0;
     d.result = ModelResult{ModelResult::Steps::blocks, 6, false,
-                           MaxDamageNode{-5, 0.5, 2.0, StaticFailureCode::type1}, true};
+                           MaxDamageNode{-5, 0.5, 2.0, StaticFailureCode::type1}, true, {}};
     ModelResult& model = std::get<ModelResult>(d.result);
 
     const std::string head = "Number of blocks " + spaces(11) + " 6\r\n"
@@ -177,6 +177,13 @@ TEST_F(SummaryTest, BlockSpectrumLinesAndSingleStaticFailureKinds) {
     std::string consoleExpected = sum;
     consoleExpected.erase(std::string("KORVANEL version v25.02\r\n").size(), 3);
     EXPECT_EQ(console, consoleExpected);
+
+    // A node chosen for the detail files on the command line: one line more.
+    model.detailNodeLine = "Detail files (.cyc, .sep) of node -5 (--detail-node -5)";
+    std::tie(sum, console) = summaries(d);
+    EXPECT_NE(sum.find("Number of blocks " + spaces(11) + " 6\r\n" + model.detailNodeLine +
+                       "\r\nFor the damage summary"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -27,6 +27,25 @@ std::string badThreadCount(const std::string& got) {
            (got.empty() ? std::string("nothing") : "'" + got + "'");
 }
 
+// A node ID as the .nds has it (any 64-bit integer), or "worst".
+bool parseDetailNode(const std::string& text, DetailNodeChoice& choice) {
+    if (text == "worst") {
+        choice = {DetailNodeChoice::Kind::worst, 0};
+        return true;
+    }
+    std::int64_t id = 0;
+    auto result = std::from_chars(text.data(), text.data() + text.size(), id);
+    if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size())
+        return false;
+    choice = {DetailNodeChoice::Kind::nodeId, id};
+    return true;
+}
+
+std::string badDetailNode(const std::string& got) {
+    return "--detail-node needs a node ID (a whole number) or 'worst', got " +
+           (got.empty() ? std::string("nothing") : "'" + got + "'");
+}
+
 }  // namespace
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
@@ -50,6 +69,13 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         } else if (a == "--threads") {
             const std::string value = i + 1 < arguments.size() ? arguments[++i] : "";
             if (!parseThreadCount(value, line.threads)) return usageError(line, badThreadCount(value));
+        } else if (a == "--detail-node") {
+            const std::string value = i + 1 < arguments.size() ? arguments[++i] : "";
+            if (!parseDetailNode(value, line.detailNode))
+                return usageError(line, badDetailNode(value));
+        } else if (a.rfind("--detail-node=", 0) == 0) {
+            if (!parseDetailNode(a.substr(14), line.detailNode))
+                return usageError(line, badDetailNode(a.substr(14)));
         } else if (a.rfind("--threads=", 0) == 0) {
             if (!parseThreadCount(a.substr(10), line.threads))
                 return usageError(line, badThreadCount(a.substr(10)));
@@ -67,7 +93,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
 std::string usageText(const std::string& userGuide) {
     std::string text =
         "usage: korvanel [--threads N] [--check] [--strict] [--allow-unloaded-nodes]\r\n"
-        "                [--no-damage-screen] [--count-screened-nodes] [--version] [--help]\r\n"
+        "                [--detail-node ID|worst] [--no-damage-screen] [--count-screened-nodes]\r\n"
+        "                [--version] [--help]\r\n"
         "Runs the fatigue analysis of the job named by korvanel.inp in the working directory.\r\n"
         "  --threads N  analyse the nodes on N threads (1 to 4096; default: one per processor\r\n"
         "               that the run may use); the results do not depend on N\r\n"
@@ -77,6 +104,10 @@ std::string usageText(const std::string& userGuide) {
         "  --allow-unloaded-nodes\r\n"
         "               format 2: a node whose stress path is constant gets no damage\r\n"
         "               instead of stopping the run with Runtime Error Code 018\r\n"
+        "  --detail-node ID|worst\r\n"
+        "               formats 2 and 3: write the detail files (.cyc, .cif, .sep) for the\r\n"
+        "               node ID, or for the most damaged node, instead of the parameter\r\n"
+        "               file's complete-output node\r\n"
         "  --no-damage-screen\r\n"
         "               format 2: give every node the whole half-cycle analysis, also the\r\n"
         "               nodes the screen proves to take no damage (the results are the same)\r\n"

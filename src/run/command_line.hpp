@@ -1,9 +1,16 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace korvanel {
+
+// Which node writes the detail files (.cyc, .cif, .sep) of formats 2 and 3.
+struct DetailNodeChoice {
+    enum class Kind { parameterFile, nodeId, worst } kind = Kind::parameterFile;
+    std::int64_t nodeId = 0;  // for nodeId
+};
 
 // What the command line asks for. Without arguments the program runs the
 // job of korvanel.inp on every hardware thread.
@@ -13,6 +20,7 @@ struct CommandLine {
     bool check = false;
     bool strict = false;
     bool allowUnloadedNodes = false;
+    DetailNodeChoice detailNode;  // --detail-node ID|worst
     bool damageScreen = true;           // --no-damage-screen turns it off
     bool countScreenedNodes = false;    // --count-screened-nodes
     // For a usage error: what was wrong, e.g. "--threads needs a whole

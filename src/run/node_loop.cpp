@@ -224,7 +224,8 @@ SliceOutcome analyseSlice(const RunInputs& run, const NodeSlice& slice,
 
 bool writesDetailFiles(const RunInputs& run, std::int64_t row) {
     const NodeStressTable* nodes = nodeStressOf(run.input);
-    return nodes == nullptr || nodes->nodes[row].nodeId == run.parameters.completeOutputNode;
+    return nodes == nullptr || (!run.detailFilesAfterLoop &&
+                                nodes->nodes[row].nodeId == run.parameters.completeOutputNode);
 }
 
 std::string nodeText(const RunInputs& run, std::int64_t row, std::int64_t firstModelNode,

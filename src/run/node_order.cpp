@@ -63,6 +63,22 @@ SliceOutcome analyseDetailNodeHere(const RunInputs& run, std::int64_t node,
                         options);
 }
 
+void analyseDetailNodesAgain(const RunInputs& run, const ProcessGroup& group,
+                             const NodeLoopOptions& options) {
+    const NodeStressTable* nodes = nodeStressOf(run.input);
+    std::vector<std::int64_t> detailNodes;
+    for (std::int64_t node = 0; node < nodeCountOf(run); ++node)
+        if (writesDetailFiles(run, node)) detailNodes.push_back(node);
+    std::vector<MaterialCarry> carries(detailNodes.size());
+    if (run.parameters.materialsMode == MaterialsMode::multiple && nodes != nullptr)
+        carries = carriesBefore(nodes->nodes, run.materials, detailNodes).before;
+    for (std::size_t i = 0; i < detailNodes.size(); ++i) {
+        stopIfInterrupted();
+        SliceOutcome one = analyseDetailNodeOn(group, run, i, detailNodes[i], carries[i], options);
+        if (one.stop) throw std::move(*one.stop);
+    }
+}
+
 NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options,
                             ProcessGroup& group, InputWarnings& warnings) {
     const std::int64_t nodeCount = nodeCountOf(run);

@@ -55,4 +55,12 @@ SliceOutcome analyseSlicesHere(const RunInputs& run, const std::vector<std::int6
 SliceOutcome analyseDetailNodeHere(const RunInputs& run, std::int64_t node,
                                    const MaterialCarry& carriedIn, const NodeLoopOptions& options);
 
+// After a loop whose nodes wrote no detail files (--detail-node worst, the
+// complete-output node chosen since): the nodes that write them now, each
+// analysed again alone in node order with its files, as the loop's pass in
+// node order analyses them. Under MPI the first process must hold them
+// (keepDetailNodesOn). A stop is thrown.
+void analyseDetailNodesAgain(const RunInputs& run, const ProcessGroup& group,
+                             const NodeLoopOptions& options);
+
 }  // namespace korvanel

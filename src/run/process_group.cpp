@@ -317,6 +317,22 @@ NodeStressTable readNodeStressOn([[maybe_unused]] ProcessGroup& group, const Run
                               machineMemoryBytes(), &warnings);
 }
 
+void keepDetailNodesOn([[maybe_unused]] ProcessGroup& group,
+                       [[maybe_unused]] const RunInputs& run) {
+#ifdef KORVANEL_MPI
+    if (!group.distributed || nodeStressOf(run.input) == nullptr) return;
+    const AnalysisParameters& p = run.parameters;
+    const std::string path = jobFilePath(run.job, ".nds");
+    const auto stamp = fileStampOf(path);
+    NodeStressIndex index = indexNodeStressFile(path, p.nodeCount, p.loadCaseCount,
+                                                evenSlices(p.nodeCount, group.size),
+                                                p.completeOutputNode, machineMemoryBytes(), nullptr);
+    if (fileStampOf(path) != stamp || stamp.size != index.fileSize) throw changedWhileRead(path);
+    group.keptNodes = std::move(index.keptNodes);
+    group.keptNodeIndexes = std::move(index.keptNodeIndexes);
+#endif
+}
+
 SliceOutcome analyseSlicesOn([[maybe_unused]] ProcessGroup& group, const RunInputs& run,
                              const std::vector<std::int64_t>& sliceFirst,
                              const std::vector<SliceWork>& work, const NodeLoopOptions& options) {

@@ -66,4 +66,9 @@ SliceOutcome analyseDetailNodeOn(const ProcessGroup& group, const RunInputs& run
                                  std::size_t detailIndex, std::int64_t node,
                                  const MaterialCarry& carriedIn, const NodeLoopOptions& options);
 
+// Under MPI, on the first process: the nodes with the complete-output ID
+// of `run`, whole, read again from the node stress file (the node chosen
+// after the loop); nothing in one process, which holds every node.
+void keepDetailNodesOn(ProcessGroup& group, const RunInputs& run);
+
 }  // namespace korvanel

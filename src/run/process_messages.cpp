@@ -78,6 +78,7 @@ void fields(T& run, F& field) {
     field(run.damageScreen);
     field(run.completeOutputNodeFound);
     field(run.completeOutputIndex);
+    field(run.detailFilesAfterLoop);
 }
 
 template <Is<FatalStop> T, class F>

@@ -43,6 +43,7 @@ TEST(ProcessMessages, LoopPlanCarriesEverythingTheLoopReads) {
     run.allowUnloadedNodes = true;
     run.completeOutputNodeFound = true;
     run.completeOutputIndex = 5;
+    run.detailFilesAfterLoop = true;
     const std::vector<SliceWork> work = {SliceWork{}, SliceWork{MaterialCarry{0, 1, 2}, false}};
     auto [back, backWork] = unpackLoopPlan(packLoopPlan(run, work));
     EXPECT_EQ(back.parameters.material.yieldStress, 355.5);
@@ -69,6 +70,7 @@ TEST(ProcessMessages, LoopPlanCarriesEverythingTheLoopReads) {
     EXPECT_TRUE(back.allowUnloadedNodes);
     EXPECT_TRUE(back.completeOutputNodeFound);
     EXPECT_EQ(back.completeOutputIndex, 5);
+    EXPECT_TRUE(back.detailFilesAfterLoop);
     ASSERT_EQ(backWork.size(), 2u);
     EXPECT_EQ(backWork[1].carriedIn.weibullRecord, 2);
     EXPECT_FALSE(backWork[1].analyse);

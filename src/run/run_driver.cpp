@@ -26,6 +26,8 @@
 #include "base/text_input.hpp"
 #include "base/value_warnings.hpp"
 #include "run/check_report.hpp"
+#include "run/detail_node.hpp"
+#include "run/unit_warnings.hpp"
 #include "run/node_order.hpp"
 #include "run/output_probe.hpp"
 #include "run/run_environment.hpp"
@@ -176,6 +178,7 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     // Held by this run now: what a killed run of the job left is stale.
     if (!options.check) removeLeftResultTemporaries(run.job);
     checkAnalysisParameters(run.parameters, &origins);
+    applyDetailNodeId(run, options.detailNode);
     warnAboutParameters(run.parameters, origins, warnings);
     showWarnings(warnings);
     const AnalysisParameters& p = run.parameters;
@@ -184,18 +187,22 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     ProcessGroup oneProcess;
     ProcessGroup& group = options.processes != nullptr ? *options.processes : oneProcess;
     readInputData(run, group, warnings);
+    warnAboutUnits(run, warnings);
+    showWarnings(warnings);
     stopIfInterrupted();
     findCompleteOutputNode(run);
+    run.detailFilesAfterLoop = detailNodeAfterLoop(run, options.detailNode);
     const std::string cyclePath = jobFilePath(run.job, ".cyc");
     // Before the loop, so that a run stopped in it still leaves the line.
-    if (!run.completeOutputNodeFound) {
+    if (!run.completeOutputNodeFound && !run.detailFilesAfterLoop) {
         if (options.check)
             probeOutputFile(cyclePath);
         else
             writeMissingNodeLine(cyclePath, p.completeOutputNode, run.decimalSeparator);
     }
 
-    NodeLoopOutcome outcome = runNodeLoop(run, {options.threads, options.check}, group, warnings);
+    const NodeLoopOptions loopOptions{options.threads, options.check};
+    NodeLoopOutcome outcome = runNodeLoop(run, loopOptions, group, warnings);
     showWarnings(warnings);
     if (outcome.unloadedNodeCount > 0) {
         const std::int64_t listed = std::min(outcome.unloadedNodeCount, kWarningsShownPerKind);
@@ -207,15 +214,18 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
         toStandardError({"korvanel: nodes screened as taking no damage: " +
                          std::to_string(outcome.screenedNodeCount) + " of " + std::to_string(nodeCountOf(run))});
     if (options.check) {
+        if (run.detailFilesAfterLoop) probeDetailFiles(run);
         finishCheck(console, run, outcome, warnings);
         return;
     }
+    const bool detailNodeChosenAfter = run.detailFilesAfterLoop;
+    if (detailNodeChosenAfter) writeWorstNodeDetails(run, outcome.tables, group, loopOptions);
     const NodeStressTable* nodes = nodeStressOf(run.input);
     const NodeTables& tables = outcome.tables;
 
     // The same line once more: the .cyc has always been rewritten here, and
     // no node wrote it in between, so its content does not change.
-    if (!run.completeOutputNodeFound)
+    if (!run.completeOutputNodeFound && !detailNodeChosenAfter)
         writeMissingNodeLine(cyclePath, p.completeOutputNode, run.decimalSeparator);
     MaxDamageNode maxDamageNode;
     if (nodes != nullptr) {
@@ -230,7 +240,8 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     // A single history's result, or the counts and the node of maximum damage of a model.
     const auto model = [&](ModelResult::Steps steps, std::int64_t count) {
         return SummaryData::Result{ModelResult{steps, count, outcome.staticFailureAtSomeNode,
-                                               maxDamageNode, run.completeOutputNodeFound}};
+                                               maxDamageNode, run.completeOutputNodeFound,
+                                               detailNodeLine(run, options.detailNode)}};
     };
     const SummaryData summary{
         p, std::visit(Overloaded{[&](const SingleHistoryInput&) {
@@ -282,6 +293,8 @@ int runAndReport(OutputChannel& console, const RunOptions& options) {
     }
     // The results are kept, but a console that lost text is a failed run.
     if (status == 0 && console.writeFailed()) status = 1;
+    const std::string tally = warningTallyLine(warnings);
+    if (!tally.empty()) toStandardError({tally});
     return status;
 }
 

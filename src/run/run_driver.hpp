@@ -2,6 +2,7 @@
 
 #include "base/simd_level.hpp"
 #include "base/text_output.hpp"
+#include "run/command_line.hpp"
 
 namespace korvanel {
 
@@ -20,6 +21,7 @@ struct RunOptions {
     bool check = false;
     bool strict = false;               // the first warning is a fatal stop
     bool allowUnloadedNodes = false;   // with a combination: constant paths get no damage
+    DetailNodeChoice detailNode;       // node stresses: the node of the detail files
     bool damageScreen = true;          // format 2: nodes proven to take no damage skip the analysis
     bool countScreenedNodes = false;   // their count goes to standard error
     ProcessGroup* processes = nullptr;  // those that share the nodes; none: this process alone

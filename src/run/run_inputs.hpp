@@ -60,6 +60,9 @@ struct RunInputs {
     // Complete-output node: the node ID whose detail files are written.
     bool completeOutputNodeFound = false;
     std::int64_t completeOutputIndex = 0;   // the last index with that ID (1-based)
+    // The node of the detail files is chosen after the loop (--detail-node
+    // worst): no node writes them in the loop.
+    bool detailFilesAfterLoop = false;
 };
 
 // A visitor made of lambdas, one per kind.

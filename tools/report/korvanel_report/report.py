@@ -7,7 +7,7 @@ import time
 
 import numpy as np
 
-from . import figures, mesh_results, page, sn_curve
+from . import figures, input_pages, mesh_results, page, sn_curve
 from .job import file_state, job_file, read_advisory
 from .parameters import (BLOCKS_DAMAGE_TYPES, CORRECTION_NAMES, CURVE_NAMES, FORMAT_NAMES,
                          GOODMAN_METHODS, read_parameters)
@@ -17,7 +17,7 @@ from .value_reading import NumberOutOfRange
 
 TOP_NODES = 20
 FIGURE_NAMES = ("node-damage", "node-life", "model", "cycles", "damage-share",
-                "block-damage", "path", "sn-curve")
+                "block-damage", "path", "sn-curve") + input_pages.FIGURE_NAMES
 HOTSPOT_DECADES = 2.0
 VERSION = "v25.02"
 
@@ -103,6 +103,7 @@ def build(job):
         if states[".sum"] else None
     fmt = p.stressInputFormat if p is not None else (2 if states[".ndd"] else 1)
 
+    r.guarded("The load history", lambda: input_pages.load_history_section(r, p, fmt))
     nodes = None
     if fmt in (2, 3) and states[".ndd"]:
         nodes = r.guarded(".ndd", lambda: _nodes_section(r, p, states))
@@ -115,7 +116,9 @@ def build(job):
     if not node_found:
         cycles = None
     if states[".sep"] and (p is None or p.elastoPlastic == 1) and node_found:
-        r.guarded(".sep", lambda: _path_section(r, p, fmt))
+        detail = input_pages.detail_node_of(summary, p)
+        r.guarded(".sep", lambda: _path_section(r, p, fmt, detail))
+        r.guarded("The elastic path", lambda: input_pages.elastic_path_section(r, p, fmt, detail))
     if cycles is not None and p is not None:
         r.guarded("The S-N curve", lambda: _sn_section(r, p, fmt, cycles))
     if not stopped:
@@ -349,10 +352,10 @@ def _cycles_section(r, p, fmt):
     return cyc
 
 
-def _path_section(r, p, fmt):
+def _path_section(r, p, fmt, detail):
     states = read_path(job_file(r.job, ".sep"))
     vm = von_mises(states)
-    where = "the history" if fmt == 1 else "node %d" % p.completeOutputNode if p else "the node"
+    where = "the history" if fmt == 1 else "node %d" % detail if detail is not None else "the node"
     title = "Corrected stress path of %s" % where
     parts = []
     if len(vm) == 0:
