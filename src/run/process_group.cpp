@@ -15,6 +15,8 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "base/fatal_stop.hpp"
@@ -152,21 +154,30 @@ StopAcross firstStop(const ProcessGroup& group, const std::optional<FatalStop>& 
     across.any = true;
     if (first == group.rank && group.rank != kFirst)
         sendMessage(packStop(localNode, *local), kFirst, kStopTag);
-    if (group.rank == kFirst) {
-        if (first == kFirst) {
-            across.node = localNode;
-            across.stop = *local;
-        } else {
-            auto [node, stop] = unpackStop(receiveMessage(first, kStopTag));
-            across.node = node;
-            across.stop = std::move(stop);
-        }
-    }
+    if (group.rank == kFirst)
+        std::tie(across.node, across.stop) = first == kFirst
+                                                 ? std::pair{localNode, *local}
+                                                 : unpackStop(receiveMessage(first, kStopTag));
     return across;
 }
 
 FatalStop changedWhileRead(const std::string& path) {
     return fatalStop("The input file " + path + " changed while it was being read");
+}
+
+// The node stress file indexed for the group's slices, its nodes with the
+// complete-output ID kept on `group`; the stop when the file is no longer
+// that of `stamp`, taken before.
+NodeStressIndex indexForSlices(ProcessGroup& group, const RunInputs& run, const std::string& path,
+                               const FileStamp& stamp, InputWarnings* warnings) {
+    const AnalysisParameters& p = run.parameters;
+    NodeStressIndex index = indexNodeStressFile(path, p.nodeCount, p.loadCaseCount,
+                                                evenSlices(p.nodeCount, group.size),
+                                                p.completeOutputNode, machineMemoryBytes(), warnings);
+    if (fileStampOf(path) != stamp || stamp.size != index.fileSize) throw changedWhileRead(path);
+    group.keptNodes = std::move(index.keptNodes);
+    group.keptNodeIndexes = std::move(index.keptNodeIndexes);
+    return index;
 }
 
 // Every process: its own slice, from the file the first process indexed.
@@ -289,15 +300,8 @@ NodeStressTable readNodeStressOn([[maybe_unused]] ProcessGroup& group, const Run
         reading.path = jobFilePath(run.job, ".nds");
         reading.loadCaseCount = p.loadCaseCount;
         reading.stamp = fileStampOf(reading.path);
-        NodeStressIndex index = indexNodeStressFile(reading.path, p.nodeCount, p.loadCaseCount,
-                                                    evenSlices(p.nodeCount, group.size),
-                                                    p.completeOutputNode, machineMemoryBytes(),
-                                                    &warnings);
-        if (fileStampOf(reading.path) != reading.stamp || reading.stamp.size != index.fileSize)
-            throw changedWhileRead(reading.path);
+        NodeStressIndex index = indexForSlices(group, run, reading.path, reading.stamp, &warnings);
         reading.slices = std::move(index.slices);
-        group.keptNodes = std::move(index.keptNodes);
-        group.keptNodeIndexes = std::move(index.keptNodeIndexes);
         std::string bytes = packSliceReading(reading);
 
         broadcastHeader(Header{Step::readSlices, 0});
@@ -321,15 +325,8 @@ void keepDetailNodesOn([[maybe_unused]] ProcessGroup& group,
                        [[maybe_unused]] const RunInputs& run) {
 #ifdef KORVANEL_MPI
     if (!group.distributed || nodeStressOf(run.input) == nullptr) return;
-    const AnalysisParameters& p = run.parameters;
     const std::string path = jobFilePath(run.job, ".nds");
-    const auto stamp = fileStampOf(path);
-    NodeStressIndex index = indexNodeStressFile(path, p.nodeCount, p.loadCaseCount,
-                                                evenSlices(p.nodeCount, group.size),
-                                                p.completeOutputNode, machineMemoryBytes(), nullptr);
-    if (fileStampOf(path) != stamp || stamp.size != index.fileSize) throw changedWhileRead(path);
-    group.keptNodes = std::move(index.keptNodes);
-    group.keptNodeIndexes = std::move(index.keptNodeIndexes);
+    indexForSlices(group, run, path, fileStampOf(path), nullptr);
 #endif
 }
 
