@@ -227,10 +227,6 @@ void receiveTable(std::vector<T>& table, std::int64_t first, std::int64_t count,
     receiveBytes(table.data() + first, static_cast<std::uint64_t>(count) * sizeof(T), from, tag);
 }
 
-std::int64_t sliceEnd(const ProcessGroup& group, int r, std::int64_t nodeCount) {
-    return r + 1 < group.size ? group.sliceFirst[static_cast<std::size_t>(r) + 1] : nodeCount;
-}
-
 // The first process: every process's unloaded-node flags in place, in node
 // order (gathered also when a node stops the run: the nodes before it are
 // listed), and their results unless a node stopped the run.
@@ -241,7 +237,9 @@ SliceOutcome gatherOutcomes(const ProcessGroup& group, const RunInputs& run,
     placeOutcome(all, own, 0);
     for (int r = 1; r < group.size; ++r) {
         const std::int64_t first = group.sliceFirst[static_cast<std::size_t>(r)];
-        const std::int64_t count = sliceEnd(group, r, nodeCount) - first;
+        const std::int64_t end =
+            r + 1 < group.size ? group.sliceFirst[static_cast<std::size_t>(r) + 1] : nodeCount;
+        const std::int64_t count = end - first;
         receiveTable(all.unloaded, first, count, r, kUnloadedTag);
         if (stopped) continue;
         receiveTable(all.tables.nodeDamage, first, count, r);
@@ -310,11 +308,7 @@ NodeStressTable readNodeStressOn([[maybe_unused]] ProcessGroup& group, const Run
         StopAcross stop = firstStop(group, own, -1);
         if (stop.any) throw std::move(stop.stop);
 
-        NodeStressTable table;
-        table.nodeCount = p.nodeCount;
-        table.loadCaseCount = p.loadCaseCount;
-        table.nodes = std::move(index.nodes);
-        return table;
+        return NodeStressTable{p.nodeCount, p.loadCaseCount, std::move(index.nodes), {}, {}};
     }
 #endif
     return readNodeStressFile(jobFilePath(run.job, ".nds"), p.nodeCount, p.loadCaseCount,
@@ -356,14 +350,10 @@ SliceOutcome analyseDetailNodeOn([[maybe_unused]] const ProcessGroup& group, con
         // The first process holds this node's stresses among the kept nodes.
         const NodeStressTable& kept = group.keptNodes;
         const auto i = static_cast<std::int64_t>(detailIndex);
-        NodeStressTable one;
-        one.nodeCount = 1;
-        one.loadCaseCount = kept.loadCaseCount;
-        one.nodes = {kept.nodes[detailIndex]};
-        one.baseStress = {kept.baseStress[detailIndex]};
-        one.loadCaseStress.assign(kept.loadCasesOf(i), kept.loadCasesOf(i) + kept.loadCaseCount);
         RunInputs alone = run;  // the node entries come along: a few nodes at most
-        *nodeStressOf(alone.input) = std::move(one);
+        *nodeStressOf(alone.input) = NodeStressTable{
+            1, kept.loadCaseCount, {kept.nodes[detailIndex]}, {kept.baseStress[detailIndex]},
+            {kept.loadCasesOf(i), kept.loadCasesOf(i) + kept.loadCaseCount}};
         return analyseSlice(alone, NodeSlice{0, 1, node, nodeCountOf(run), carriedIn, true},
                             options);
     }

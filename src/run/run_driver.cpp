@@ -96,14 +96,14 @@ StressInput readStressInput(RunInputs& run, ProcessGroup& group, InputWarnings& 
     StressInput input;
     if (p.stressInputFormat == StressInputFormat::singleHistory) {
         input = SingleHistoryInput{readStressHistoryFile(jobFilePath(run.job, ".sig"), w)};
-    } else if (p.stressInputFormat == StressInputFormat::nodeCombination) {
-        NodeStressTable nodes = readModelNodes(run, group, warnings);
-        input = CombinationInput{std::move(nodes),
-                                 readCombinationFile(jobFilePath(run.job, ".cmb"), p.loadCaseCount, w)};
     } else {
         NodeStressTable nodes = readModelNodes(run, group, warnings);
-        input = SpectrumInput{std::move(nodes),
-                              readBlockSpectrumFile(jobFilePath(run.job, ".blc"), p.loadCaseCount, w)};
+        if (p.stressInputFormat == StressInputFormat::nodeCombination)
+            input = CombinationInput{std::move(nodes),
+                                     readCombinationFile(jobFilePath(run.job, ".cmb"), p.loadCaseCount, w)};
+        else
+            input = SpectrumInput{std::move(nodes),
+                                  readBlockSpectrumFile(jobFilePath(run.job, ".blc"), p.loadCaseCount, w)};
     }
     showWarnings(warnings);
     return input;
