@@ -1,5 +1,6 @@
 #include "run/check_report.hpp"
 
+#include <iterator>
 #include <string>
 #include <unordered_set>
 #include <variant>
@@ -49,27 +50,9 @@ std::string materialsUsed(const RunInputs& run, const NodeStressTable& nodes) {
     return text;
 }
 
-// What was read of the job's kind of stress input.
-void kindItems(OutputChannel& console, const RunInputs& run, const SingleHistoryInput& in) {
-    item(console, "Time points",
-         std::to_string(in.history.states.size()) + " in " + jobFilePath(run.job, ".sig"));
-}
-
-void nodeItems(OutputChannel& console, const RunInputs& run, const NodeStressTable& nodes) {
-    item(console, "Nodes", std::to_string(nodes.nodeCount) + " in " + jobFilePath(run.job, ".nds"));
-    item(console, "Load cases", std::to_string(run.parameters.loadCaseCount));
-}
-
-void kindItems(OutputChannel& console, const RunInputs& run, const CombinationInput& in) {
-    nodeItems(console, run, in.nodeStress);
-    item(console, "Time points",
-         std::to_string(in.combination.timePointCount) + " in " + jobFilePath(run.job, ".cmb"));
-}
-
-void kindItems(OutputChannel& console, const RunInputs& run, const SpectrumInput& in) {
-    nodeItems(console, run, in.nodeStress);
-    item(console, "Blocks",
-         std::to_string(in.spectrum.blockCount) + " in " + jobFilePath(run.job, ".blc"));
+// "<count> in <job file with `extension`>".
+std::string countIn(const RunInputs& run, std::int64_t n, const char* extension) {
+    return std::to_string(n) + " in " + jobFilePath(run.job, extension);
 }
 
 }  // namespace
@@ -82,11 +65,20 @@ void printCheckReport(OutputChannel& console, const RunInputs& run, const CheckF
     item(console, "Stress-input format",
          std::to_string(fileNumber(p.stressInputFormat)) + " (" + toString(p.stressInputFormat) +
              ")");
-    std::visit([&](const auto& in) { kindItems(console, run, in); }, run.input);
-    if (p.blocksDamageType == BlocksDamageType::worstGroup)
-        item(console, "Block groups",
-             std::to_string(run.blockGroups.size()) + " in " + jobFilePath(run.job, ".btf"));
+    // What was read of the job's kind of stress input.
     const NodeStressTable* nodes = nodeStressOf(run.input);
+    if (nodes != nullptr) {
+        item(console, "Nodes", countIn(run, nodes->nodeCount, ".nds"));
+        item(console, "Load cases", std::to_string(p.loadCaseCount));
+    }
+    if (const auto* in = std::get_if<SingleHistoryInput>(&run.input))
+        item(console, "Time points", countIn(run, std::ssize(in->history.states), ".sig"));
+    if (const auto* in = std::get_if<CombinationInput>(&run.input))
+        item(console, "Time points", countIn(run, in->combination.timePointCount, ".cmb"));
+    if (const auto* in = std::get_if<SpectrumInput>(&run.input))
+        item(console, "Blocks", countIn(run, in->spectrum.blockCount, ".blc"));
+    if (p.blocksDamageType == BlocksDamageType::worstGroup)
+        item(console, "Block groups", countIn(run, std::ssize(run.blockGroups), ".btf"));
     if (p.materialsMode == MaterialsMode::multiple && nodes != nullptr) {
         item(console, "Materials",
              count(static_cast<std::int64_t>(run.materials.size()), "record", "records") + " in " +

@@ -45,18 +45,6 @@ LoadHistory loadsOf(const RunInputs& run, const CombinationInput& in, std::int64
                    in.combination.timePointCount);
 }
 
-// The node's stress history before compaction: the single history as read,
-// or the node's stresses combined at every time point.
-void assembleHistory(const RunInputs&, const SingleHistoryInput& in, std::int64_t,
-                     std::vector<Stress6>& history) {
-    copyLargeTable(history, in.history.states);
-}
-
-void assembleHistory(const RunInputs& run, const CombinationInput& in, std::int64_t node,
-                     std::vector<Stress6>& history) {
-    combineLoadCases(run.simd, loadsOf(run, in, node), history);
-}
-
 // The raw count of time points.
 std::int64_t timePointsOf(const SingleHistoryInput& in) {
     return static_cast<std::int64_t>(in.history.states.size());
@@ -64,13 +52,20 @@ std::int64_t timePointsOf(const SingleHistoryInput& in) {
 std::int64_t timePointsOf(const CombinationInput& in) { return in.combination.timePointCount; }
 
 // Only nodes of a combination may be unloaded, and only when the run allows it.
-bool allowsUnloaded(const RunInputs&, const SingleHistoryInput&) { return false; }
-bool allowsUnloaded(const RunInputs& run, const CombinationInput&) { return run.allowUnloadedNodes; }
+template <class History>
+bool allowsUnloaded(const RunInputs& run, const History&) {
+    return std::is_same_v<History, CombinationInput> && run.allowUnloadedNodes;
+}
 
+// The node's stress history, compacted: the single history as read, or the
+// node's stresses combined at every time point.
 template <class History>
 void compactedHistory(const RunInputs& run, const History& in, std::int64_t node,
                       NodeScratch& scratch) {
-    assembleHistory(run, in, node, scratch.history);
+    if constexpr (std::is_same_v<History, SingleHistoryInput>)
+        copyLargeTable(scratch.history, in.history.states);
+    else
+        combineLoadCases(run.simd, loadsOf(run, in, node), scratch.history);
     compactPath(run.simd, scratch.history, scratch.keepMarks);
 }
 
@@ -103,13 +98,6 @@ bool historyToExtract(const RunInputs& run, const History& in, std::int64_t node
     return unloaded;
 }
 
-template <class History>
-void extractHistory(const RunInputs& run, const History& in, NodeScratch& scratch) {
-    extractHalfCycles(run.simd, scratch.history, timePointsOf(in),
-                      isOn(run.parameters.stressPathCorrection), scratch.extraction,
-                      scratch.halfCycles);
-}
-
 // The damage of a node of a model as storeNodeDamage keeps it.
 NodeResult modelNodeResult(const HistoryDamage& damage) {
     const StoredDamage stored = storeNodeDamage(damage.damage);
@@ -120,41 +108,35 @@ NodeResult modelNodeResult(const HistoryDamage& damage) {
     return result;
 }
 
-// After the extraction: damage, result and detail files.
-NodeResult historyResult(const RunInputs& run, const SingleHistoryInput&, std::int64_t,
+// After the extraction: damage, result and detail files. A single history
+// keeps its damage unfloored; a node of a model, as storeNodeDamage keeps it.
+template <class History>
+NodeResult historyResult(const RunInputs& run, const History& in, std::int64_t node,
                          const MaterialValues& material, const SnCurve& curve, bool unloaded,
                          bool writesDetailFiles, NodeScratch& scratch) {
+    constexpr bool single = std::is_same_v<History, SingleHistoryInput>;
     const AnalysisParameters& p = run.parameters;
-    HistoryDamage damage = accumulateHalfCycles(scratch.halfCycles, false, isOn(p.groundAirGround),
-                                                material, curve, 1, scratch.halfCycleDamage);
+    if (!single && isOn(p.cyclesExtraction))
+        throw runtimeError(InternalCheck::cycleEndsOutsideSingleHistory);
+    std::int64_t nodeId = 1;
+    if constexpr (!single) nodeId = in.nodeStress.nodes[node].nodeId;
+    const HistoryDamage damage = accumulateHalfCycles(scratch.halfCycles, !single,
+                                                      isOn(p.groundAirGround), material, curve,
+                                                      nodeId, scratch.halfCycleDamage);
     NodeResult result;
+    if constexpr (single)
+        result.singleHistory = SingleHistoryResult{damage.damage, damage.lastStaticType};
+    else
+        result = modelNodeResult(damage);
     result.unloaded = unloaded;
-    result.singleHistory = SingleHistoryResult{damage.damage, damage.lastStaticType};
     if (writesDetailFiles) {
         const auto& d = scratch.halfCycleDamage;
         writeHalfCycleFile(jobFilePath(run.job, ".cyc"), scratch.halfCycles, d.halfCycleDamage,
-                           d.staticFailureFlag, nullptr, run.decimalSeparator);
-        if (isOn(p.cyclesExtraction))
+                           d.staticFailureFlag, single ? nullptr : &p.completeOutputNode,
+                           run.decimalSeparator);
+        if (single && isOn(p.cyclesExtraction))
             writeHalfCycleEndsFile(jobFilePath(run.job, ".cif"), scratch.halfCycles,
                                    run.decimalSeparator);
-    }
-    return result;
-}
-
-NodeResult historyResult(const RunInputs& run, const CombinationInput& in, std::int64_t node,
-                         const MaterialValues& material, const SnCurve& curve, bool unloaded,
-                         bool writesDetailFiles, NodeScratch& scratch) {
-    const AnalysisParameters& p = run.parameters;
-    if (isOn(p.cyclesExtraction)) throw runtimeError(InternalCheck::cycleEndsOutsideSingleHistory);
-    const HistoryDamage damage = accumulateHalfCycles(
-        scratch.halfCycles, true, isOn(p.groundAirGround), material, curve,
-        in.nodeStress.nodes[node].nodeId, scratch.halfCycleDamage);
-    NodeResult result = modelNodeResult(damage);
-    result.unloaded = unloaded;
-    if (writesDetailFiles) {
-        const auto& d = scratch.halfCycleDamage;
-        writeHalfCycleFile(jobFilePath(run.job, ".cyc"), scratch.halfCycles, d.halfCycleDamage,
-                           d.staticFailureFlag, &p.completeOutputNode, run.decimalSeparator);
     }
     return result;
 }
@@ -162,14 +144,13 @@ NodeResult historyResult(const RunInputs& run, const CombinationInput& in, std::
 // A node of a combination without detail files, whose extraction cannot
 // stop: the screen's proof that every half-cycle of its path is "no damage".
 // The node then gets what the half-cycle analysis would give it, without it.
-bool screenedOut(const RunInputs&, const SingleHistoryInput&, const MaterialValues&, const SnCurve&,
-                 bool, const NodeScratch&) {
-    return false;
-}
-bool screenedOut(const RunInputs& run, const CombinationInput&, const MaterialValues& material,
+template <class History>
+bool screenedOut(const RunInputs& run, const History&, const MaterialValues& material,
                  const SnCurve& curve, bool writesDetailFiles, const NodeScratch& scratch) {
     const AnalysisParameters& p = run.parameters;
-    if (!run.damageScreen || writesDetailFiles || isOn(p.cyclesExtraction)) return false;
+    if (std::is_same_v<History, SingleHistoryInput> || !run.damageScreen || writesDetailFiles ||
+        isOn(p.cyclesExtraction))
+        return false;
     return provesNoDamage(run.simd, scratch.history, isOn(p.stressPathCorrection), material, curve);
 }
 
@@ -201,7 +182,10 @@ NodeResult analyseInput(const RunInputs& run, const History& in, std::int64_t no
     const bool unloaded = historyToExtract(run, in, node, plastic, writesDetailFiles, scratch);
     if (!unloaded && screenedOut(run, in, material, curve, writesDetailFiles, scratch))
         return screenedResult();
-    if (!unloaded) extractHistory(run, in, scratch);
+    if (!unloaded)
+        extractHalfCycles(run.simd, scratch.history, timePointsOf(in),
+                          isOn(run.parameters.stressPathCorrection), scratch.extraction,
+                          scratch.halfCycles);
     return historyResult(run, in, node, material, curve, unloaded, writesDetailFiles, scratch);
 }
 
@@ -242,15 +226,12 @@ NodeResult checkInput(const RunInputs& run, const SpectrumInput&, std::int64_t,
 
 // The correction keeps the number of points, so the compacted path tells
 // whether the extraction would find it constant.
-bool constantPath(const RunInputs& run, const SingleHistoryInput& in, std::int64_t node,
-                  NodeScratch& scratch) {
+template <class History>
+bool constantPath(const RunInputs& run, const History& in, std::int64_t node, NodeScratch& scratch) {
+    if constexpr (std::is_same_v<History, CombinationInput>)
+        return combinedPathIsConstant(loadsOf(run, in, node));
     compactedHistory(run, in, node, scratch);
     return scratch.history.size() <= 1;
-}
-
-bool constantPath(const RunInputs& run, const CombinationInput& in, std::int64_t node,
-                  NodeScratch&) {
-    return combinedPathIsConstant(loadsOf(run, in, node));
 }
 
 template <class History>
@@ -342,10 +323,8 @@ void analyseNodesInTurns(const RunInputs& run, std::span<const NodeToAnalyse> no
 
 NodeResult checkNode(const RunInputs& run, std::int64_t node, const MaterialValues& inEffect,
                      bool writesDetailFiles, NodeScratch& scratch) {
-    const PlasticMaterial plastic = derivePlasticMaterial(inEffect);
-    if (isOn(run.parameters.elastoPlastic) && !allowsElastoPlasticCorrection(plastic))
-        throw correctionImpossible(plastic);
-    prepareSnCurve(inEffect, blocksAnalysis(run));
+    PlasticMaterial plastic;
+    checkedCurve(run, inEffect, plastic);
     return std::visit(
         [&](const auto& in) { return checkInput(run, in, node, writesDetailFiles, scratch); },
         run.input);

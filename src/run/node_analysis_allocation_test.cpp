@@ -9,6 +9,7 @@
 #include <random>
 
 #include "run/node_analysis.hpp"
+#include "run/random_model_test_support.hpp"
 
 namespace {
 std::atomic<bool> counting{false};
@@ -53,39 +54,8 @@ RunInputs makeRun(std::int64_t format, std::int64_t elastoPlastic, std::int64_t 
     p.loadVariabilityFactor = 1;
     p.blocksDamageType = BlocksDamageType{1};
     p.lifeUnitsPerRepeat = 1000;
-
-    std::mt19937_64 random(7);
-    std::normal_distribution<double> normal(0.0, 1.0);
-    auto state = [&](double scale) {
-        Stress6 s;
-        for (int k = 0; k < 6; ++k) s[k] = normal(random) * scale * (k < 3 ? 1.0 : 0.4);
-        return s;
-    };
-    NodeStressTable t;
-    t.nodeCount = kNodes;
-    t.loadCaseCount = kLoadCases;
-    for (std::int64_t n = 0; n < kNodes; ++n) {
-        t.nodes.push_back(NodeEntry{1000 + n, 1});
-        t.baseStress.push_back(state(20.0));
-        for (std::int64_t lc = 0; lc < kLoadCases; ++lc)
-            t.loadCaseStress.push_back(state(30.0 + 10.0 * static_cast<double>(n)));
-    }
-    std::uniform_real_distribution<double> factor(-1.0, 1.0);
-    CombinationTable combination{kTimePoints, kLoadCases, {}};
-    for (std::int64_t i = 0; i < kTimePoints * kLoadCases; ++i)
-        combination.factor.push_back(factor(random));
-    BlockSpectrum b;
-    b.blockCount = kBlocks;
-    b.loadCaseCount = kLoadCases;
-    for (std::int64_t i = 0; i < kBlocks * kLoadCases; ++i) {
-        b.blockFrom.push_back(factor(random));
-        b.blockTo.push_back(factor(random));
-    }
-    for (std::int64_t i = 0; i < kBlocks; ++i) b.blockCycles.push_back(1000.0 * (1 + i % 7));
-    if (format == 2)
-        run.input = CombinationInput{std::move(t), std::move(combination)};
-    else
-        run.input = SpectrumInput{std::move(t), std::move(b)};
+    run.input = randomModelInput(RandomModel{7, kNodes, kLoadCases, kTimePoints, kBlocks, 30.0, 10.0, 7},
+                                 format == 2, [](std::int64_t) { return std::int64_t{1}; });
     return run;
 }
 

@@ -28,6 +28,19 @@ std::int64_t reportUnloadedNodes(const RunInputs& run, const std::vector<unsigne
     return count;
 }
 
+// The nodes that write detail files, in node order, and the material in
+// effect before each.
+std::pair<std::vector<std::int64_t>, std::vector<MaterialCarry>> detailNodesOf(const RunInputs& run) {
+    const NodeStressTable* nodes = nodeStressOf(run.input);
+    std::vector<std::int64_t> detailNodes;
+    for (std::int64_t node = 0; node < nodeCountOf(run); ++node)
+        if (writesDetailFiles(run, node)) detailNodes.push_back(node);
+    std::vector<MaterialCarry> carries(detailNodes.size());
+    if (run.parameters.materialsMode == MaterialsMode::multiple && nodes != nullptr)
+        carries = carriesBefore(nodes->nodes, run.materials, detailNodes).before;
+    return {std::move(detailNodes), std::move(carries)};
+}
+
 }  // namespace
 
 std::vector<std::int64_t> evenSlices(std::int64_t nodeCount, int slices) {
@@ -65,13 +78,7 @@ SliceOutcome analyseDetailNodeHere(const RunInputs& run, std::int64_t node,
 
 void analyseDetailNodesAgain(const RunInputs& run, const ProcessGroup& group,
                              const NodeLoopOptions& options) {
-    const NodeStressTable* nodes = nodeStressOf(run.input);
-    std::vector<std::int64_t> detailNodes;
-    for (std::int64_t node = 0; node < nodeCountOf(run); ++node)
-        if (writesDetailFiles(run, node)) detailNodes.push_back(node);
-    std::vector<MaterialCarry> carries(detailNodes.size());
-    if (run.parameters.materialsMode == MaterialsMode::multiple && nodes != nullptr)
-        carries = carriesBefore(nodes->nodes, run.materials, detailNodes).before;
+    const auto [detailNodes, carries] = detailNodesOf(run);
     for (std::size_t i = 0; i < detailNodes.size(); ++i) {
         stopIfInterrupted();
         SliceOutcome one = analyseDetailNodeOn(group, run, i, detailNodes[i], carries[i], options);
@@ -84,12 +91,9 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options
     const std::int64_t nodeCount = nodeCountOf(run);
     const NodeStressTable* nodes = nodeStressOf(run.input);
     const std::vector<std::int64_t> sliceFirst = evenSlices(nodeCount, nodes == nullptr ? 1 : group.size);
-    std::vector<std::int64_t> detailNodes;
-    for (std::int64_t node = 0; node < nodeCount; ++node)
-        if (writesDetailFiles(run, node)) detailNodes.push_back(node);
+    const auto [detailNodes, detailCarries] = detailNodesOf(run);
 
     std::vector<SliceWork> work(sliceFirst.size());
-    std::vector<MaterialCarry> detailCarries(detailNodes.size());
     if (run.parameters.materialsMode == MaterialsMode::multiple && nodes != nullptr) {
         const MaterialCarries atSlices = carriesBefore(nodes->nodes, run.materials, sliceFirst);
         for (std::size_t r = 0; r < work.size(); ++r) {
@@ -97,7 +101,6 @@ NodeLoopOutcome runNodeLoop(const RunInputs& run, const NodeLoopOptions& options
             // Slices after the node that stops the run for its material are not analysed.
             work[r].analyse = atSlices.failingNode < 0 || sliceFirst[r] <= atSlices.failingNode;
         }
-        detailCarries = carriesBefore(nodes->nodes, run.materials, detailNodes).before;
         warnAboutMaterials(atSlices.withoutRecord, nodes->nodes, run.materials,
                            jobFilePath(run.job, ".mtr"), warnings);
     }

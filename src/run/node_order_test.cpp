@@ -16,6 +16,7 @@
 #include "base/test_support.hpp"
 #include "input/material_selection.hpp"
 #include "run/node_analysis.hpp"
+#include "run/random_model_test_support.hpp"
 
 namespace korvanel {
 namespace {
@@ -78,41 +79,12 @@ RunInputs makeRun(StressInputFormat format, const std::map<std::int64_t, std::in
     p.blocksDamageType = BlocksDamageType::wholeSpectrum;
     p.lifeUnitsPerRepeat = 1000;
     run.materials = materialFile();
-
-    std::mt19937_64 random(11);
-    std::normal_distribution<double> normal(0.0, 1.0);
-    auto state = [&](double scale) {
-        Stress6 s;
-        for (int k = 0; k < 6; ++k) s[k] = normal(random) * scale * (k < 3 ? 1.0 : 0.4);
-        return s;
-    };
-    NodeStressTable t;
-    t.nodeCount = kNodes;
-    t.loadCaseCount = kLoadCases;
-    for (std::int64_t n = 0; n < kNodes; ++n) {
-        const auto material = materialOf.find(n);
-        t.nodes.push_back(NodeEntry{1000 + n, material == materialOf.end() ? kSteel : material->second});
-        t.baseStress.push_back(state(20.0));
-        for (std::int64_t lc = 0; lc < kLoadCases; ++lc)
-            t.loadCaseStress.push_back(state(60.0 + 8.0 * static_cast<double>(n)));
-    }
-    t.nodes[6].nodeId = completeOutputNode;
-    std::uniform_real_distribution<double> factor(-1.0, 1.0);
-    CombinationTable combination{kTimePoints, kLoadCases, {}};
-    for (std::int64_t i = 0; i < kTimePoints * kLoadCases; ++i)
-        combination.factor.push_back(factor(random));
-    BlockSpectrum b;
-    b.blockCount = kBlocks;
-    b.loadCaseCount = kLoadCases;
-    for (std::int64_t i = 0; i < kBlocks * kLoadCases; ++i) {
-        b.blockFrom.push_back(factor(random));
-        b.blockTo.push_back(factor(random));
-    }
-    for (std::int64_t i = 0; i < kBlocks; ++i) b.blockCycles.push_back(1000.0 * (1 + i % 5));
-    if (format == StressInputFormat::nodeCombination)
-        run.input = CombinationInput{std::move(t), std::move(combination)};
-    else
-        run.input = SpectrumInput{std::move(t), std::move(b)};
+    run.input = randomModelInput(RandomModel{11, kNodes, kLoadCases, kTimePoints, kBlocks, 60.0, 8.0, 5},
+                                 format == StressInputFormat::nodeCombination, [&](std::int64_t n) {
+                                     const auto material = materialOf.find(n);
+                                     return material == materialOf.end() ? kSteel : material->second;
+                                 });
+    nodeStressOf(run.input)->nodes[6].nodeId = completeOutputNode;
     return run;
 }
 

@@ -15,6 +15,8 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "base/fatal_stop.hpp"
@@ -152,21 +154,30 @@ StopAcross firstStop(const ProcessGroup& group, const std::optional<FatalStop>& 
     across.any = true;
     if (first == group.rank && group.rank != kFirst)
         sendMessage(packStop(localNode, *local), kFirst, kStopTag);
-    if (group.rank == kFirst) {
-        if (first == kFirst) {
-            across.node = localNode;
-            across.stop = *local;
-        } else {
-            auto [node, stop] = unpackStop(receiveMessage(first, kStopTag));
-            across.node = node;
-            across.stop = std::move(stop);
-        }
-    }
+    if (group.rank == kFirst)
+        std::tie(across.node, across.stop) = first == kFirst
+                                                 ? std::pair{localNode, *local}
+                                                 : unpackStop(receiveMessage(first, kStopTag));
     return across;
 }
 
 FatalStop changedWhileRead(const std::string& path) {
     return fatalStop("The input file " + path + " changed while it was being read");
+}
+
+// The node stress file indexed for the group's slices, its nodes with the
+// complete-output ID kept on `group`; the stop when the file is no longer
+// that of `stamp`, taken before.
+NodeStressIndex indexForSlices(ProcessGroup& group, const RunInputs& run, const std::string& path,
+                               const FileStamp& stamp, InputWarnings* warnings) {
+    const AnalysisParameters& p = run.parameters;
+    NodeStressIndex index = indexNodeStressFile(path, p.nodeCount, p.loadCaseCount,
+                                                evenSlices(p.nodeCount, group.size),
+                                                p.completeOutputNode, machineMemoryBytes(), warnings);
+    if (fileStampOf(path) != stamp || stamp.size != index.fileSize) throw changedWhileRead(path);
+    group.keptNodes = std::move(index.keptNodes);
+    group.keptNodeIndexes = std::move(index.keptNodeIndexes);
+    return index;
 }
 
 // Every process: its own slice, from the file the first process indexed.
@@ -216,10 +227,6 @@ void receiveTable(std::vector<T>& table, std::int64_t first, std::int64_t count,
     receiveBytes(table.data() + first, static_cast<std::uint64_t>(count) * sizeof(T), from, tag);
 }
 
-std::int64_t sliceEnd(const ProcessGroup& group, int r, std::int64_t nodeCount) {
-    return r + 1 < group.size ? group.sliceFirst[static_cast<std::size_t>(r) + 1] : nodeCount;
-}
-
 // The first process: every process's unloaded-node flags in place, in node
 // order (gathered also when a node stops the run: the nodes before it are
 // listed), and their results unless a node stopped the run.
@@ -230,7 +237,9 @@ SliceOutcome gatherOutcomes(const ProcessGroup& group, const RunInputs& run,
     placeOutcome(all, own, 0);
     for (int r = 1; r < group.size; ++r) {
         const std::int64_t first = group.sliceFirst[static_cast<std::size_t>(r)];
-        const std::int64_t count = sliceEnd(group, r, nodeCount) - first;
+        const std::int64_t end =
+            r + 1 < group.size ? group.sliceFirst[static_cast<std::size_t>(r) + 1] : nodeCount;
+        const std::int64_t count = end - first;
         receiveTable(all.unloaded, first, count, r, kUnloadedTag);
         if (stopped) continue;
         receiveTable(all.tables.nodeDamage, first, count, r);
@@ -289,15 +298,8 @@ NodeStressTable readNodeStressOn([[maybe_unused]] ProcessGroup& group, const Run
         reading.path = jobFilePath(run.job, ".nds");
         reading.loadCaseCount = p.loadCaseCount;
         reading.stamp = fileStampOf(reading.path);
-        NodeStressIndex index = indexNodeStressFile(reading.path, p.nodeCount, p.loadCaseCount,
-                                                    evenSlices(p.nodeCount, group.size),
-                                                    p.completeOutputNode, machineMemoryBytes(),
-                                                    &warnings);
-        if (fileStampOf(reading.path) != reading.stamp || reading.stamp.size != index.fileSize)
-            throw changedWhileRead(reading.path);
+        NodeStressIndex index = indexForSlices(group, run, reading.path, reading.stamp, &warnings);
         reading.slices = std::move(index.slices);
-        group.keptNodes = std::move(index.keptNodes);
-        group.keptNodeIndexes = std::move(index.keptNodeIndexes);
         std::string bytes = packSliceReading(reading);
 
         broadcastHeader(Header{Step::readSlices, 0});
@@ -306,11 +308,7 @@ NodeStressTable readNodeStressOn([[maybe_unused]] ProcessGroup& group, const Run
         StopAcross stop = firstStop(group, own, -1);
         if (stop.any) throw std::move(stop.stop);
 
-        NodeStressTable table;
-        table.nodeCount = p.nodeCount;
-        table.loadCaseCount = p.loadCaseCount;
-        table.nodes = std::move(index.nodes);
-        return table;
+        return NodeStressTable{p.nodeCount, p.loadCaseCount, std::move(index.nodes), {}, {}};
     }
 #endif
     return readNodeStressFile(jobFilePath(run.job, ".nds"), p.nodeCount, p.loadCaseCount,
@@ -321,15 +319,8 @@ void keepDetailNodesOn([[maybe_unused]] ProcessGroup& group,
                        [[maybe_unused]] const RunInputs& run) {
 #ifdef KORVANEL_MPI
     if (!group.distributed || nodeStressOf(run.input) == nullptr) return;
-    const AnalysisParameters& p = run.parameters;
     const std::string path = jobFilePath(run.job, ".nds");
-    const auto stamp = fileStampOf(path);
-    NodeStressIndex index = indexNodeStressFile(path, p.nodeCount, p.loadCaseCount,
-                                                evenSlices(p.nodeCount, group.size),
-                                                p.completeOutputNode, machineMemoryBytes(), nullptr);
-    if (fileStampOf(path) != stamp || stamp.size != index.fileSize) throw changedWhileRead(path);
-    group.keptNodes = std::move(index.keptNodes);
-    group.keptNodeIndexes = std::move(index.keptNodeIndexes);
+    indexForSlices(group, run, path, fileStampOf(path), nullptr);
 #endif
 }
 
@@ -359,14 +350,10 @@ SliceOutcome analyseDetailNodeOn([[maybe_unused]] const ProcessGroup& group, con
         // The first process holds this node's stresses among the kept nodes.
         const NodeStressTable& kept = group.keptNodes;
         const auto i = static_cast<std::int64_t>(detailIndex);
-        NodeStressTable one;
-        one.nodeCount = 1;
-        one.loadCaseCount = kept.loadCaseCount;
-        one.nodes = {kept.nodes[detailIndex]};
-        one.baseStress = {kept.baseStress[detailIndex]};
-        one.loadCaseStress.assign(kept.loadCasesOf(i), kept.loadCasesOf(i) + kept.loadCaseCount);
         RunInputs alone = run;  // the node entries come along: a few nodes at most
-        *nodeStressOf(alone.input) = std::move(one);
+        *nodeStressOf(alone.input) = NodeStressTable{
+            1, kept.loadCaseCount, {kept.nodes[detailIndex]}, {kept.baseStress[detailIndex]},
+            {kept.loadCasesOf(i), kept.loadCasesOf(i) + kept.loadCaseCount}};
         return analyseSlice(alone, NodeSlice{0, 1, node, nodeCountOf(run), carriedIn, true},
                             options);
     }

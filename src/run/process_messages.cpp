@@ -89,6 +89,14 @@ void fields(T& stop, F& field) {
     field(stop.exitStatus);
 }
 
+// A pair travels as its first value, then its second.
+template <class P, class F>
+    requires requires(P& pair) { pair.first, pair.second; }
+void fields(P& pair, F& field) {
+    field(pair.first);
+    field(pair.second);
+}
+
 // Appends values to a message.
 struct MessageWriter {
     std::string bytes;
@@ -199,10 +207,12 @@ std::string pack(const T&... values) {
     return std::move(w.bytes);
 }
 
-template <class... T>
-void unpack(std::string_view bytes, const char* message, T&... values) {
-    MessageReader r{bytes, message};
-    (r(values), ...);
+// The value of type T that a message of `message` holds.
+template <class T>
+T unpack(std::string_view bytes, const char* message) {
+    T value;
+    MessageReader{bytes, message}(value);
+    return value;
 }
 
 }  // namespace
@@ -234,9 +244,7 @@ bool sameFile(const FileStamp& a, const FileStamp& b) {
 std::string packSliceReading(const SliceReading& reading) { return pack(reading); }
 
 SliceReading unpackSliceReading(std::string_view bytes) {
-    SliceReading reading;
-    unpack(bytes, "the node stress slices", reading);
-    return reading;
+    return unpack<SliceReading>(bytes, "the node stress slices");
 }
 
 std::string packLoopPlan(const RunInputs& run, const std::vector<SliceWork>& work) {
@@ -244,17 +252,13 @@ std::string packLoopPlan(const RunInputs& run, const std::vector<SliceWork>& wor
 }
 
 std::pair<RunInputs, std::vector<SliceWork>> unpackLoopPlan(std::string_view bytes) {
-    std::pair<RunInputs, std::vector<SliceWork>> plan;
-    unpack(bytes, "the loop plan", plan.first, plan.second);
-    return plan;
+    return unpack<std::pair<RunInputs, std::vector<SliceWork>>>(bytes, "the loop plan");
 }
 
 std::string packStop(std::int64_t node, const FatalStop& stop) { return pack(node, stop); }
 
 std::pair<std::int64_t, FatalStop> unpackStop(std::string_view bytes) {
-    std::pair<std::int64_t, FatalStop> stop;
-    unpack(bytes, "a stop", stop.first, stop.second);
-    return stop;
+    return unpack<std::pair<std::int64_t, FatalStop>>(bytes, "a stop");
 }
 
 }  // namespace korvanel

@@ -96,14 +96,14 @@ StressInput readStressInput(RunInputs& run, ProcessGroup& group, InputWarnings& 
     StressInput input;
     if (p.stressInputFormat == StressInputFormat::singleHistory) {
         input = SingleHistoryInput{readStressHistoryFile(jobFilePath(run.job, ".sig"), w)};
-    } else if (p.stressInputFormat == StressInputFormat::nodeCombination) {
-        NodeStressTable nodes = readModelNodes(run, group, warnings);
-        input = CombinationInput{std::move(nodes),
-                                 readCombinationFile(jobFilePath(run.job, ".cmb"), p.loadCaseCount, w)};
     } else {
         NodeStressTable nodes = readModelNodes(run, group, warnings);
-        input = SpectrumInput{std::move(nodes),
-                              readBlockSpectrumFile(jobFilePath(run.job, ".blc"), p.loadCaseCount, w)};
+        if (p.stressInputFormat == StressInputFormat::nodeCombination)
+            input = CombinationInput{std::move(nodes),
+                                     readCombinationFile(jobFilePath(run.job, ".cmb"), p.loadCaseCount, w)};
+        else
+            input = SpectrumInput{std::move(nodes),
+                                  readBlockSpectrumFile(jobFilePath(run.job, ".blc"), p.loadCaseCount, w)};
     }
     showWarnings(warnings);
     return input;
@@ -238,23 +238,16 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
         stopIfInterrupted();
     }
     // A single history's result, or the counts and the node of maximum damage of a model.
+    SummaryData summary{p, outcome.singleHistory};
     const auto model = [&](ModelResult::Steps steps, std::int64_t count) {
-        return SummaryData::Result{ModelResult{steps, count, outcome.staticFailureAtSomeNode,
-                                               maxDamageNode, run.completeOutputNodeFound,
-                                               detailNodeLine(run, options.detailNode)}};
+        summary.result = ModelResult{steps, count, outcome.staticFailureAtSomeNode, maxDamageNode,
+                                     run.completeOutputNodeFound,
+                                     detailNodeLine(run, options.detailNode)};
     };
-    const SummaryData summary{
-        p, std::visit(Overloaded{[&](const SingleHistoryInput&) {
-                                     return SummaryData::Result{outcome.singleHistory};
-                                 },
-                                 [&](const CombinationInput& in) {
-                                     return model(ModelResult::Steps::timePoints,
-                                                  in.combination.timePointCount);
-                                 },
-                                 [&](const SpectrumInput& in) {
-                                     return model(ModelResult::Steps::blocks, in.spectrum.blockCount);
-                                 }},
-                      run.input)};
+    if (const auto* in = std::get_if<CombinationInput>(&run.input))
+        model(ModelResult::Steps::timePoints, in->combination.timePointCount);
+    if (const auto* in = std::get_if<SpectrumInput>(&run.input))
+        model(ModelResult::Steps::blocks, in->spectrum.blockCount);
     writeSummaryFile(jobFilePath(run.job, ".sum"), summary, run.decimalSeparator);
     writeConsoleSummary(console, summary);
     printEndLines(console);

@@ -65,14 +65,6 @@ struct RunInputs {
     bool detailFilesAfterLoop = false;
 };
 
-// A visitor made of lambdas, one per kind.
-template <class... F>
-struct Overloaded : F... {
-    using F::operator()...;
-};
-template <class... F>
-Overloaded(F...) -> Overloaded<F...>;
-
 // The node stresses of a model; none for a single history.
 inline const NodeStressTable* nodeStressOf(const StressInput& input) {
     if (const auto* c = std::get_if<CombinationInput>(&input)) return &c->nodeStress;
