@@ -320,10 +320,10 @@ class NodeSelection(Base):
         deck = self.write("deck.inp", "*ELEMENT, TYPE=CPS3, ELSET=FLANGE\n1, 1, 2, 3\n"
                           "*ELSET, ELSET=WEB\n1\n")
         frd = self.write("r.frd", FRD_HEAD + frd_step(1, GOOD) + " 9999\n")
-        for spec, want in ((["WEB=4", "FLANGE=2"], 4), (["NONE=3"], "no element set NONE")):
-            with self.subTest(spec):
+        for given, want in ((["WEB=4", "FLANGE=2"], 4), (["NONE=3"], "no element set NONE")):
+            with self.subTest(given):
                 run = self.run_import([frd, "--load-cases", "1", "--sets", deck] +
-                                      [a for s in spec for a in ("--material", s)])
+                                      [a for s in given for a in ("--material", s)])
                 if isinstance(want, str):
                     self.assertStops(run, want)
                     continue

@@ -158,12 +158,12 @@ def node_materials(args, results, ids):
                 for k, v in results.element_sets.items()}
     decided = np.zeros(len(ids), bool)
     order = np.argsort(ids)
-    for spec in args.material:
-        name, _, value = spec.partition("=")
+    for given in args.material:
+        name, _, value = given.partition("=")
         try:
             material = int(value)
         except ValueError:
-            raise ImportStop("--material %s: SET=ID with an integer ID" % spec) from None
+            raise ImportStop("--material %s: SET=ID with an integer ID" % given) from None
         if name.upper() not in sets:
             raise ImportStop("--material: no element set %s (there are: %s)" % (
                 name, ", ".join(sorted(sets)) or "none"))
