@@ -12,23 +12,15 @@
 #include <gtest/gtest.h>
 
 #include "base/fatal_stop.hpp"
+#include "base/test_directory.hpp"
 #include "base/test_support.hpp"
 #include "base/text_input.hpp"
 
 namespace korvanel {
 namespace {
 
-struct TempDir {
-    std::string path;
-    TempDir() {
-        char pattern[] = "/tmp/korvanel-pipe-XXXXXX";
-        path = ::mkdtemp(pattern);
-    }
-    ~TempDir() { std::filesystem::remove_all(path); }
-};
-
 TEST(TextInputPipe, NamedPipeWithoutWriterReadsAsEmpty) {
-    TempDir dir;
+    TestDirectory dir;
     const std::string fifo = dir.path + "/j.sig";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     InputText in = openInputText(fifo);
@@ -38,7 +30,7 @@ TEST(TextInputPipe, NamedPipeWithoutWriterReadsAsEmpty) {
 }
 
 TEST(TextInputPipe, DirectoryStillCannotBeOpened) {
-    TempDir dir;
+    TestDirectory dir;
     EXPECT_EQ(expectStop([&] { openInputText(dir.path); }).consoleLines,
               std::vector<std::string>{"Cannot open the input file " + dir.path});
 }

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
 #include <functional>
+
+#include "base/test_directory.hpp"
 
 #include "input/block_group_file.hpp"
 #include "input/blocks_file.hpp"
@@ -72,10 +72,9 @@ TEST(ByteOrderMark, EveryReaderSkipsItAtTheStartOfTheFile) {
         EXPECT_EQ(reader.read(marked), reader.read(plain)) << reader.file;
     }
 
-    const std::string path = ::testing::TempDir() + "korvanel_byte_order_mark_test.inp";
-    std::ofstream(path, std::ios::binary) << kMark << "job\r\nj\r\n";
-    JobLocation job = readJobControlFile(path);
-    std::remove(path.c_str());
+    TestDirectory dir;
+    writeBytes(dir / "korvanel.inp", kMark + "job\r\nj\r\n");
+    JobLocation job = readJobControlFile(dir / "korvanel.inp");
     EXPECT_EQ(job.directory, "job");
     EXPECT_EQ(job.name, "j");
 }

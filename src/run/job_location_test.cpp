@@ -2,18 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
+#include "base/test_directory.hpp"
 
 namespace korvanel {
 namespace {
 
 JobLocation readFrom(const std::string& content) {
-    std::string path = ::testing::TempDir() + "korvanel_job_location_test.inp";
-    std::ofstream(path, std::ios::binary) << content;
-    JobLocation job = readJobControlFile(path);
-    std::remove(path.c_str());
-    return job;
+    TestDirectory dir;
+    writeBytes(dir / "korvanel.inp", content);
+    return readJobControlFile(dir / "korvanel.inp");
 }
 
 TEST(JobControlFile, OneLineOrTwoLinesGiveTheSameJob) {
