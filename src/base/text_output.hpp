@@ -137,4 +137,10 @@ void putFormatted(OutputChannel& ch, double value);       // mask form
 // Write statement: values in write form separated by "," then CR LF.
 void putWriteStatement(OutputChannel& ch, std::span<const double> values);
 
+// The text, then CR LF.
+inline void putTextLine(OutputChannel& ch, std::string_view text) {
+    putText(ch, text);
+    putLineEnd(ch);
+}
+
 }  // namespace korvanel

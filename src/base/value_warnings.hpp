@@ -18,6 +18,15 @@ namespace korvanel {
 // Makes the value reads of `in` report to `warnings`.
 void attachWarnings(InputText& in, InputWarnings& warnings);
 
+// readInputFile, the reads of `read` reporting to `warnings` (when given).
+template <class Read>
+auto readInputFile(const std::string& path, InputWarnings* warnings, Read&& read) {
+    return readInputFile(path, [&](InputText& in) {
+        if (warnings != nullptr) attachWarnings(in, *warnings);
+        return read(in);
+    });
+}
+
 // Skips a UTF-8 byte-order mark (the bytes EF BB BF) at the very start of
 // the text: a file that a spreadsheet saved reads as if it were not there.
 // Every reader calls it before its first read.

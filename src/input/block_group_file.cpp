@@ -5,10 +5,7 @@
 namespace korvanel {
 
 std::vector<BlockGroup> readBlockGroupFile(const std::string& path, InputWarnings* warnings) {
-    return readInputFile(path, [&](InputText& in) {
-        if (warnings != nullptr) attachWarnings(in, *warnings);
-        return readBlockGroupFile(in);
-    });
+    return readInputFile(path, warnings, [&](InputText& in) { return readBlockGroupFile(in); });
 }
 
 std::vector<BlockGroup> readBlockGroupFile(InputText& in) {

@@ -10,10 +10,8 @@ namespace korvanel {
 
 BlockSpectrum readBlockSpectrumFile(const std::string& path, std::int64_t loadCaseCount,
                                     InputWarnings* warnings) {
-    return readInputFile(path, [&](InputText& in) {
-        if (warnings != nullptr) attachWarnings(in, *warnings);
-        return readBlockSpectrumFile(in, loadCaseCount);
-    });
+    return readInputFile(path, warnings,
+                         [&](InputText& in) { return readBlockSpectrumFile(in, loadCaseCount); });
 }
 
 BlockSpectrum readBlockSpectrumFile(InputText& in, std::int64_t loadCaseCount) {

@@ -11,10 +11,8 @@ namespace korvanel {
 
 CombinationTable readCombinationFile(const std::string& path, std::int64_t loadCaseCount,
                                      InputWarnings* warnings) {
-    return readInputFile(path, [&](InputText& in) {
-        if (warnings != nullptr) attachWarnings(in, *warnings);
-        return readCombinationFile(in, loadCaseCount);
-    });
+    return readInputFile(path, warnings,
+                         [&](InputText& in) { return readCombinationFile(in, loadCaseCount); });
 }
 
 CombinationTable readCombinationFile(InputText& in, std::int64_t loadCaseCount) {

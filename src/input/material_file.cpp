@@ -5,10 +5,7 @@
 namespace korvanel {
 
 std::vector<MaterialRecord> readMaterialFile(const std::string& path, InputWarnings* warnings) {
-    return readInputFile(path, [&](InputText& in) {
-        if (warnings != nullptr) attachWarnings(in, *warnings);
-        return readMaterialFile(in);
-    });
+    return readInputFile(path, warnings, [&](InputText& in) { return readMaterialFile(in); });
 }
 
 std::vector<MaterialRecord> readMaterialFile(InputText& in) {

@@ -310,8 +310,7 @@ NodeStressTable readNodeStressFile(const std::string& path, std::int64_t nodeCou
                                    std::int64_t loadCaseCount, std::uint64_t memoryLimit,
                                    InputWarnings* warnings) {
     // The file's text is released before the tables are arranged.
-    Scan<NodeStressTable> scan = readInputFile(path, [&](InputText& in) {
-        if (warnings != nullptr) attachWarnings(in, *warnings);
+    Scan<NodeStressTable> scan = readInputFile(path, warnings, [&](InputText& in) {
         return scanNodeStress(in, nodeCount, loadCaseCount, memoryLimit);
     });
     return checked(std::move(scan), path, nodeCount, loadCaseCount);
@@ -441,8 +440,7 @@ NodeStressIndex indexNodeStressFile(const std::string& path, std::int64_t nodeCo
                                     const std::vector<std::int64_t>& sliceFirstNodes,
                                     std::int64_t keptNodeId, std::uint64_t memoryLimit,
                                     InputWarnings* warnings) {
-    Scan<NodeStressIndex> scan = readInputFile(path, [&](InputText& in) {
-        if (warnings != nullptr) attachWarnings(in, *warnings);
+    Scan<NodeStressIndex> scan = readInputFile(path, warnings, [&](InputText& in) {
         return scanIndex(in, nodeCount, loadCaseCount, sliceFirstNodes, keptNodeId, memoryLimit);
     });
     return checked(std::move(scan), path, nodeCount, loadCaseCount);

@@ -8,10 +8,7 @@
 namespace korvanel {
 
 StressHistoryFile readStressHistoryFile(const std::string& path, InputWarnings* warnings) {
-    return readInputFile(path, [&](InputText& in) {
-        if (warnings != nullptr) attachWarnings(in, *warnings);
-        return readStressHistoryFile(in);
-    });
+    return readInputFile(path, warnings, [&](InputText& in) { return readStressHistoryFile(in); });
 }
 
 StressHistoryFile readStressHistoryFile(InputText& in) {

@@ -37,8 +37,7 @@ void writeHalfCycleFile(OutputChannel& file, std::span<const HalfCycle> halfCycl
                         std::span<const double> halfCycleDamage,
                         std::span<const std::int8_t> staticFailureFlag,
                         const std::int64_t* nodeIdColumn) {
-    putText(file, " Fatigue half-cycles");
-    putLineEnd(file);
+    putTextLine(file, " Fatigue half-cycles");
     if (nodeIdColumn == nullptr)
         putText(file, " Mean Stress  Amplitude     Damage        Static Failure");
     else
@@ -74,10 +73,8 @@ void writeHalfCycleFile(const std::string& path, std::span<const HalfCycle> half
 }
 
 void writeHalfCycleEndsFile(OutputChannel& file, std::span<const HalfCycle> halfCycles) {
-    putText(file, " Fatigue half-cycles");
-    putLineEnd(file);
-    putText(file, " sigA(1,...,6)  ,  sigB(1,...,6)  ");
-    putLineEnd(file);
+    putTextLine(file, " Fatigue half-cycles");
+    putTextLine(file, " sigA(1,...,6)  ,  sigB(1,...,6)  ");
 
     for (const HalfCycle& halfCycle : halfCycles) {
         if (!isListed(halfCycle)) continue;
@@ -105,8 +102,7 @@ bool writeBlockCycleFile(OutputChannel& file, std::int64_t completeOutputNode,
                          std::span<const double> blockCycles,
                          std::span<const double> damageOfOneCycle,
                          std::span<const std::int8_t> staticFailureFlag) {
-    putText(file, " Fatigue cycles");
-    putLineEnd(file);
+    putTextLine(file, " Fatigue cycles");
     putText(file,
             " Node ID       Mean Stress  Amplitude      No. of cycles              "
             "Damage of 1 cycle        Static Failure");

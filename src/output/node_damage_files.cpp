@@ -12,8 +12,7 @@ MaxDamageNode writeNodeDamageFile(OutputChannel& file, const std::vector<NodeEnt
                                   double lifeUnitsPerRepeat) {
     MaxDamageNode maxNode;
 
-    putText(file, " Node ID      Damage        Life           Static Failure");
-    putLineEnd(file);
+    putTextLine(file, " Node ID      Damage        Life           Static Failure");
 
     for (std::size_t n = 0; n < nodes.size(); ++n) {
         const double damage = nodeDamage[n];

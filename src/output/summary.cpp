@@ -7,11 +7,6 @@ namespace {
 
 constexpr std::string_view title = config::kVersionTitle;
 
-void line(OutputChannel& ch, std::string_view text) {
-    putText(ch, text);
-    putLineEnd(ch);
-}
-
 void labelledReal(OutputChannel& ch, std::string_view label, double value) {
     putText(ch, label);
     putZone(ch);
@@ -40,7 +35,7 @@ void nodeValueLine(OutputChannel& ch, std::string_view label, std::int64_t nodeI
 }
 
 void writeMaterialBlock(OutputChannel& ch, const MaterialValues& m) {
-    line(ch, "The following parameters define the elasto-plastic behavior of the material:");
+    putTextLine(ch, "The following parameters define the elasto-plastic behavior of the material:");
     labelledReal(ch, "Yielding stress ", m.yieldStress);
     labelledReal(ch, "Young's modulus ", m.youngsModulus);
     labelledReal(ch, "Static strength ", m.staticStrength);
@@ -49,30 +44,33 @@ void writeMaterialBlock(OutputChannel& ch, const MaterialValues& m) {
 
 void writeCorrectionLine(OutputChannel& ch, const AnalysisParameters& p) {
     if (!isOn(p.elastoPlastic))
-        line(ch, "Analysis performed without elasto-plastic correction");
+        putTextLine(ch, "Analysis performed without elasto-plastic correction");
     else if (p.elastoPlasticMethod == CorrectionMethod::neuberLinear)
-        line(ch, "The elasto-plastic correction with Neuber Linear has been applied");
+        putTextLine(ch, "The elasto-plastic correction with Neuber Linear has been applied");
     else
-        line(ch, "The elasto-plastic correction with Neuber Non-Linear has been applied");
+        putTextLine(ch, "The elasto-plastic correction with Neuber Non-Linear has been applied");
 }
 
 void writeCurveBlock(OutputChannel& ch, const MaterialValues& m) {
-    line(ch, " ");
-    line(ch, "The following unique set of material properties has been used for the analysis:");
+    putTextLine(ch, " ");
+    putTextLine(ch,
+                "The following unique set of material properties has been used for the analysis:");
     if (m.snCurveType == SnCurveType::palmgren) {
-        line(ch, "The S-N curve format is the Palmgren's equation, with the following parameters:");
+        putTextLine(ch,
+                    "The S-N curve format is the Palmgren's equation, with the following parameters:");
         labelledReal(ch, "L1 = ", m.palmgrenL1);
         labelledReal(ch, "p = ", m.palmgrenP);
         labelledReal(ch, "C = ", m.palmgrenC);
         labelledReal(ch, "Endurance limit = ", m.enduranceLimit);
     } else if (m.snCurveType == SnCurveType::weibull) {
-        line(ch, "The S-N curve format is the Weibull's equation, with the following parameters:");
+        putTextLine(ch,
+                    "The S-N curve format is the Weibull's equation, with the following parameters:");
         labelledReal(ch, "Sainf = ", m.weibullSainf);
         labelledReal(ch, "Sault = ", m.weibullSault);
         labelledReal(ch, "alfa = ", m.weibullAlfa);
         labelledReal(ch, "beta = ", m.weibullBeta);
     }
-    line(ch, "Parameters for the mean-stress correction:");
+    putTextLine(ch, "Parameters for the mean-stress correction:");
     labelledReal(ch, "Goodman exponent", m.goodmanExponent);
     labelledInteger(ch, "Goodman method", fileNumber(m.goodmanMethod));
     labelledReal(ch, "Goodman SmMAX   ", m.goodmanSmMax);
@@ -89,11 +87,11 @@ void writeAnalysisSetup(OutputChannel& ch, const AnalysisParameters& p) {
 
 void writeResult(OutputChannel& ch, const AnalysisParameters& p, const SingleHistoryResult& history) {
     if (history.lastStaticType != StaticFailureCode::none)
-        line(ch, "Static Failure occurred, see file .cyc for details");
+        putTextLine(ch, "Static Failure occurred, see file .cyc for details");
     // A damage at the floor itself also reads "< 1e-18", as it always has.
     if (history.totalDamage <= config::kDamageFloor) {
-        line(ch, "Total damage is < 1e-18");
-        line(ch, "Number of Life Repeats is > 1e18");
+        putTextLine(ch, "Total damage is < 1e-18");
+        putTextLine(ch, "Number of Life Repeats is > 1e18");
         return;
     }
     labelledReal(ch, "Total damage is equal to", history.totalDamage);
@@ -106,17 +104,18 @@ void writeResult(OutputChannel& ch, const AnalysisParameters& p, const ModelResu
     const MaxDamageNode& maxNode = d.maxDamageNode;
     const std::int64_t node = maxNode.nodeId;
 
-    line(ch, " ");
+    putTextLine(ch, " ");
     labelledInteger(ch, "Number of nodes ", p.nodeCount);
     labelledInteger(ch, "Number of load cases ", p.loadCaseCount);
     if (d.steps == ModelResult::Steps::timePoints)
         labelledInteger(ch, "Number of time points ", d.stepCount);
     else
         labelledInteger(ch, "Number of blocks ", d.stepCount);
-    if (!d.detailNodeLine.empty()) line(ch, d.detailNodeLine);
-    line(ch, "For the damage summary on all the nodes see file .ndd");
+    if (!d.detailNodeLine.empty()) putTextLine(ch, d.detailNodeLine);
+    putTextLine(ch, "For the damage summary on all the nodes see file .ndd");
     if (d.staticFailureAtSomeNode)
-        line(ch, "Static Failure occurred at least at one node, see file .ndd for the details at the nodes");
+        putTextLine(ch,
+                    "Static Failure occurred at least at one node, see file .ndd for the details at the nodes");
     labelledInteger(ch, "Max damage is at node ", node);
     nodeValueLine(ch, "Damage at node ", node, "is = ", maxNode.damage);
     nodeValueLine(ch, "Life Repeats at node ", node, "are = ", maxNode.lifeRepeats);
@@ -143,8 +142,8 @@ void writeResult(OutputChannel& ch, const SummaryData& d) {
 }  // namespace
 
 void writeSummaryFile(OutputChannel& file, const SummaryData& d) {
-    line(file, title);
-    line(file, " ");  // only the .sum has this line of one blank; the console never had it
+    putTextLine(file, title);
+    putTextLine(file, " ");  // only the .sum has this line of one blank; the console never had it
     writeAnalysisSetup(file, d.parameters);
     writeResult(file, d);
 }
@@ -154,7 +153,7 @@ void writeSummaryFile(const std::string& path, const SummaryData& d, char decima
 }
 
 void writeConsoleSummary(OutputChannel& console, const SummaryData& d) {
-    line(console, title);
+    putTextLine(console, title);
     writeAnalysisSetup(console, d.parameters);
     writeResult(console, d);
     const auto* model = std::get_if<ModelResult>(&d.result);

@@ -167,6 +167,14 @@ void finishRecord(RecordReader& r) {
     });
 }
 
+// Reads a record: its comment lines, its values (`values`), the end of its line.
+template <class Values>
+void readRecord(RecordReader& r, int record, int commentLines, Values&& values) {
+    startRecord(r, record, commentLines);
+    values();
+    finishRecord(r);
+}
+
 }  // namespace
 
 AnalysisParameters readAnalysisParameters(InputText& in, ParameterOrigins* origins) {
@@ -176,77 +184,53 @@ AnalysisParameters readAnalysisParameters(InputText& in, ParameterOrigins* origi
     if (origins != nullptr) origins->path = in.path();
     RecordReader r{in, origins};
 
-    startRecord(r, 1, 1);
-    m.yieldStress = real(r);
-    m.youngsModulus = real(r);
-    m.staticStrength = real(r);
-    m.strainAtFailurePercent = real(r);
-    finishRecord(r);
-    startRecord(r, 2, 1);
-    p.elastoPlastic = Switch{integer(r)};
-    finishRecord(r);
-    startRecord(r, 3, 1);
-    p.elastoPlasticMethod = CorrectionMethod{integer(r)};
-    finishRecord(r);
-    startRecord(r, 4, 1);
-    p.stressPathCorrection = Switch{integer(r)};
-    finishRecord(r);
-    startRecord(r, 5, 1);
-    m.snCurveType = SnCurveType{integer(r)};
-    finishRecord(r);
-    startRecord(r, 6, 2);
-    m.palmgrenL1 = real(r);
-    m.palmgrenP = real(r);
-    m.palmgrenC = real(r);
-    m.enduranceLimit = real(r);
-    finishRecord(r);
-    startRecord(r, 7, 2);
-    m.weibullSainf = real(r);
-    m.weibullSault = real(r);
-    m.weibullAlfa = real(r);
-    m.weibullBeta = real(r);
-    finishRecord(r);
-    startRecord(r, 8, 2);
-    p.multilinearReal = real(r);
-    for (auto& value : p.multilinearInts) value = integer(r);
-    finishRecord(r);
-    startRecord(r, 9, 1);
-    m.goodmanExponent = real(r);
-    m.goodmanMethod = GoodmanMethod{integer(r)};
-    m.goodmanSmMax = real(r);
-    finishRecord(r);
-    startRecord(r, 10, 1);
-    p.stressInputFormat = StressInputFormat{integer(r)};
-    finishRecord(r);
-    startRecord(r, 11, 1);
-    p.stressScaleFactor = real(r);
-    p.loadCaseScaleFactor = real(r);
-    finishRecord(r);
-    startRecord(r, 12, 1);
-    p.completeOutputNode = integer(r);
-    finishRecord(r);
-    startRecord(r, 13, 1);
-    p.materialsMode = MaterialsMode{integer(r)};
-    finishRecord(r);
-    startRecord(r, 14, 1);
-    p.nodeCount = integer(r);
-    p.loadCaseCount = integer(r);
-    finishRecord(r);
-    startRecord(r, 15, 1);
-    p.loadVariabilityFactor = real(r);
-    finishRecord(r);
-    startRecord(r, 16, 1);
-    p.groundAirGround = Switch{integer(r)};
-    finishRecord(r);
-    startRecord(r, 17, 1);
-    p.cyclesExtraction = Switch{integer(r)};
-    finishRecord(r);
-    startRecord(r, 18, 1);
-    p.blocksDamageType = BlocksDamageType{integer(r)};
-    finishRecord(r);
-    startRecord(r, 19, 1);
-    p.lifeUnitsPerRepeat = real(r);
-    finishRecord(r);
+    readRecord(r, 1, 1, [&] {
+        m.yieldStress = real(r);
+        m.youngsModulus = real(r);
+        m.staticStrength = real(r);
+        m.strainAtFailurePercent = real(r);
+    });
+    readRecord(r, 2, 1, [&] { p.elastoPlastic = Switch{integer(r)}; });
+    readRecord(r, 3, 1, [&] { p.elastoPlasticMethod = CorrectionMethod{integer(r)}; });
+    readRecord(r, 4, 1, [&] { p.stressPathCorrection = Switch{integer(r)}; });
+    readRecord(r, 5, 1, [&] { m.snCurveType = SnCurveType{integer(r)}; });
+    readRecord(r, 6, 2, [&] {
+        m.palmgrenL1 = real(r);
+        m.palmgrenP = real(r);
+        m.palmgrenC = real(r);
+        m.enduranceLimit = real(r);
+    });
+    readRecord(r, 7, 2, [&] {
+        m.weibullSainf = real(r);
+        m.weibullSault = real(r);
+        m.weibullAlfa = real(r);
+        m.weibullBeta = real(r);
+    });
+    readRecord(r, 8, 2, [&] {
+        p.multilinearReal = real(r);
+        for (auto& value : p.multilinearInts) value = integer(r);
+    });
+    readRecord(r, 9, 1, [&] {
+        m.goodmanExponent = real(r);
+        m.goodmanMethod = GoodmanMethod{integer(r)};
+        m.goodmanSmMax = real(r);
+    });
+    readRecord(r, 10, 1, [&] { p.stressInputFormat = StressInputFormat{integer(r)}; });
+    readRecord(r, 11, 1, [&] {
+        p.stressScaleFactor = real(r);
+        p.loadCaseScaleFactor = real(r);
+    });
+    readRecord(r, 12, 1, [&] { p.completeOutputNode = integer(r); });
+    readRecord(r, 13, 1, [&] { p.materialsMode = MaterialsMode{integer(r)}; });
+    readRecord(r, 14, 1, [&] {
+        p.nodeCount = integer(r);
+        p.loadCaseCount = integer(r);
+    });
+    readRecord(r, 15, 1, [&] { p.loadVariabilityFactor = real(r); });
+    readRecord(r, 16, 1, [&] { p.groundAirGround = Switch{integer(r)}; });
+    readRecord(r, 17, 1, [&] { p.cyclesExtraction = Switch{integer(r)}; });
+    readRecord(r, 18, 1, [&] { p.blocksDamageType = BlocksDamageType{integer(r)}; });
+    readRecord(r, 19, 1, [&] { p.lifeUnitsPerRepeat = real(r); });
     return p;
 }
 

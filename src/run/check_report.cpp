@@ -18,8 +18,7 @@ void item(OutputChannel& console, const char* name, const std::string& value) {
     putText(console, name);
     putZone(console);
     if (console.column() < 28) putZone(console);
-    putText(console, value);
-    putLineEnd(console);
+    putTextLine(console, value);
 }
 
 std::string count(std::int64_t n, const char* one, const char* many) {

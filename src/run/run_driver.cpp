@@ -40,19 +40,13 @@ namespace {
 const char* const kJobControlFile = "korvanel.inp";
 const char* const kAdvisoryFile = "korvanel.adv";
 
-void printLine(OutputChannel& console, const std::string& text) {
-    putText(console, text);
-    putLineEnd(console);
-}
-
 void printStartBanner(OutputChannel& console) {
     putText(console, "Runtime begin");
     putZone(console);
-    putText(console, timeOfDay());
-    putLineEnd(console);
-    printLine(console, std::string(config::kBannerRunning));
-    printLine(console, " ");  // one blank, not an empty line, as the banner has always had it
-    printLine(console, std::string(config::kBannerExecuting));
+    putTextLine(console, timeOfDay());
+    putTextLine(console, config::kBannerRunning);
+    putTextLine(console, " ");  // one blank, not an empty line, as the banner has always had it
+    putTextLine(console, config::kBannerExecuting);
 }
 
 // On a terminal the lines so far are shown at once (the banner before a
@@ -70,11 +64,10 @@ void toStandardError(const std::vector<std::string>& lines) {
 void showWarnings(InputWarnings& warnings) { toStandardError(takeWarningLines(warnings)); }
 
 void printEndLines(OutputChannel& console) {
-    printLine(console, "End of KORVANEL");
+    putTextLine(console, "End of KORVANEL");
     putText(console, "Runtime end");
     putZone(console);
-    putText(console, timeOfDay());
-    putLineEnd(console);
+    putTextLine(console, timeOfDay());
 }
 
 // The material file when several materials are used, then the node stresses.
@@ -160,8 +153,7 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
     const std::string parameterPath = jobFilePath(run.job, ".inp");
     putText(console, "Name of input file : ");
     putZone(console);
-    putText(console, parameterPath);
-    putLineEnd(console);
+    putTextLine(console, parameterPath);
     showNow(console);
     // One run of a job at a time: the lock is taken on the job's parameter
     // file as it is opened and held to the end of the run (--check takes it
@@ -260,7 +252,7 @@ void runJob(OutputChannel& console, const RunOptions& options, InputWarnings& wa
 // kept there. --check shows a stop on the console only: it writes no file.
 void reportFatalStop(OutputChannel& console, const FatalStop& stop, bool check) {
     if (!check) writeAdvisoryFile(kAdvisoryFile, stop.advisoryLines, console.decimalSeparator());
-    for (const auto& line : stop.consoleLines) printLine(console, line);
+    for (const auto& line : stop.consoleLines) putTextLine(console, line);
     console.flush();
 }
 

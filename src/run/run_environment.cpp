@@ -37,8 +37,7 @@ bool writeAdvisoryFile(const std::string& path, const std::vector<std::string>& 
     try {
         OutputChannel file = OutputChannel::file(path, decimalSeparator);
         for (const auto& line : lines) {
-            putText(file, line);
-            putLineEnd(file);
+            putTextLine(file, line);
         }
         file.close();
         return true;
