@@ -56,16 +56,10 @@ int main(int argc, char** argv) {
             break;
     }
     korvanel::installSignalHandlers();
-    korvanel::RunOptions options;
+    korvanel::RunOptions options = line.run;
     options.simd = simd.level;
-    options.threads = line.threads > 0 ? line.threads : korvanel::availableCpuCount();
-    options.check = line.check;
-    options.strict = line.strict;
-    options.allowUnloadedNodes = line.allowUnloadedNodes;
-    options.detailNode = line.detailNode;
-    options.damageScreen = line.damageScreen;
-    options.countScreenedNodes = line.countScreenedNodes;
+    if (!line.threadsGiven) options.threads = korvanel::availableCpuCount();
     korvanel::OutputChannel console = korvanel::OutputChannel::console(korvanel::localeDecimalSeparator());
     // One run of the job on every process started with this one (mpirun).
-    return korvanel::runKorvanelOnProcesses(console, options, line.threads > 0);
+    return korvanel::runKorvanelOnProcesses(console, options, line.threadsGiven);
 }

@@ -7,12 +7,13 @@ namespace {
 
 constexpr int kMostThreads = 4096;
 
-bool parseThreadCount(const std::string& text, int& threads) {
+bool parseThreadCount(const std::string& text, CommandLine& line) {
     int value = 0;
     auto result = std::from_chars(text.data(), text.data() + text.size(), value);
     if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return false;
     if (value < 1 || value > kMostThreads) return false;
-    threads = value;
+    line.run.threads = value;
+    line.threadsGiven = true;
     return true;
 }
 
@@ -57,27 +58,27 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         } else if (a == "--help" || a == "-h") {
             line.action = CommandLine::Action::showHelp;
         } else if (a == "--check") {
-            line.check = true;
+            line.run.check = true;
         } else if (a == "--strict") {
-            line.strict = true;
+            line.run.strict = true;
         } else if (a == "--allow-unloaded-nodes") {
-            line.allowUnloadedNodes = true;
+            line.run.allowUnloadedNodes = true;
         } else if (a == "--no-damage-screen") {
-            line.damageScreen = false;
+            line.run.damageScreen = false;
         } else if (a == "--count-screened-nodes") {
-            line.countScreenedNodes = true;
+            line.run.countScreenedNodes = true;
         } else if (a == "--threads") {
             const std::string value = i + 1 < arguments.size() ? arguments[++i] : "";
-            if (!parseThreadCount(value, line.threads)) return usageError(line, badThreadCount(value));
+            if (!parseThreadCount(value, line)) return usageError(line, badThreadCount(value));
         } else if (a == "--detail-node") {
             const std::string value = i + 1 < arguments.size() ? arguments[++i] : "";
-            if (!parseDetailNode(value, line.detailNode))
+            if (!parseDetailNode(value, line.run.detailNode))
                 return usageError(line, badDetailNode(value));
         } else if (a.rfind("--detail-node=", 0) == 0) {
-            if (!parseDetailNode(a.substr(14), line.detailNode))
+            if (!parseDetailNode(a.substr(14), line.run.detailNode))
                 return usageError(line, badDetailNode(a.substr(14)));
         } else if (a.rfind("--threads=", 0) == 0) {
-            if (!parseThreadCount(a.substr(10), line.threads))
+            if (!parseThreadCount(a.substr(10), line))
                 return usageError(line, badThreadCount(a.substr(10)));
         } else if (!a.empty() && a[0] == '-') {
             return usageError(line, "unknown option '" + a + "'");

@@ -7,7 +7,6 @@
 
 #include <string>
 
-#include "run/command_line.hpp"
 #include "run/node_loop.hpp"
 #include "run/process_group.hpp"
 #include "run/run_inputs.hpp"

@@ -1,12 +1,19 @@
 #pragma once
 
+#include <cstdint>
+
 #include "base/simd_level.hpp"
 #include "base/text_output.hpp"
-#include "run/command_line.hpp"
 
 namespace korvanel {
 
 struct ProcessGroup;  // run/process_group.hpp
+
+// Which node writes the detail files (.cyc, .cif, .sep) of formats 2 and 3.
+struct DetailNodeChoice {
+    enum class Kind { parameterFile, nodeId, worst } kind = Kind::parameterFile;
+    std::int64_t nodeId = 0;  // for nodeId
+};
 
 // Runs the job named by korvanel.inp in the working directory. Everything
 // the run shows goes to `console`; a fatal stop shows its lines there and
