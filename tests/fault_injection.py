@@ -829,13 +829,21 @@ def main():
         checks = [c for c in checks if c not in RESOURCE_LIMIT_CHECKS]
         for check in skipped:
             print("skip %s (a sanitizer build)" % check.__name__)
+    return run_checks(checks, "korvanel-faults-",
+                      lambda ctx: setattr(ctx, "complete",
+                                          complete_results(os.path.join(ctx.base, "clean"))))
+
+
+def run_checks(checks, prefix, prepare=lambda ctx: None):
+    """Runs the checks (those named after the binary, when any are) in one temporary
+    directory, each reported on a line; the exit status."""
     if len(sys.argv) > 2:
         checks = [c for c in checks if c.__name__ in sys.argv[2:]]
     failed = 0
-    with tempfile.TemporaryDirectory(prefix="korvanel-faults-") as base:
+    with tempfile.TemporaryDirectory(prefix=prefix) as base:
         ctx = Context()
         ctx.base = base
-        ctx.complete = complete_results(os.path.join(base, "clean"))
+        prepare(ctx)
         for check in checks:
             try:
                 check(ctx)

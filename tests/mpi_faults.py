@@ -26,13 +26,8 @@ RUN_LIMIT = 120
 STOP_SIGNALS = (signal.SIGHUP, signal.SIGINT, signal.SIGTERM)
 
 
-class Failure(Exception):
-    pass
-
-
-def expect(name, condition, detail):
-    if not condition:
-        raise Failure("%s: %s" % (name, detail))
+Failure = fi.Failure
+expect = fi.expect
 
 
 def start(work, processes=2, threads=1):
@@ -263,10 +258,6 @@ def address_space_limit_on_every_process(ctx):
                "%d MB: standard error %r" % (megabytes, p.stderr[-300:]))
 
 
-class Context:
-    pass
-
-
 def main():
     global BINARY
     if len(sys.argv) < 2:
@@ -275,21 +266,7 @@ def main():
     BINARY = os.path.abspath(sys.argv[1])
     checks = [signal_to_another_process_writes_no_result, stop_signals_blocked_in_library_threads,
               same_size_same_time_file_renamed_in, address_space_limit_on_every_process]
-    if len(sys.argv) > 2:
-        checks = [c for c in checks if c.__name__ in sys.argv[2:]]
-    failed = 0
-    with tempfile.TemporaryDirectory(prefix="korvanel-mpi-faults-") as base:
-        ctx = Context()
-        ctx.base = base
-        for check in checks:
-            try:
-                check(ctx)
-                print("ok   %s" % check.__name__)
-            except Failure as e:
-                print("FAIL %s: %s" % (check.__name__, e))
-                failed += 1
-    print("%d passed, %d failed" % (len(checks) - failed, failed))
-    return 1 if failed else 0
+    return fi.run_checks(checks, "korvanel-mpi-faults-")
 
 
 if __name__ == "__main__":
