@@ -16,7 +16,12 @@ Kinds: F2 (format 2, 100,000 nodes, 6 load cases, 1,000 time points, no correcti
        F2-P (format 2, a real part: 200,000 nodes of a plate with a central hole, the stresses
              of three unit load cases (tension along x and y, in-plane shear) and a preload,
              under 1,000 turning points of random amplitude; the hole edge lives about 10^6
-             repeats and about 80 % of the nodes stay below the endurance limit).
+             repeats and about 80 % of the nodes stay below the endurance limit),
+       F2-FE (format 2, the solved plate of examples/holed-plate: its nodes and its two unit
+             load cases (1 MPa tension along x, 1 MPa shear) as korvanel-import reads them from
+             the solver's .frd, repeated to 200,000 nodes, under 1,000 turning points of random
+             amplitude at which about 82 % of the nodes take no damage; needs the Python of
+             korvanel-import).
 Stresses are realistic multiaxial states of a steel part (yield 355): a base stress plus unit
 load cases whose combination reaches about 1.3 times the yield stress at the worst nodes.
 """
@@ -24,6 +29,9 @@ import argparse
 import math
 import os
 import random
+import subprocess
+
+HERE = os.path.dirname(os.path.abspath(__file__))
 
 PARAMS = """Yielding stress, Young's modulus, Static strength, Total strain at failure (%)
 355, 210000, 510, 20
@@ -81,6 +89,7 @@ KINDS = {
     "F2-R": dict(fmt=2, ep=0, method=1, nodes=1000, lcs=6, points=50, repeats=400),
     "F2-L": dict(fmt=2, ep=0, method=1, nodes=1000, lcs=6, points=20000),
     "F2-P": dict(fmt=2, ep=0, method=1, nodes=200000, lcs=3, points=1000, part=True),
+    "F2-FE": dict(fmt=2, ep=0, method=1, nodes=200000, lcs=2, points=1000, example=True),
 }
 
 
@@ -165,6 +174,37 @@ def write_part(job, rng, nodes, points):
             f.write(", ".join("%.4f" % v for v in factors) + "\r\n")
 
 
+TENSION = 26.0  # MPa, the largest tension factor of F2-FE
+
+
+def write_example_part(job, rng, nodes, points):
+    """F2-FE: the example plate's node stresses as korvanel-import writes them, every copy
+    with node IDs of its own, and turning points of random amplitude, mostly tension with
+    some shear: about 82 % of the nodes take no damage, and the hole edge lives about
+    3 x 10^5 repeats."""
+    top = os.path.dirname(HERE)
+    imported = os.path.join(job, "example")
+    subprocess.run([os.path.join(top, "tools", "import", "korvanel-import"),
+                    os.path.join(top, "examples", "holed-plate", "solver", "plate.frd"),
+                    "-o", imported, "--load-cases", "1,2", "--no-mesh"],
+                   check=True, stderr=subprocess.DEVNULL)
+    with open(imported + ".nds") as f:
+        lines = f.read().splitlines()
+    os.remove(imported + ".nds")
+    count = len(lines) // 3
+    blocks = [[line.split(",", 1)[1] for line in lines[b * count:(b + 1) * count]]
+              for b in range(3)]
+    with open(os.path.join(job, "bench.nds"), "w", newline="") as f:
+        for block in blocks:
+            f.write("".join("%d,%s\r\n" % (1000000 * (n // count + 1) + n % count,
+                                             block[n % count]) for n in range(nodes)))
+    with open(os.path.join(job, "bench.cmb"), "w", newline="") as f:
+        for t in range(points):
+            sign = 1.0 if t % 2 == 0 else -1.0
+            main = sign * (0.1 + 0.9 * rng.random() ** 2) * TENSION
+            f.write("%.4f, %.4f\r\n" % (main, 0.1 * main + 2.0 * rng.uniform(-1, 1)))
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("kind", choices=sorted(KINDS))
@@ -212,6 +252,9 @@ def main():
         return
     if k.get("part"):
         write_part(job, rng, nodes, k["points"])
+        return
+    if k.get("example"):
+        write_example_part(job, rng, nodes, k["points"])
         return
     write_nds(os.path.join(job, "bench.nds"), rng, nodes, lcs,
               "%.6E" if a.exponent_form else "%.3f")

@@ -3,7 +3,7 @@
 
 Usage: run_benchmarks.py [--jobs-dir DIR] [--repeat N] [--baseline BINARY] [--threads N]
                          [kind ...]
-Kinds: F2 F2-P F2-N1 F2-N2 F3 F1 F1-N1 F1-R F1-S F2-R F2-L read read-E (default: all). Each job
+Kinds: F2 F2-P F2-FE F2-N1 F2-N2 F3 F1 F1-N1 F1-R F1-S F2-R F2-L read read-E (default: all). Each job
 runs with one thread and with all hardware threads (--threads 1: one thread only); the table
 gives the best of N runs (wall time), the best processor time (user + system: on a machine
 shared with other work it varies less than the wall time), microseconds of processor time per
@@ -17,7 +17,8 @@ right after reading it; "read-E" does the same with the node stresses of F2 writ
 exponent form with seven digits (-5.858234E+00), as solvers write them. Output files of the one-thread and all-thread runs are compared.
 After F2, one one-thread F2 run per core runs side by side: what the cores deliver together
 bounds the speed-up any parallel loop can show on the machine at that time. F2-P is a real
-part (a plate with a hole, most nodes below the endurance limit); after each format 2 job a
+part (a plate with a hole, most nodes below the endurance limit), F2-FE the solved plate of
+examples/holed-plate as korvanel-import reads it; after each format 2 job a
 line gives how many nodes the damage screen passed (--count-screened-nodes).
 """
 import argparse
@@ -31,8 +32,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
-KINDS = ["F2", "F2-P", "F2-N1", "F2-N2", "F3", "F1", "F1-N1", "F1-R", "F1-S", "F2-R", "F2-L", "read",
-         "read-E"]
+KINDS = ["F2", "F2-P", "F2-FE", "F2-N1", "F2-N2", "F3", "F1", "F1-N1", "F1-R", "F1-S", "F2-R",
+         "F2-L", "read", "read-E"]
 BASELINE_TIMEOUT = 60
 # Reading benchmarks: the job directory they read from, its kind and generator options.
 READ_SOURCES = {"read": ("F2", "F2", []), "read-E": ("F2-E", "F2", ["--exponent-form"])}
