@@ -24,7 +24,8 @@ int printOrFail(const std::string& text) {
     std::fputs(text.c_str(), stdout);
     if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
     const int error = errno;
-    std::fputs(("standard output: " + std::string(std::strerror(error)) + "\r\n").c_str(), stderr);
+    std::fputs(("korvanel: standard output: " + std::string(std::strerror(error)) + "\r\n").c_str(),
+               stderr);
     return 1;
 }
 

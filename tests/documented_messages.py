@@ -125,7 +125,7 @@ ROWS = [
      lug({10: "1"}, name="j", sig=SIG_OUT_OF_RANGE), [],
      ["korvanel: job/j.sig line 4, value 1: '1e400' is too large for its field"]),
     ("errors.md", "Cannot write the output file <path>", "a directory in place of the .sum",
-     lug(**{"sum/keep": ""}), [], ["job/lug.sum: Is a directory"]),
+     lug(**{"sum/keep": ""}), [], ["korvanel: job/lug.sum: Is a directory"]),
     # docs/errors.md: the parameter checks
     ("errors.md", "Please put 0, 1 or 2 for type of damage in the Blocks analysis", "record 18 = 3",
      lug({18: "3"}), [], []),

@@ -454,7 +454,7 @@ def file_size_limit(ctx):
     outcome = run(s.work, limit_file_size=500 * 1024)
     name = "file size limit"
     expect_stop(name, outcome, 1, [b"Cannot write the output file job/j.ndd"], s.root)
-    expect(name, outcome[2] == b"job/j.ndd: File too large\r\n", "standard error %r" % outcome[2])
+    expect(name, outcome[2] == b"korvanel: job/j.ndd: File too large\r\n", "standard error %r" % outcome[2])
     s.sound(name, old_only=(".ndd", ".ans", ".sum"), new_only=(".cyc",))
 
 
@@ -467,7 +467,8 @@ def nothing_can_be_written(ctx):
     expect(name, code == 1, "exit status %d" % code)
     expect(name, console == banner_then([b"Cannot write the output file job/j.cyc"]),
            "console %r" % console[-200:])
-    expect(name, err == b"job/j.cyc: File too large\r\nkorvanel.adv: File too large\r\n"
+    expect(name, err == b"korvanel: job/j.cyc: File too large\r\n"
+                        b"korvanel: korvanel.adv: File too large\r\n"
                         b"korvanel: at node ID 1 (node index 1 of 200000)\r\n",
            "standard error %r" % err)
     s.sound(name, old_only=RESULTS + ("korvanel.adv",))
@@ -648,7 +649,7 @@ def standard_output_full(ctx):
         code, _, err = finish(start(s.work, stdout=full))
     name = "standard output on a full device"
     expect(name, code == 1, "exit status %d" % code)
-    expect(name, err == b"standard output: No space left on device\r\n", "standard error %r" % err)
+    expect(name, err == b"korvanel: standard output: No space left on device\r\n", "standard error %r" % err)
     s.sound(name, new_only=(".cyc", ".ndd", ".ans", ".sum"))
 
 
@@ -660,7 +661,7 @@ def version_and_help_to_a_full_device(ctx):
             proc = subprocess.run([BINARY, option], stdout=full, stderr=subprocess.PIPE,
                                   timeout=RUN_LIMIT)
         expect(name, proc.returncode == 1, "%s: exit status %d" % (option, proc.returncode))
-        expect(name, proc.stderr == b"standard output: No space left on device\r\n",
+        expect(name, proc.stderr == b"korvanel: standard output: No space left on device\r\n",
                "%s: standard error %r" % (option, proc.stderr))
 
 
@@ -699,7 +700,7 @@ def standard_output_closed(ctx):
         finally:
             os.close(write_end)
         expect(name, code == 1, "exit status %d" % code)
-        expect(name, err == b"standard output: Broken pipe\r\n", "standard error %r" % err)
+        expect(name, err == b"korvanel: standard output: Broken pipe\r\n", "standard error %r" % err)
         if failing:
             with open(os.path.join(s.work, "korvanel.adv"), "rb") as f:
                 expect(name, f.read() == b"Cannot open the input file job/j.blc\r\n", "advisory")

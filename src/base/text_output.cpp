@@ -171,9 +171,10 @@ int writeAllToStream(int fd, const char* data, std::size_t size) {
     return 0;
 }
 
-// The reason of a failed write, on standard error: "<name>: <reason>".
+// The reason of a failed write, on standard error: "korvanel: <name>: <reason>".
 void reportWriteError(const std::string& name, int error) {
-    const std::string line = escapedControlCharacters(name) + ": " + std::strerror(error) + "\r\n";
+    const std::string line =
+        "korvanel: " + escapedControlCharacters(name) + ": " + std::strerror(error) + "\r\n";
     writeAllToStream(STDERR_FILENO, line.data(), line.size());
 }
 
