@@ -209,10 +209,12 @@ case("f2-many-materials", "240 nodes of materials 1, 2, 9, 3 (9 has no record an
                              scale="2.5, 1"),
           ".nds": many_nodes(240, material_ids=(1, 2, 9, 3), output_at=(7,)), ".cmb": COMBINATION,
           ".mtr": MANY_MATERIALS}))
+# 120 nodes from far below to above the endurance limit (also run with the screen's options).
+SCREENED_NODES_JOB = job({".inp": parameters(format="2", counts="120, 2", output="1000"),
+                          ".nds": graded_nodes(120, output_at=(3,)), ".cmb": COMBINATION})
 case("f2-screened-nodes", "120 nodes from far below to above the endurance limit: the damage "
      "screen passes the nodes below it, the rest get the whole half-cycle analysis",
-     job({".inp": parameters(format="2", counts="120, 2", output="1000"),
-          ".nds": graded_nodes(120, output_at=(3,)), ".cmb": COMBINATION}))
+     SCREENED_NODES_JOB)
 case("f2-screened-nodes-weibull", "the nodes of f2-screened-nodes under Weibull, Goodman method 3 "
      "with exponent 2, the stress-path based correction and Ground-Air-Ground",
      job({".inp": parameters(format="2", counts="120, 2", output="5", curve="2",
@@ -491,14 +493,12 @@ case("option-check", "--check on a job with a material ID without a record and a
 case("option-no-damage-screen", "--no-damage-screen: the job of f2-screened-nodes, every node "
      "through the whole half-cycle analysis, the same files (expected files those of "
      "f2-screened-nodes)",
-     job({".inp": parameters(format="2", counts="120, 2", output="1000"),
-          ".nds": graded_nodes(120, output_at=(3,)), ".cmb": COMBINATION}),
+     SCREENED_NODES_JOB,
      options=["--no-damage-screen"])
 case("option-count-screened-nodes", "--count-screened-nodes: the job of f2-screened-nodes, the "
      "count of the nodes the damage screen passed on standard error (expected files those of "
      "f2-screened-nodes)",
-     job({".inp": parameters(format="2", counts="120, 2", output="1000"),
-          ".nds": graded_nodes(120, output_at=(3,)), ".cmb": COMBINATION}),
+     SCREENED_NODES_JOB,
      options=["--count-screened-nodes"])
 case("option-strict", "--strict: a stress written 1S0 in the .nds is the fatal stop with the "
      "warning's text (expected files checked by hand)",

@@ -22,12 +22,13 @@ import fault_injection as fi  # noqa: E402  (jobs, snapshots and waiting)
 import make_cases  # noqa: E402
 
 BINARY = None
-RUN_LIMIT = 120
+RUN_LIMIT = fi.RUN_LIMIT
 STOP_SIGNALS = (signal.SIGHUP, signal.SIGINT, signal.SIGTERM)
 
 
 Failure = fi.Failure
 expect = fi.expect
+finish = fi.finish  # the console with its clock times masked
 
 
 def start(work, processes=2, threads=1):
@@ -37,16 +38,6 @@ def start(work, processes=2, threads=1):
     return subprocess.Popen(command + [BINARY, "--threads", str(threads)], cwd=work,
                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                             stderr=subprocess.PIPE)
-
-
-def finish(proc):
-    try:
-        out, err = proc.communicate(timeout=RUN_LIMIT)
-    except subprocess.TimeoutExpired:
-        proc.kill()
-        proc.communicate()
-        raise Failure("the run did not end within %d s" % RUN_LIMIT)
-    return proc.returncode, out, err
 
 
 def ranks(proc, count):
